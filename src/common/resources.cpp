@@ -1,0 +1,67 @@
+#include "common/resources.hpp"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+namespace fennelview {
+namespace {
+
+std::filesystem::path executableDirectory() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : exe.parent_path();
+}
+
+}  // namespace
+
+std::filesystem::path resourceDirectory() {
+  std::error_code ec;
+  if (const char* overridden = std::getenv("FENNELVIEW_RESOURCES"); overridden && *overridden) {
+    return std::filesystem::absolute(overridden, ec);
+  }
+  const auto exeDir = executableDirectory();
+  if (exeDir.empty()) return {};
+  for (const auto& candidate : {exeDir / "resources", exeDir.parent_path() / "share" / "fennelview"}) {
+    if (std::filesystem::is_directory(candidate, ec)) return candidate;
+  }
+  return {};
+}
+
+std::optional<std::filesystem::path> resourcePath(const std::string& relative) {
+  const auto dir = resourceDirectory();
+  if (dir.empty()) return std::nullopt;
+  auto candidate = dir / relative;
+  std::error_code ec;
+  if (!std::filesystem::exists(candidate, ec)) return std::nullopt;
+  return candidate;
+}
+
+std::optional<std::string> checkResources() {
+  const auto dir = resourceDirectory();
+  if (dir.empty()) {
+    return "Fennelview: the resource folder was not found next to the executable; "
+           "set FENNELVIEW_RESOURCES to the folder that holds sassc and Template/.";
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir, ec)) {
+    return "Fennelview: the resource folder " + dir.string() + " does not exist.";
+  }
+  const auto sassc = dir / "sassc";
+  if (!std::filesystem::exists(sassc, ec)) {
+    return "Fennelview: the Sass compiler is missing: " + sassc.string() +
+           " does not exist. Previews will show this error instead of CSS.";
+  }
+  if (access(sassc.c_str(), X_OK) != 0) {
+    return "Fennelview: the Sass compiler " + sassc.string() +
+           " is not executable. Previews will show this error instead of CSS.";
+  }
+  if (!std::filesystem::exists(dir / "Template" / "index.html", ec)) {
+    return "Fennelview: the preview template " + (dir / "Template" / "index.html").string() +
+           " is missing; a plain built-in page will be shown instead.";
+  }
+  return std::nullopt;
+}
+
+}  // namespace fennelview

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace fennelview {
+
+// The folder that holds sassc and Template/: $FENNELVIEW_RESOURCES when set, else
+// "resources" next to the executable (build tree), else ../share/fennelview (install tree).
+// Empty when none of them exists.
+std::filesystem::path resourceDirectory();
+
+// Absolute path of a file in the resource folder (e.g. "sassc", "Template/index.html"),
+// or none when the folder or the file is missing.
+std::optional<std::filesystem::path> resourcePath(const std::string& relative);
+
+// Checks the resource folder at start-up; returns a message for the user, or none when
+// sassc and the template are in place.
+std::optional<std::string> checkResources();
+
+}  // namespace fennelview

@@ -1,0 +1,37 @@
+#include "compile/parsing_result.hpp"
+
+#include "build_config.hpp"
+
+namespace fennelview {
+
+ParsingError::ParsingError(std::string domain, std::intptr_t code, UserInfo userInfo)
+    : domain_(std::move(domain)), code_(code), userInfo_(std::move(userInfo)) {}
+
+ParsingErrorPtr ParsingError::withMessage(const std::string& message, std::intptr_t code) {
+  return std::make_shared<const ParsingError>(build::bundleIdentifier, code,
+                                              UserInfo{{NSLocalizedDescriptionKey, message}});
+}
+
+ParsingErrorPtr ParsingError::parsingFailed(const std::optional<std::string>& message) {
+  return withMessage(message.value_or(kUnknownParsingFailure), kParsingFailedCode);
+}
+
+std::optional<std::string> ParsingError::localizedDescription() const {
+  const auto it = userInfo_.find(NSLocalizedDescriptionKey);
+  if (it == userInfo_.end()) return std::nullopt;
+  if (const auto* text = std::get_if<std::string>(&it->second)) return *text;
+  return std::nullopt;
+}
+
+ParsingResult ParsingResult::make(std::optional<CSSOutput> output,
+                                  const std::function<ParsingErrorPtr()>& errorSupplier) {
+  if (output) return success(std::move(*output));
+  return failure(errorSupplier());
+}
+
+ParsingResult ParsingResult::map(const std::function<CSSOutput(const CSSOutput&)>& fn) const {
+  if (isSuccess()) return success(fn(output()));
+  return *this;
+}
+
+}  // namespace fennelview

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "compile/parsing_result.hpp"
+
+namespace fennelview {
+
+// Compiles one Sass file by running sassc in a child process. Completions run on the
+// main context (the thread that iterates the default GMainContext).
+class SassParser {
+ public:
+  using Completion = std::function<void(ParsingResult)>;
+
+  // Uses the resource folder's "sassc"; the path is empty when it is missing.
+  SassParser();
+  explicit SassParser(std::string executablePath);
+  // Kills every compile still running; their completions are never called.
+  ~SassParser();
+  SassParser(const SassParser&) = delete;
+  SassParser& operator=(const SassParser&) = delete;
+
+  const std::string& executablePath() const { return executablePath_; }
+
+  // Starts `sassc <path> --line-numbers` and returns at once. The completion is called
+  // exactly once, later, unless cancelAll() or destruction comes first.
+  void parseFile(const std::string& path, Completion completion);
+
+  // Kills the running children and drops their results.
+  void cancelAll();
+  std::size_t runningCount() const { return running_.size(); }
+
+  // A child still running after this long is killed and gives a failure.
+  std::chrono::milliseconds timeout() const { return timeout_; }
+  void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
+  // 60 seconds, or $FENNELVIEW_COMPILE_TIMEOUT (seconds, may be fractional).
+  static std::chrono::milliseconds defaultTimeout();
+
+  struct Compile;
+
+ private:
+  friend struct Compile;
+  void finished(const std::shared_ptr<Compile>& compile);
+
+  std::string executablePath_;
+  std::chrono::milliseconds timeout_;
+  std::set<std::shared_ptr<Compile>> running_;
+};
+
+// Forms the result from the child's two streams exactly as the runner does; exposed so the
+// decoding rules can be checked without a child.
+ParsingResult resultFromStreams(const std::string& standardOutput, const std::string& standardError);
+
+}  // namespace fennelview

@@ -1,0 +1,82 @@
+#include "test_support.hpp"
+
+#include <glib.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace fennelview::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "fennelview-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return done();
+    // Non-blocking, so the deadline is kept even when no source is ready.
+    if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return true;
+}
+
+void runFor(std::chrono::milliseconds duration) {
+  runUntil([] { return false; }, duration);
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& contents) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << contents;
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+void writeFileByRename(const std::filesystem::path& path, const std::string& contents) {
+  auto temporary = path;
+  temporary += ".tmp~";
+  writeFile(temporary, contents);
+  std::filesystem::rename(temporary, path);
+}
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+FakeResources::FakeResources(const std::string& sasscScript) {
+  writeFile(sassc(), sasscScript);
+  std::filesystem::permissions(sassc(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                            std::filesystem::perms::group_exec);
+  std::filesystem::copy(realResources() / "Template", dir_.path() / "Template",
+                        std::filesystem::copy_options::recursive);
+  if (const char* previous = getenv("FENNELVIEW_RESOURCES")) {
+    previous_ = previous;
+    hadPrevious_ = true;
+  }
+  setenv("FENNELVIEW_RESOURCES", dir_.path().c_str(), 1);
+}
+
+FakeResources::~FakeResources() {
+  if (hadPrevious_) {
+    setenv("FENNELVIEW_RESOURCES", previous_.c_str(), 1);
+  } else {
+    unsetenv("FENNELVIEW_RESOURCES");
+  }
+}
+
+std::filesystem::path realResources() { return FENNELVIEW_TEST_RESOURCES; }
+std::filesystem::path realSassc() { return realResources() / "sassc"; }
+
+}  // namespace fennelview::test

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace fennelview::test {
+
+// A fresh folder under $TMPDIR, removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Iterates the default main context until `done` holds or the time is up; returns done().
+bool runUntil(const std::function<bool()>& done,
+              std::chrono::milliseconds limit = std::chrono::seconds(10));
+// Iterates the default main context for a while, to let late events arrive.
+void runFor(std::chrono::milliseconds duration);
+
+void writeFile(const std::filesystem::path& path, const std::string& contents);
+// Writes next to the file and renames over it, as many editors save.
+void writeFileByRename(const std::filesystem::path& path, const std::string& contents);
+std::string readFile(const std::filesystem::path& path);
+
+// A resource folder for tests: the real Template/ and, as "sassc", the given shell script.
+class FakeResources {
+ public:
+  explicit FakeResources(const std::string& sasscScript);
+  ~FakeResources();
+  std::filesystem::path sassc() const { return dir_.path() / "sassc"; }
+  const std::filesystem::path& path() const { return dir_.path(); }
+
+ private:
+  TempDir dir_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
+// The build's resource folder, with the real sassc and Template/.
+std::filesystem::path realResources();
+std::filesystem::path realSassc();
+
+}  // namespace fennelview::test
