@@ -84,11 +84,29 @@ void childSetup(gpointer) {
 
 }  // namespace
 
+namespace {
+
+// Invalid sequences become U+FFFD, so the rest of a message still reads.
+std::string decodeLossily(const std::string& bytes) {
+  GCharPtr valid(g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size())));
+  return valid ? std::string(valid.get()) : std::string();
+}
+
+}  // namespace
+
 ParsingResult resultFromStreams(const std::string& standardOutput, const std::string& standardError) {
   std::optional<CSSOutput> output;
   if (!standardOutput.empty() && isUtf8(standardOutput)) output.emplace(standardOutput);
   return ParsingResult::make(std::move(output), [&] {
-    return isUtf8(standardError) ? ParsingError::parsingFailed(standardError) : ParsingError::parsingFailed();
+    if (isUtf8(standardError)) {
+      if (standardError.empty() && !standardOutput.empty()) {
+        return ParsingError::parsingFailed("The Sass compiler wrote output that is not valid UTF-8 text.");
+      }
+      return ParsingError::parsingFailed(standardError);
+    }
+    // sassc quotes the offending source line, so a file in another encoding gives a message
+    // that is not UTF-8 either; showing it beats hiding it behind a generic text.
+    return ParsingError::parsingFailed(decodeLossily(standardError));
   });
 }
 

@@ -51,8 +51,8 @@ class SassParser {
   std::set<std::shared_ptr<Compile>> running_;
 };
 
-// Forms the result from the child's two streams exactly as the runner does; exposed so the
-// decoding rules can be checked without a child.
+// Forms the result from the child's two streams: CSS when stdout is non-empty UTF-8, else a
+// failure carrying stderr (invalid UTF-8 in it shown as U+FFFD).
 ParsingResult resultFromStreams(const std::string& standardOutput, const std::string& standardError);
 
 }  // namespace fennelview

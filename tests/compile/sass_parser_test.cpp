@@ -88,9 +88,11 @@ TEST_F(SassParserTest, StreamsAreDecodedAsThePartSays) {
       {"NUL is a character", "printf 'a\\000b'", true, std::string("a\0b", 3)},
       {"stderr text is the message", "printf 'Error: one\\n  two\\n' >&2; exit 1", false, "Error: one\n  two\n"},
       {"nothing at all is an empty message", "exit 0", false, ""},
-      {"non-UTF-8 on both gives the default", "printf '\\377\\376' ; printf '\\300' >&2", false,
-       "Parsing failed due to an unknown error."},
+      {"non-UTF-8 on both shows stderr with replacement characters", "printf '\\377\\376' ; printf 'bad \\300!' >&2",
+       false, "bad \uFFFD!"},
       {"non-UTF-8 stdout falls back to stderr", "printf '\\377'; printf 'why' >&2", false, "why"},
+      {"non-UTF-8 stdout alone says so", "printf '\\377'", false,
+       "The Sass compiler wrote output that is not valid UTF-8 text."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
