@@ -2,11 +2,13 @@
 
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "app/system_version.hpp"
 #include "build_config.hpp"
 #include "common/glib_ptr.hpp"
+#include "preferences/url_text.hpp"
 
 namespace fennelview {
 
@@ -18,10 +20,21 @@ bool hostAllowed(unsigned char c) {
   return others.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
+// GLib's check rejects NUL bytes, which are valid UTF-8 (U+0000) and are encoded like any other.
+bool validUTF8(std::string_view text) {
+  size_t start = 0;
+  while (start <= text.size()) {
+    const auto end = std::min(text.find('\0', start), text.size());
+    if (!g_utf8_validate(text.data() + start, static_cast<gssize>(end - start), nullptr)) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<std::string> percentEncodeHostAllowed(std::string_view text) {
-  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::nullopt;
+  if (!validUTF8(text)) return std::nullopt;
   constexpr char hex[] = "0123456789ABCDEF";
   std::string encoded;
   encoded.reserve(text.size());
@@ -54,7 +67,7 @@ std::optional<std::string> SupportController::feedbackURL() const {
   const auto encoded = percentEncodeHostAllowed(subject);
   if (!encoded) return std::nullopt;
   std::string url = "mailto:" + email_ + "?&subject=" + *encoded;
-  if (!g_uri_is_valid(url.c_str(), G_URI_FLAGS_NONE, nullptr)) return std::nullopt;
+  if (!isValidURL(url)) return std::nullopt;
   return url;
 }
 

@@ -5,6 +5,7 @@
 
 #include "common/glib_ptr.hpp"
 #include "preferences/preferences_controller.hpp"
+#include "preferences/url_text.hpp"
 
 namespace fennelview {
 
@@ -26,8 +27,7 @@ bool openFileInDefaultEditor(UserDefaults& defaults, const std::optional<std::st
   const auto stored = defaults[PreferencesController::defaultEditorPathKey];
   if (!stored || !stored->is_string() || !fileURL) return false;
   const auto& editorURL = stored->get_ref<const std::string&>();
-  if (!g_uri_is_valid(editorURL.c_str(), G_URI_FLAGS_NONE, nullptr)) return false;
-  if (!g_uri_is_valid(fileURL->c_str(), G_URI_FLAGS_NONE, nullptr)) return false;
+  if (!isValidURL(editorURL) || !isValidURL(*fileURL)) return false;
   return launchEditor(editorURL, *fileURL);
 }
 
