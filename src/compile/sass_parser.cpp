@@ -133,6 +133,7 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
   compile->owner = this;
   compile->completion = std::move(completion);
   running_.insert(compile);
+  ++started_;
 
   // Each GLib callback holds one reference to the compile, released when it fires.
   auto hold = [&compile] { return std::make_unique<std::shared_ptr<Compile>>(compile).release(); };

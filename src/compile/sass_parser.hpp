@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <set>
@@ -33,6 +34,8 @@ class SassParser {
   // Kills the running children and drops their results.
   void cancelAll();
   std::size_t runningCount() const { return running_.size(); }
+  // Children started over the parser's life.
+  std::uint64_t startedCount() const { return started_; }
 
   // A child still running after this long is killed and gives a failure.
   std::chrono::milliseconds timeout() const { return timeout_; }
@@ -49,6 +52,7 @@ class SassParser {
   std::string executablePath_;
   std::chrono::milliseconds timeout_;
   std::set<std::shared_ptr<Compile>> running_;
+  std::uint64_t started_ = 0;
 };
 
 // Forms the result from the child's two streams: CSS when stdout is non-empty UTF-8, else a
