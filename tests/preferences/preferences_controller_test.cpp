@@ -46,13 +46,6 @@ TEST_F(PreferencesControllerTest, ListsTheStyleSheetApplicationsInGIOsOrder) {
   EXPECT_EQ(editors[2]->description(), "Alpha Pad");
 }
 
-TEST_F(PreferencesControllerTest, ListIsComputedOnceAndKept) {
-  const auto* first = &preferences.editors();
-  const auto zed = preferences.editors().front();
-  EXPECT_EQ(&preferences.editors(), first);
-  EXPECT_EQ(preferences.editors().front(), zed);
-}
-
 TEST_F(PreferencesControllerTest, MissingSampleStyleSheetGivesAnEmptyList) {
   test::FakeResources resources("#!/bin/sh\n");
   std::filesystem::remove(resources.path() / "Template" / "main.css");

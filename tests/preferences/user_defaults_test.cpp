@@ -61,12 +61,6 @@ TEST_F(UserDefaultsTest, RemovingAKeyRemovesItFromTheFile) {
   EXPECT_EQ(json::parse(readFile(file)), json::object());
 }
 
-TEST_F(UserDefaultsTest, ConstructionAndReadingWriteNothing) {
-  UserDefaults defaults(dir / "sub" / "settings.json");
-  EXPECT_EQ(defaults["anything"], std::nullopt);
-  EXPECT_TRUE(filesIn(dir.path()).empty());
-}
-
 // Registration
 
 TEST_F(UserDefaultsTest, RegisteredValueAnswersOnlyWhileNothingIsWritten) {
@@ -226,12 +220,6 @@ TEST_F(UserDefaultsTest, ValuesWrittenByOneProcessAreReadByAnother) {
   EXPECT_EQ(defaults["size"], json(7));
   defaults.set("mine", true);
   EXPECT_EQ(runProcess({helper, file, "get", "size", "get", "mine"}).out, "7\ntrue\n");
-}
-
-TEST_F(UserDefaultsTest, RegistrationInOneProcessIsNotSeenByTheNext) {
-  auto result = runProcess({helper, file, "register", "k", "1", "get", "k"});
-  EXPECT_EQ(result.out, "1\n");
-  EXPECT_EQ(runProcess({helper, file, "get", "k"}).out, "(none)\n");
 }
 
 TEST_F(UserDefaultsTest, StandardStoreLivesInTheUserConfigFolder) {
