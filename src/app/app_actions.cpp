@@ -1,0 +1,43 @@
+// The application's actions ("app.") and every shortcut, the windows' included.
+#include <gtk/gtk.h>
+
+#include "app/app_delegate.hpp"
+
+namespace fennelview {
+
+namespace {
+
+AppDelegate& delegateOf(gpointer data) { return *static_cast<AppDelegate*>(data); }
+
+struct Accelerator {
+  const char* action;
+  const char* keys;
+};
+constexpr Accelerator accelerators[] = {
+    {"app.open", "<Control>o"},         {"win.open-in-editor", "<Control>e"}, {"app.preferences", "<Control>comma"},
+    {"win.close", "<Control>w"},        {"app.quit", "<Control>q"},
+};
+
+}  // namespace
+
+void AppDelegate::installActions() {
+  static const GActionEntry entries[] = {
+      {"open", +[](GSimpleAction*, GVariant*, gpointer d) { delegateOf(d).showOpenDialog(delegateOf(d).activeWindow()); },
+       nullptr, nullptr, nullptr, {}},
+      {"preferences",
+       +[](GSimpleAction*, GVariant*, gpointer d) { delegateOf(d).showPreferences(delegateOf(d).activeWindow()); },
+       nullptr, nullptr, nullptr, {}},
+      {"contact-support", +[](GSimpleAction*, GVariant*, gpointer d) { delegateOf(d).contactSupport(); }, nullptr,
+       nullptr, nullptr, {}},
+      {"about", +[](GSimpleAction*, GVariant*, gpointer d) { delegateOf(d).showAbout(delegateOf(d).activeWindow()); },
+       nullptr, nullptr, nullptr, {}},
+      {"quit", +[](GSimpleAction*, GVariant*, gpointer d) { delegateOf(d).quit(); }, nullptr, nullptr, nullptr, {}},
+  };
+  g_action_map_add_action_entries(G_ACTION_MAP(application_.get()), entries, G_N_ELEMENTS(entries), this);
+  for (const auto& [action, keys] : accelerators) {
+    const char* list[] = {keys, nullptr};
+    gtk_application_set_accels_for_action(application_.get(), action, list);
+  }
+}
+
+}  // namespace fennelview

@@ -1,0 +1,93 @@
+#include "app_delegate.hpp"
+
+#include <iostream>
+#include <string>
+
+#include "app/document_controller.hpp"
+#include "build_config.hpp"
+#include "common/resources.hpp"
+#include "preferences/preferences_controller.hpp"
+#include "window/preferences_view.hpp"
+
+namespace fennelview {
+
+AppDelegate::AppDelegate()
+    : application_(gtk_application_new(build::bundleIdentifier, G_APPLICATION_HANDLES_OPEN)) {
+  g_signal_connect(application_.get(), "startup", G_CALLBACK(+[](GApplication*, gpointer self) {
+                     static_cast<AppDelegate*>(self)->applicationDidFinishLaunching();
+                   }),
+                   this);
+  g_signal_connect(application_.get(), "activate", G_CALLBACK(+[](GApplication*, gpointer self) {
+                     static_cast<AppDelegate*>(self)->showOpenDialog(nullptr);
+                   }),
+                   this);
+  g_signal_connect(application_.get(), "open",
+                   G_CALLBACK(+[](GApplication* app, GFile** files, gint count, gchar*, gpointer) {
+                     for (gint i = 0; i < count; ++i) DocumentController::openDocument(files[i], GTK_APPLICATION(app));
+                   }),
+                   this);
+}
+
+int AppDelegate::run(int argc, char** argv) { return g_application_run(G_APPLICATION(application_.get()), argc, argv); }
+
+void AppDelegate::applicationDidFinishLaunching() {
+  // Without sassc or the template every preview says why; the message here helps whoever
+  // started the program from a terminal.
+  if (const auto problem = checkResources()) std::cerr << "fennelview: " << *problem << "\n";
+  installActions();
+  PreferencesController().registerDefaultEditor();
+}
+
+void AppDelegate::contactSupport() const { support_.openFeedbackMail(); }
+
+GtkWindow* AppDelegate::activeWindow() const { return gtk_application_get_active_window(application_.get()); }
+
+void AppDelegate::showOpenDialog(GtkWindow* parent) {
+  GtkFileChooserNative* dialog =
+      gtk_file_chooser_native_new("Open Style Sheet", parent, GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", "_Cancel");
+  gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), TRUE);
+  GtkFileFilter* filter = gtk_file_filter_new();
+  gtk_file_filter_set_name(filter, "Style sheets");
+  for (const char* pattern : DocumentController::filePatterns) gtk_file_filter_add_pattern(filter, pattern);
+  gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
+  g_object_unref(filter);
+  // Keeps the application running while the dialog is the only thing on screen.
+  g_application_hold(G_APPLICATION(application_.get()));
+  g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkNativeDialog* native, gint response, gpointer self) {
+                     auto* delegate = static_cast<AppDelegate*>(self);
+                     if (response == GTK_RESPONSE_ACCEPT) {
+                       GObjectPtr<GListModel> files(gtk_file_chooser_get_files(GTK_FILE_CHOOSER(native)));
+                       for (guint i = 0; i < g_list_model_get_n_items(files.get()); ++i) {
+                         GObjectPtr<GFile> file(G_FILE(g_list_model_get_item(files.get(), i)));
+                         DocumentController::openDocument(file.get(), delegate->application());
+                       }
+                     }
+                     g_object_unref(native);
+                     g_application_release(G_APPLICATION(delegate->application()));
+                   }),
+                   this);
+  gtk_native_dialog_show(GTK_NATIVE_DIALOG(dialog));
+}
+
+void AppDelegate::showPreferences(GtkWindow* parent) {
+  auto& view = PreferencesView::instantiate(parent);
+  gtk_window_set_application(view.window(), application_.get());
+  gtk_window_present(view.window());
+}
+
+void AppDelegate::showAbout(GtkWindow* parent) {
+  const std::string comments = std::string("Live preview for Sass style sheets.\nCompiles with LibSass ") +
+                               build::libsassVersion + ".";
+  const std::string version = std::string(build::versionNumber) + " (" + build::buildNumber + ")";
+  gtk_show_about_dialog(parent, "program-name", "Fennelview", "version", version.c_str(), "comments",
+                        comments.c_str(), "logo-icon-name", "text-css", nullptr);
+}
+
+void AppDelegate::quit() {
+  GList* windows = g_list_copy(gtk_application_get_windows(application_.get()));
+  for (GList* item = windows; item; item = item->next) gtk_window_close(GTK_WINDOW(item->data));
+  g_list_free(windows);
+  g_application_quit(G_APPLICATION(application_.get()));
+}
+
+}  // namespace fennelview

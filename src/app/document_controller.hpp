@@ -1,0 +1,24 @@
+#pragma once
+
+#include <gio/gio.h>
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "window/window_controller.hpp"
+
+namespace fennelview {
+
+// Opens files as documents, one document and one window per request: opening the same file
+// twice gives two documents and two windows.
+class DocumentController {
+ public:
+  // Document file types offered in the Open dialog.
+  static constexpr const char* filePatterns[] = {"*.scss", "*.sass", "*.css"};
+
+  // Creates the document, sets its file URL, reads it (first compile, then watching),
+  // gives it its window and shows that. The window owns controller and document.
+  static std::shared_ptr<WindowController> openDocument(GFile* file, GtkApplication* application);
+};
+
+}  // namespace fennelview

@@ -1,0 +1,131 @@
+#include "window_controller.hpp"
+
+#include "common/glib_ptr.hpp"
+#include "window/window_resources.hpp"
+#include "preferences/editor_launch.hpp"
+#include "window/render_view_controller.hpp"
+
+namespace fennelview {
+
+namespace {
+
+constexpr const char* mainDescription = "/org/fennelview/Fennelview/window/main.ui";
+constexpr const char* controllerKey = "fennelview-window-controller";
+
+void deleteControllerHandle(gpointer handle) { delete static_cast<std::shared_ptr<WindowController>*>(handle); }
+
+}  // namespace
+
+std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkApplication* application) {
+  registerWindowResources();
+  GObjectPtr<GtkBuilder> builder(gtk_builder_new_from_resource(mainDescription));
+  auto* window = GTK_WINDOW(gtk_builder_get_object(builder.get(), "document-window-controller"));
+  auto renderView = std::make_shared<RenderViewController>(
+      GTK_WIDGET(gtk_builder_get_object(builder.get(), "render-view")),
+      GTK_WIDGET(gtk_builder_get_object(builder.get(), "header-view")),
+      GTK_LABEL(gtk_builder_get_object(builder.get(), "parsing-metadata-label")));
+  std::shared_ptr<WindowController> controller(new WindowController(window, renderView));
+  controller->titleLabel_ = GTK_LABEL(gtk_builder_get_object(builder.get(), "title-label"));
+  // The window holds the controller; the handle goes when the window does.
+  g_object_set_data_full(G_OBJECT(window), controllerKey, new std::shared_ptr<WindowController>(controller),
+                         deleteControllerHandle);
+  if (application) gtk_window_set_application(window, application);
+  renderView->viewDidLoad();
+  controller->installActions();
+  controller->connectWindowSignals();
+  return controller;
+}
+
+std::shared_ptr<WindowController> WindowController::fromWindow(GtkWindow* window) {
+  auto* handle = static_cast<std::shared_ptr<WindowController>*>(g_object_get_data(G_OBJECT(window), controllerKey));
+  return handle ? *handle : nullptr;
+}
+
+WindowController::WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView,
+                                   std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe)
+    : userDefaults_(UserDefaults::standard()),
+      documentChangeSignal_(std::move(pipe.first)),
+      documentChangeSink_(std::move(pipe.second)),
+      window_(window),
+      titleLabel_(nullptr),
+      renderView_(std::move(renderView)) {}
+
+WindowController::~WindowController() { tearDown(); }
+
+void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
+  document_ = std::move(document);
+  if (!document_) return;
+  document_->parsingResult().producer().start(documentChangeSink_);
+
+  const auto path = document_->path();
+  GCharPtr name(path.empty() ? g_strdup("Untitled") : g_path_get_basename(path.c_str()));
+  GCharPtr folder(path.empty() ? nullptr : g_path_get_dirname(path.c_str()));
+  gtk_window_set_title(window_, name.get());
+  if (titleLabel_) {
+    gtk_label_set_text(titleLabel_, name.get());
+    gtk_widget_set_tooltip_text(GTK_WIDGET(titleLabel_), folder.get());
+  }
+}
+
+bool WindowController::openInEditor() {
+  if (!document_) return false;
+  return openFileInDefaultEditor(userDefaults_, document_->fileURL());
+}
+
+void WindowController::showWindow() { gtk_window_present(window_); }
+
+void WindowController::setFrameAutosaveName(const std::string& name) {
+  frameAutosaveName_ = name;
+  if (name.empty()) return;
+  const auto frame = userDefaults_.objectForKey(name);
+  if (!frame || !frame->is_object()) return;
+  const auto width = frame->value("width", nlohmann::json()), height = frame->value("height", nlohmann::json());
+  if (width.is_number_integer() && height.is_number_integer() && width.get<int>() > 0 && height.get<int>() > 0) {
+    gtk_window_set_default_size(window_, width.get<int>(), height.get<int>());
+  }
+  if (frame->value("maximized", false)) gtk_window_maximize(window_);
+}
+
+void WindowController::saveFrame() {
+  // An unsaved document has no name to keep a frame under.
+  if (frameAutosaveName_.empty()) return;
+  int width = 0, height = 0;
+  gtk_window_get_default_size(window_, &width, &height);
+  userDefaults_.setObject(
+      {{"width", width}, {"height", height}, {"maximized", static_cast<bool>(gtk_window_is_maximized(window_))}},
+      frameAutosaveName_);
+}
+
+void WindowController::connectWindowSignals() {
+  // The first show wires the render view, as a view's first appearance does.
+  g_signal_connect(window_, "map", G_CALLBACK(+[](GtkWidget* widget, gpointer) {
+                     auto self = fromWindow(GTK_WINDOW(widget));
+                     if (!self || self->appeared_) return;
+                     self->appeared_ = true;
+                     self->renderView_->viewDidAppear(*self);
+                   }),
+                   nullptr);
+  g_signal_connect(window_, "close-request", G_CALLBACK(+[](GtkWindow* window, gpointer) -> gboolean {
+                     if (auto self = fromWindow(window)) self->saveFrame();
+                     return FALSE;
+                   }),
+                   nullptr);
+  g_signal_connect(window_, "destroy", G_CALLBACK(+[](GtkWidget* widget, gpointer) {
+                     if (auto self = fromWindow(GTK_WINDOW(widget))) self->tearDown();
+                   }),
+                   nullptr);
+}
+
+void WindowController::tearDown() {
+  if (renderView_) renderView_->viewWillClose();
+  if (document_ && !document_->isClosed()) document_->close();
+}
+
+std::shared_ptr<WindowController> makeWindowControllers(const std::shared_ptr<SassDocument>& document,
+                                                        GtkApplication* application) {
+  auto controller = WindowController::instantiateFromMain(application);
+  controller->setDocument(document);
+  return controller;
+}
+
+}  // namespace fennelview

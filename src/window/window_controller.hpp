@@ -1,0 +1,78 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "compile/parsing_result.hpp"
+#include "document/sass_document.hpp"
+#include "document/signal.hpp"
+#include "preferences/user_defaults.hpp"
+
+namespace fennelview {
+
+class RenderViewController;
+
+// The controller of one document window: forwards its document's parsing results on
+// documentChangeSignal and opens the document's file in the default editor. The window
+// owns its controller; destroying the window tears the document down.
+class WindowController : public std::enable_shared_from_this<WindowController> {
+ public:
+  // A new window from the "Main" description with its controller; added to the application
+  // when one is given.
+  static std::shared_ptr<WindowController> instantiateFromMain(GtkApplication* application);
+  // The controller of a document window, or null for any other window.
+  static std::shared_ptr<WindowController> fromWindow(GtkWindow* window);
+
+  ~WindowController();
+  WindowController(const WindowController&) = delete;
+  WindowController& operator=(const WindowController&) = delete;
+
+  UserDefaults& userDefaults() const { return userDefaults_; }
+  const Signal<ParsingResult>& documentChangeSignal() const { return documentChangeSignal_; }
+  const Observer<ParsingResult>& documentChangeSink() const { return documentChangeSink_; }
+
+  // Starts forwarding the document's results, the current one first. The forwarding is
+  // never cancelled here: it lasts as long as the document's property.
+  void setDocument(std::shared_ptr<SassDocument> document);
+  const std::shared_ptr<SassDocument>& document() const { return document_; }
+  const std::shared_ptr<SassDocument>& sassDocument() const { return document_; }
+
+  // Opens the document's file in the default editor; returns whether a launch was asked for.
+  bool openInEditor();
+
+  GtkWindow* window() const { return window_; }
+  RenderViewController& renderViewController() const { return *renderView_; }
+  void showWindow();
+
+  // The window's size and maximized state are kept in the user's defaults under this name;
+  // naming restores what was kept. The empty name keeps nothing.
+  void setFrameAutosaveName(const std::string& name);
+  const std::string& frameAutosaveName() const { return frameAutosaveName_; }
+  void saveFrame();
+
+ private:
+  WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView,
+                   std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe = Signal<ParsingResult>::pipe());
+  void installActions();
+  void connectWindowSignals();
+  void tearDown();
+
+  UserDefaults& userDefaults_;
+  Signal<ParsingResult> documentChangeSignal_;
+  Observer<ParsingResult> documentChangeSink_;
+  GtkWindow* window_;  // owns this controller
+  GtkLabel* titleLabel_;
+  std::shared_ptr<RenderViewController> renderView_;
+  std::shared_ptr<SassDocument> document_;
+  std::string frameAutosaveName_;
+  bool appeared_ = false;
+};
+
+// Gives an opened document its window (makeWindowControllers of the document).
+std::shared_ptr<WindowController> makeWindowControllers(const std::shared_ptr<SassDocument>& document,
+                                                        GtkApplication* application);
+
+}  // namespace fennelview
