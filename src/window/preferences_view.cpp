@@ -22,8 +22,9 @@ PreferencesView& PreferencesView::instantiate(GtkWindow* parent) {
   view->noEditorLabel_ = GTK_LABEL(gtk_builder_get_object(builder.get(), "no-editor-label"));
   if (parent) gtk_window_set_transient_for(view->window_, parent);
   view->bind();
+  GtkWindow* window = view->window_;
   auto& result = *view;
-  g_object_set_data_full(G_OBJECT(view->window_), "fennelview-preferences-view", view.release(), deleteView);
+  g_object_set_data_full(G_OBJECT(window), "fennelview-preferences-view", view.release(), deleteView);
   return result;
 }
 

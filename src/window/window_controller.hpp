@@ -44,6 +44,7 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   bool openInEditor();
 
   GtkWindow* window() const { return window_; }
+  GtkLabel* titleLabel() const { return titleLabel_; }
   RenderViewController& renderViewController() const { return *renderView_; }
   void showWindow();
 
