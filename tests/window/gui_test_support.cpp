@@ -78,6 +78,7 @@ std::optional<std::string> evaluate(WebKitWebView* view, const std::string& scri
         GError* rawError = nullptr;
         GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &rawError));
         GErrorPtr error(rawError);
+        if (error && getenv("FENNELVIEW_TEST_VERBOSE")) g_printerr("script failed: %s\n", error->message);
         if (value) {
           GCharPtr text(jsc_value_to_string(value.get()));
           out.value = text.get();
