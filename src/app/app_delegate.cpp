@@ -28,6 +28,12 @@ AppDelegate::AppDelegate()
                    this);
 }
 
+AppDelegate::~AppDelegate() {
+  if (preferencesWindow_) {
+    g_object_remove_weak_pointer(G_OBJECT(preferencesWindow_), reinterpret_cast<gpointer*>(&preferencesWindow_));
+  }
+}
+
 int AppDelegate::run(int argc, char** argv) { return g_application_run(G_APPLICATION(application_.get()), argc, argv); }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -70,9 +76,13 @@ void AppDelegate::showOpenDialog(GtkWindow* parent) {
 }
 
 void AppDelegate::showPreferences(GtkWindow* parent) {
-  auto& view = PreferencesView::instantiate(parent);
-  gtk_window_set_application(view.window(), application_.get());
-  gtk_window_present(view.window());
+  // One preferences window at a time; asking again brings it forward.
+  if (!preferencesWindow_) {
+    preferencesWindow_ = PreferencesView::instantiate(parent).window();
+    g_object_add_weak_pointer(G_OBJECT(preferencesWindow_), reinterpret_cast<gpointer*>(&preferencesWindow_));
+    gtk_window_set_application(preferencesWindow_, application_.get());
+  }
+  gtk_window_present(preferencesWindow_);
 }
 
 void AppDelegate::showAbout(GtkWindow* parent) {

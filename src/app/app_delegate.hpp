@@ -12,6 +12,7 @@ namespace fennelview {
 class AppDelegate {
  public:
   AppDelegate();
+  ~AppDelegate();
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
 
@@ -36,6 +37,7 @@ class AppDelegate {
 
   SupportController support_;
   GObjectPtr<GtkApplication> application_;
+  GtkWindow* preferencesWindow_ = nullptr;  // weak: cleared when the window goes
 };
 
 }  // namespace fennelview
