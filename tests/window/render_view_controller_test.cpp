@@ -12,7 +12,7 @@ using namespace test;
 
 constexpr const char* h1Color = "getComputedStyle(document.querySelector('h1')).color";
 constexpr const char* errorText =
-    "(document.getElementById('fennelview-error') || document.querySelector('pre')).textContent";
+    "document.getElementById('fennelview-error').textContent";
 const std::string clock = " \U0001F552 ";
 
 bool endsWith(const std::string& text, const std::string& end) { return text.ends_with(end); }
