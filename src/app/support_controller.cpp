@@ -8,6 +8,7 @@
 #include "app/system_version.hpp"
 #include "build_config.hpp"
 #include "common/glib_ptr.hpp"
+#include "common/utf8.hpp"
 #include "preferences/url_text.hpp"
 
 namespace fennelview {
@@ -20,21 +21,10 @@ bool hostAllowed(unsigned char c) {
   return others.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-// GLib's check rejects NUL bytes, which are valid UTF-8 (U+0000) and are encoded like any other.
-bool validUTF8(std::string_view text) {
-  size_t start = 0;
-  while (start <= text.size()) {
-    const auto end = std::min(text.find('\0', start), text.size());
-    if (!g_utf8_validate(text.data() + start, static_cast<gssize>(end - start), nullptr)) return false;
-    start = end + 1;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::optional<std::string> percentEncodeHostAllowed(std::string_view text) {
-  if (!validUTF8(text)) return std::nullopt;
+  if (!isValidUtf8(text)) return std::nullopt;
   constexpr char hex[] = "0123456789ABCDEF";
   std::string encoded;
   encoded.reserve(text.size());

@@ -11,6 +11,7 @@
 
 #include "common/glib_ptr.hpp"
 #include "common/resources.hpp"
+#include "common/utf8.hpp"
 
 namespace fennelview {
 
@@ -41,22 +42,6 @@ struct SassParser::Compile {
 };
 
 namespace {
-
-// Validity as a UTF-8 decoder sees it: U+0000 is a character like any other.
-bool isUtf8(const std::string& bytes) {
-  const char* p = bytes.data();
-  const char* end = p + bytes.size();
-  while (p < end) {
-    const char* stop = nullptr;
-    if (!g_utf8_validate(p, end - p, &stop)) {
-      if (stop == end || *stop != '\0') return false;
-      p = stop + 1;  // a NUL ends g_utf8_validate early; carry on after it
-    } else {
-      break;
-    }
-  }
-  return true;
-}
 
 std::string bytesToString(GBytes* bytes) {
   if (!bytes) return {};
@@ -96,9 +81,9 @@ std::string decodeLossily(const std::string& bytes) {
 
 ParsingResult resultFromStreams(const std::string& standardOutput, const std::string& standardError) {
   std::optional<CSSOutput> output;
-  if (!standardOutput.empty() && isUtf8(standardOutput)) output.emplace(standardOutput);
+  if (!standardOutput.empty() && isValidUtf8(standardOutput)) output.emplace(standardOutput);
   return ParsingResult::make(std::move(output), [&] {
-    if (isUtf8(standardError)) {
+    if (isValidUtf8(standardError)) {
       if (standardError.empty() && !standardOutput.empty()) {
         return ParsingError::parsingFailed("The Sass compiler wrote output that is not valid UTF-8 text.");
       }
