@@ -67,18 +67,13 @@ void childSetup(gpointer) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
 }
 
-}  // namespace
-
-namespace {
-
 // Invalid sequences become U+FFFD, so the rest of a message still reads.
 std::string decodeLossily(const std::string& bytes) {
   GCharPtr valid(g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size())));
   return valid ? std::string(valid.get()) : std::string();
 }
 
-}  // namespace
-
+// CSS when stdout is non-empty UTF-8, else a failure carrying stderr.
 ParsingResult resultFromStreams(const std::string& standardOutput, const std::string& standardError) {
   std::optional<CSSOutput> output;
   if (!standardOutput.empty() && isValidUtf8(standardOutput)) output.emplace(standardOutput);
@@ -94,6 +89,8 @@ ParsingResult resultFromStreams(const std::string& standardOutput, const std::st
     return ParsingError::parsingFailed(decodeLossily(standardError));
   });
 }
+
+}  // namespace
 
 SassParser::SassParser() : SassParser(resourcePath("sassc").value_or(std::filesystem::path()).string()) {}
 

@@ -55,8 +55,4 @@ class SassParser {
   std::uint64_t started_ = 0;
 };
 
-// Forms the result from the child's two streams: CSS when stdout is non-empty UTF-8, else a
-// failure carrying stderr (invalid UTF-8 in it shown as U+FFFD).
-ParsingResult resultFromStreams(const std::string& standardOutput, const std::string& standardError);
-
 }  // namespace fennelview

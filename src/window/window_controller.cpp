@@ -118,7 +118,7 @@ void WindowController::connectWindowSignals() {
 
 void WindowController::tearDown() {
   if (renderView_) renderView_->viewWillClose();
-  if (document_ && !document_->isClosed()) document_->close();
+  if (document_) document_->close();
 }
 
 std::shared_ptr<WindowController> makeWindowControllers(const std::shared_ptr<SassDocument>& document,
