@@ -131,6 +131,8 @@ TEST_F(SassDocumentTest, AnOlderCompileThatEndsLateDoesNotReplaceANewerResult) {
   auto doc = SassDocument::create(slowThenFast(dir));
   doc->setFilePath(file.string());
   doc->parse();
+  // The second compile starts once the first is surely the slow one.
+  ASSERT_TRUE(runUntil([&] { return std::filesystem::exists(dir / "first"); }));
   doc->parse();
   ASSERT_TRUE(waitForCss(doc, "new"));
   ASSERT_TRUE(runUntil([&] { return doc->parser().runningCount() == 0; }));
