@@ -1,5 +1,7 @@
 #pragma once
 
+#include <glib.h>
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -47,6 +49,10 @@ class SassParser {
 
  private:
   friend struct Compile;
+  template <int Stream>
+  static gboolean readStream(gint fd, GIOCondition condition, gpointer compile);
+  // Forms the result once the child has ended and both streams are closed.
+  void maybeFinished(const std::shared_ptr<Compile>& compile);
   void finished(const std::shared_ptr<Compile>& compile);
 
   std::string executablePath_;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include <optional>
 #include <vector>
@@ -32,6 +36,13 @@ ParsingResult compileWith(SassParser& parser, const std::string& path) {
 }
 
 bool processAlive(pid_t pid) { return kill(pid, 0) == 0; }
+
+// Gone, or ended and waiting for a parent to collect it.
+bool processEnded(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string id, name, state;
+  return !(stat >> id >> name >> state) || state == "Z";
+}
 
 class SassParserTest : public ::testing::Test {
  protected:
@@ -179,6 +190,26 @@ TEST_F(SassParserTest, CancelledCompilesAreKilledAndDeliverNothing) {
   EXPECT_TRUE(runUntil([&] { return !processAlive(pid); }, std::chrono::seconds(5)));
   test::runFor(std::chrono::milliseconds(100));
   EXPECT_FALSE(delivered);
+}
+
+TEST_F(SassParserTest, ACompilerDiesWithTheAppThatStartedIt) {
+  const auto pidFile = dir / "pid";
+  const auto script = makeScript(dir, "stuck", "echo $$ > '" + pidFile.string() + "'; exec sleep 30");
+  // The app: a process that starts a compile and is then killed outright.
+  const pid_t app = fork();
+  if (app == 0) {
+    SassParser parser(script);
+    parser.parseFile("x.scss", [](ParsingResult) {});
+    pause();
+    _exit(0);
+  }
+  ASSERT_GT(app, 0);
+  ASSERT_TRUE(runUntil([&] { return std::filesystem::exists(pidFile) && !test::readFile(pidFile).empty(); }));
+  const pid_t compiler = std::stoi(test::readFile(pidFile));
+  kill(app, SIGKILL);
+  waitpid(app, nullptr, 0);
+  EXPECT_TRUE(runUntil([&] { return processEnded(compiler); }, std::chrono::seconds(5)));
+  if (!processEnded(compiler)) kill(compiler, SIGKILL);
 }
 
 }  // namespace
