@@ -2,6 +2,7 @@
 
 #include <glib.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -53,6 +54,18 @@ std::string readFile(const std::filesystem::path& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+int sasscChildren() {
+  int count = 0;
+  const auto self = std::to_string(getpid());
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string pid, comm, state, ppid;
+    if (stat >> pid >> comm >> state >> ppid && ppid == self && comm == "(sassc)") ++count;
+  }
+  return count;
 }
 
 FakeResources::FakeResources(const std::string& sasscScript) {

@@ -32,6 +32,9 @@ void writeFile(const std::filesystem::path& path, const std::string& contents);
 void writeFileByRename(const std::filesystem::path& path, const std::string& contents);
 std::string readFile(const std::filesystem::path& path);
 
+// sassc children of this process, finished but unreaped ones included.
+int sasscChildren();
+
 // A resource folder for tests: the real Template/ and, as "sassc", the given shell script.
 class FakeResources {
  public:
