@@ -1,5 +1,6 @@
-// Measures, in a real document window, the time from saving the file to the finished load
-// of the new preview page, and the time of a bare sassc run on the same file.
+// Measures, in real document windows, the time from saving a file to its stored result and
+// to the finished load of the new preview page: with one window open and with fifty, next
+// to the time of a bare sassc run on the same file.
 // Usage (under a display, e.g. xvfb-run -a): window_bench [FILE.scss] [RUNS]
 #include <gtk/gtk.h>
 #include <stdlib.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "app/document_controller.hpp"
+#include "bench_support.hpp"
 #include "common/glib_ptr.hpp"
 #include "common/resources.hpp"
 #include "window/render_view_controller.hpp"
@@ -25,11 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Each new page starts a load; the save is shown once a load started after it has finished.
-struct Loads {
-  int started = 0;
-  bool finishedSinceStart = false;
-};
+constexpr int kManyWindows = 50;
 
 bool runUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(30)) {
   const auto end = Clock::now() + limit;
@@ -37,10 +35,12 @@ bool runUntil(const std::function<bool()>& done, std::chrono::seconds limit = st
   return done();
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const auto n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+void settle() { runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2)); }
+
+// Lets the web processes finish painting, so a save does not queue behind the last page.
+void quietPeriod(std::chrono::milliseconds length = std::chrono::milliseconds(300)) {
+  const auto end = Clock::now() + length;
+  runUntil([&] { return Clock::now() >= end; });
 }
 
 std::string readAll(const std::filesystem::path& path) {
@@ -54,14 +54,71 @@ void writeAll(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
+double msSince(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+
+// One open window with counters of its stored results and page loads.
+struct Watched {
+  std::filesystem::path file;
+  std::shared_ptr<WindowController> window;
+  int stores = 0;
+  int loadsStarted = 0;
+  bool finishedSinceStart = false;
+};
+
+std::unique_ptr<Watched> openWatched(const std::filesystem::path& file) {
+  auto watched = std::make_unique<Watched>();
+  watched->file = file;
+  GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
+  watched->window = DocumentController::openDocument(gfile.get(), nullptr);
+  g_signal_connect(watched->window->renderViewController().webView(), "load-changed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+                     auto& w = *static_cast<Watched*>(data);
+                     if (event == WEBKIT_LOAD_STARTED) {
+                       ++w.loadsStarted;
+                       w.finishedSinceStart = false;
+                     } else if (event == WEBKIT_LOAD_FINISHED) {
+                       w.finishedSinceStart = true;
+                     }
+                   }),
+                   watched.get());
+  auto* counter = &watched->stores;
+  watched->window->sassDocument()->parsingResult().producer().start(
+      Observer<ParsingResult>([counter](const ParsingResult&) { ++*counter; }));
+  return watched;
+}
+
+bool showsCompiledPage(const Watched& w) {
+  const auto current = w.window->sassDocument()->parsingResult().value();
+  return (current.isFailure() || current.output().parsingTime > 0) && w.finishedSinceStart;
+}
+
+struct SaveTimes {
+  double toStore;
+  double toPage;
+};
+
+// Saves the open files in turn, each with a new text, and times each save.
+std::optional<SaveTimes> timeSaves(std::vector<std::unique_ptr<Watched>>& open, const std::string& text, int runs) {
+  std::vector<double> stores, pages;
+  for (int i = 0; i < runs; ++i) {
+    auto& w = *open[static_cast<size_t>(i) % open.size()];
+    const int storesBefore = w.stores, loadsBefore = w.loadsStarted;
+    const auto start = Clock::now();
+    writeAll(w.file, text + "\n/* save " + std::to_string(i) + " */\n");
+    if (!runUntil([&] { return w.stores > storesBefore; })) return std::nullopt;
+    stores.push_back(msSince(start));
+    if (!runUntil([&] { return w.loadsStarted > loadsBefore && w.finishedSinceStart; })) return std::nullopt;
+    pages.push_back(msSince(start));
+    quietPeriod();
+  }
+  return SaveTimes{bench::median(stores), bench::median(pages)};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  // What WebKit needs as root under Xvfb, and settings that stay out of the user's.
-  setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 0);
-  setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
-  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-  setenv("GTK_A11Y", "none", 0);
+  bench::useXvfbEnvironment();
+  // Settings stay out of the user's.
   setenv("FENNELVIEW_RESOURCES", FENNELVIEW_BENCH_RESOURCES, 0);
   GCharPtr scratch(g_dir_make_tmp("fennelview-bench-XXXXXX", nullptr));
   const std::filesystem::path dir = scratch.get();
@@ -74,74 +131,48 @@ int main(int argc, char** argv) {
   std::filesystem::path source = argc > 1 ? argv[1] : FENNELVIEW_BENCH_EXAMPLE;
   if (argc <= 1 && !std::filesystem::exists(source)) source = FENNELVIEW_BENCH_FALLBACK;
   const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
-  const auto sheet = dir / source.filename();
   const std::string original = readAll(source);
-  writeAll(sheet, original);
 
   const auto sassc = resourcePath("sassc");
   if (!sassc) {
     std::cerr << "window_bench: no sassc in the resource folder\n";
     return 1;
   }
-  std::vector<double> raw;
-  for (int i = 0; i < runs; ++i) {
-    const char* args[] = {sassc->c_str(), sheet.c_str(), "--line-numbers", nullptr};
-    const auto start = Clock::now();
-    gint status = 0;
-    gchar* out = nullptr;
-    gchar* err = nullptr;
-    g_spawn_sync(nullptr, const_cast<gchar**>(args), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &status,
-                 nullptr);
-    raw.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    g_free(out);
-    g_free(err);
-  }
-
-  GObjectPtr<GFile> file(g_file_new_for_path(sheet.c_str()));
-  auto window = DocumentController::openDocument(file.get(), nullptr);
-  auto* view = window->renderViewController().webView();
-  Loads loads;
-  g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-                     auto& l = *static_cast<Loads*>(data);
-                     if (event == WEBKIT_LOAD_STARTED) {
-                       ++l.started;
-                       l.finishedSinceStart = false;
-                     } else if (event == WEBKIT_LOAD_FINISHED) {
-                       l.finishedSinceStart = true;
-                     }
-                   }),
-                   &loads);
-  // The first compile and its page, before measuring.
-  const auto document = window->sassDocument();
-  runUntil([&] {
-    const auto current = document->parsingResult().value();
-    return current.isFailure() || current.output().parsingTime > 0;
-  });
-  runUntil([&] { return loads.started >= 1 && loads.finishedSinceStart; });
-  runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2));
-
-  std::vector<double> preview;
-  for (int i = 0; i < runs; ++i) {
-    const int startedBefore = loads.started;
-    const auto start = Clock::now();
-    // A different text each time, so every save is a real change.
-    writeAll(sheet, original + "\n/* save " + std::to_string(i) + " */\n");
-    if (!runUntil([&] { return loads.started > startedBefore && loads.finishedSinceStart; })) {
-      std::cerr << "window_bench: no page after save " << i << "\n";
+  std::vector<std::unique_ptr<Watched>> open;
+  for (int i = 0; i < kManyWindows; ++i) {
+    const auto sheet = dir / (std::to_string(i) + "-" + source.filename().string());
+    writeAll(sheet, original);
+    if (i == 0) {
+      std::vector<double> raw;
+      for (int r = 0; r < runs; ++r) {
+        const char* args[] = {sassc->c_str(), sheet.c_str(), "--line-numbers", nullptr};
+        const auto start = Clock::now();
+        g_spawn_sync(nullptr, const_cast<gchar**>(args), nullptr,
+                     static_cast<GSpawnFlags>(G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL), nullptr,
+                     nullptr, nullptr, nullptr, nullptr, nullptr);
+        raw.push_back(msSince(start));
+      }
+      std::printf("file: %s (%zu bytes), %d saves per figure\n", source.c_str(), original.size(), runs);
+      std::printf("sassc alone:                        median %.1f ms\n", bench::median(raw));
+    }
+    open.push_back(openWatched(sheet));
+    // Each window shows its first compiled page before the next one opens.
+    if (!runUntil([&] { return showsCompiledPage(*open.back()); })) {
+      std::cerr << "window_bench: window " << i << " showed no page\n";
       return 1;
     }
-    preview.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    // Let the last notifications of this save pass before the next one.
-    runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2));
+    if (i != 0 && i != kManyWindows - 1) continue;
+    quietPeriod(std::chrono::seconds(2));
+    const auto times = timeSaves(open, original, runs);
+    if (!times) {
+      std::cerr << "window_bench: a save was not shown\n";
+      return 1;
+    }
+    std::printf("%2zu window%s open: save to stored result median %6.1f ms, to finished page load %6.1f ms\n",
+                open.size(), open.size() == 1 ? " " : "s", times->toStore, times->toPage);
   }
-  gtk_window_close(window->window());
-  runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2));
-
-  std::printf("file: %s (%zu bytes), %d runs\n", source.c_str(), original.size(), runs);
-  std::printf("sassc alone:                  median %.1f ms (min %.1f, max %.1f)\n", median(raw),
-              *std::min_element(raw.begin(), raw.end()), *std::max_element(raw.begin(), raw.end()));
-  std::printf("save to finished page load:   median %.1f ms (min %.1f, max %.1f)\n", median(preview),
-              *std::min_element(preview.begin(), preview.end()), *std::max_element(preview.begin(), preview.end()));
+  for (auto& w : open) gtk_window_close(w->window->window());
+  settle();
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
   return 0;
