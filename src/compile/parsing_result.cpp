@@ -34,4 +34,9 @@ ParsingResult ParsingResult::map(const std::function<CSSOutput(const CSSOutput&)
   return *this;
 }
 
+ParsingResult ParsingResult::stamped(double parsingTime) && {
+  if (isSuccess()) std::get<CSSOutput>(value_).parsingTime = parsingTime;
+  return std::move(*this);
+}
+
 }  // namespace fennelview

@@ -38,6 +38,8 @@ class ParsingResult {
 
   // Applies fn to a success's output; a failure passes through with the very same error.
   ParsingResult map(const std::function<CSSOutput(const CSSOutput&)>& fn) const;
+  // The same result with a success's time replaced; the output is moved, not copied.
+  ParsingResult stamped(double parsingTime) &&;
 
  private:
   explicit ParsingResult(CSSOutput output) : value_(std::move(output)) {}

@@ -55,7 +55,7 @@ void SassDocument::parse() {
     auto self = weak.lock();
     if (!self) return;
     const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    self->store(generation, result.map([elapsed](const CSSOutput& css) { return css.stamped(elapsed); }));
+    self->store(generation, std::move(result).stamped(elapsed));
   });
 }
 

@@ -73,5 +73,11 @@ TEST(ParsingResult, MappingASuccessAppliesTheFunction) {
   EXPECT_EQ(mapped.output(), CSSOutput("x", 2.0));
 }
 
+TEST(ParsingResult, StampingGivesASuccessItsTimeAndLeavesAFailureAsItIs) {
+  EXPECT_EQ(ParsingResult::success(CSSOutput("x")).stamped(0.5).output(), CSSOutput("x", 0.5));
+  const auto error = ParsingError::parsingFailed("bad");
+  EXPECT_EQ(ParsingResult::failure(error).stamped(0.5).error().get(), error.get());
+}
+
 }  // namespace
 }  // namespace fennelview
