@@ -267,7 +267,10 @@ template <int Stream>
 gboolean SassParser::readStream(gint fd, GIOCondition, gpointer data) {
   auto& c = *static_cast<Held*>(data);
   char buffer[64 * 1024];
-  for (;;) {
+  // At most a megabyte a turn, so a child that never stops writing cannot hold up the loop
+  // (and with it the time limit).
+  for (int turn = 0;; ++turn) {
+    if (turn == 16) return G_SOURCE_CONTINUE;
     const ssize_t n = read(fd, buffer, sizeof buffer);
     if (n > 0) {
       c->streams[Stream].append(buffer, static_cast<size_t>(n));

@@ -178,6 +178,14 @@ TEST_F(SassParserTest, AChildThatNeverEndsIsKilledAtTheTimeLimit) {
   EXPECT_EQ(parser.runningCount(), 0u);
 }
 
+TEST_F(SassParserTest, AChildThatNeverStopsWritingIsStoppedAtTheTimeLimit) {
+  SassParser parser(makeScript(dir, "chatty", "exec yes 'a { b: c; }'"));
+  parser.setTimeout(std::chrono::milliseconds(500));
+  const auto result = compileWith(parser, "x.scss");
+  ASSERT_TRUE(result.isFailure());
+  EXPECT_NE(result.error()->localizedDescription().value_or("").find("timed out"), std::string::npos);
+}
+
 TEST_F(SassParserTest, CancelledCompilesAreKilledAndDeliverNothing) {
   const auto pidFile = dir / "pid";
   SassParser parser(makeScript(dir, "slow", "echo $$ > '" + pidFile.string() + "'; sleep 30; echo a{}"));
