@@ -38,7 +38,7 @@ bool runUntil(const std::function<bool()>& done, std::chrono::seconds limit = st
 void settle() { runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2)); }
 
 // Lets the web processes finish painting, so a save does not queue behind the last page.
-void quietPeriod(std::chrono::milliseconds length = std::chrono::milliseconds(300)) {
+void quietPeriod(std::chrono::milliseconds length = std::chrono::milliseconds(1000)) {
   const auto end = Clock::now() + length;
   runUntil([&] { return Clock::now() >= end; });
 }
