@@ -52,9 +52,4 @@ struct GErrorDeleter {
 };
 using GErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
 
-struct GBytesDeleter {
-  void operator()(GBytes* b) const { g_bytes_unref(b); }
-};
-using GBytesPtr = std::unique_ptr<GBytes, GBytesDeleter>;
-
 }  // namespace fennelview
