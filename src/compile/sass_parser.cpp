@@ -294,7 +294,6 @@ void SassParser::maybeFinished(const std::shared_ptr<Compile>& compile) {
   } else {
     compile->result = resultFromStreams(compile->streams[0], compile->streams[1]);
   }
-  compile->streams[0] = compile->streams[1] = std::string();
   finished(compile);
 }
 

@@ -27,21 +27,6 @@ void replaceAll(std::string& text, const std::string& placeholder, const std::st
   text = std::move(out);
 }
 
-// Removes every occurrence in place: the page can hold megabytes of CSS, so no second copy.
-void removeAll(std::string& text, const std::string& placeholder) {
-  std::size_t at = text.find(placeholder);
-  if (at == std::string::npos) return;
-  std::size_t write = at;
-  for (std::size_t read = at; read < text.size();) {
-    if (text.compare(read, placeholder.size(), placeholder) == 0) {
-      read += placeholder.size();
-    } else {
-      text[write++] = text[read++];
-    }
-  }
-  text.resize(write);
-}
-
 std::optional<std::string> readUtf8(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
@@ -91,17 +76,6 @@ std::string escapeStyleContent(const std::string& css) {
   return out;
 }
 
-namespace {
-// The CSS as it may stand in the page; copied only when something in it needs escaping.
-void insertCss(std::string& page, const std::string& css) {
-  if (css.find("</") == std::string::npos) {
-    replaceAll(page, kCssPlaceholder, css);
-  } else {
-    replaceAll(page, kCssPlaceholder, escapeStyleContent(css));
-  }
-}
-}  // namespace
-
 RenderPresenter::RenderPresenter(const ParsingResult& result)
     : RenderPresenter(result, defaultTemplatePath(), sharedDurationFormatter()) {}
 
@@ -112,13 +86,13 @@ RenderPresenter::RenderPresenter(const ParsingResult& result, const std::filesys
   // Read afresh each time, so edits to the template show on the next compile.
   std::string page = readUtf8(templatePath).value_or(fallbackTemplate(templatePath));
   if (result.isSuccess()) {
-    insertCss(page, result.output().output);
-    removeAll(page, kErrorPlaceholder);
+    replaceAll(page, kCssPlaceholder, escapeStyleContent(result.output().output));
+    replaceAll(page, kErrorPlaceholder, "");
     durationString_ = formatter.stringFromDuration(result.output().parsingTime);
   } else {
     const auto message = result.error()->localizedDescription().value_or("\xF0\x9F\x98\xB1");
     replaceAll(page, kErrorPlaceholder, escapeHtml(message));
-    removeAll(page, kCssPlaceholder);
+    replaceAll(page, kCssPlaceholder, "");
     durationString_ = "0s";
   }
   fullPageString_ = std::move(page);
