@@ -23,7 +23,7 @@ std::filesystem::path resourceDirectory() {
   }
   const auto exeDir = executableDirectory();
   if (exeDir.empty()) return {};
-  for (const auto& candidate : {exeDir / "resources", exeDir.parent_path() / "share" / "fennelview"}) {
+  for (const auto& candidate : {exeDir / "resources", (exeDir / FENNELVIEW_RESOURCES_FROM_BINDIR).lexically_normal()}) {
     if (std::filesystem::is_directory(candidate, ec)) return candidate;
   }
   return {};

@@ -7,7 +7,8 @@
 namespace fennelview {
 
 // The folder that holds sassc and Template/: $FENNELVIEW_RESOURCES when set, else
-// "resources" next to the executable (build tree), else ../share/fennelview (install tree).
+// "resources" next to the executable (build tree), else the installed data folder's
+// fennelview/ (../share/fennelview from bin/ in the usual layout).
 // Empty when none of them exists.
 std::filesystem::path resourceDirectory();
 
