@@ -21,17 +21,14 @@ TEST(Signal, ValuesSentBeforeSubscribingAreLost) {
 TEST(Signal, FilterPassesMatchingValuesInOrderAndDisposingEndsItUpstream) {
   auto [signal, observer] = Signal<std::string>::pipe();
   std::vector<std::string> seen;
-  auto subscription =
-      signal.filter([](const std::string& s) { return s.starts_with("/a"); }).observeNext([&](const std::string& s) {
-        seen.push_back(s);
-      });
+  int tests = 0;
+  auto subscription = signal.filter([&](const std::string& s) { return ++tests, s.starts_with("/a"); })
+                          .observeNext([&](const std::string& s) { seen.push_back(s); });
   for (const char* path : {"/a/1", "/b/2", "/a/3"}) observer.sendNext(path);
   EXPECT_EQ(seen, (std::vector<std::string>{"/a/1", "/a/3"}));
-  EXPECT_EQ(signal.subscriberCount(), 1u);
   subscription.dispose();
-  EXPECT_EQ(signal.subscriberCount(), 0u) << "a disposed filter must not stay subscribed upstream";
   observer.sendNext("/a/4");
-  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(tests, 3) << "a disposed filter must not stay subscribed upstream";
 }
 
 TEST(Signal, ObserversMayDisposeThemselvesWhileBeingCalled) {
@@ -72,15 +69,6 @@ TEST(MutableProperty, ConcurrentStoresAreDeliveredOneAtATimeInStoreOrder) {
   for (auto& thread : threads) thread.join();
   ASSERT_EQ(seen.size(), 4001u);
   EXPECT_EQ(seen.back(), property.value()) << "the last delivered value is the stored one";
-}
-
-TEST(MutableProperty, ProducerOfADestroyedPropertyEndsAtOnce) {
-  auto property = std::make_unique<MutableProperty<int>>(1);
-  auto producer = property->producer();
-  bool ended = false;
-  producer.start(Observer<int>([](int) {}, [&] { ended = true; }));
-  property.reset();
-  EXPECT_TRUE(ended);
 }
 
 }  // namespace
