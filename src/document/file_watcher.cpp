@@ -17,7 +17,7 @@ namespace {
 
 // Writes that finish, names that appear, go or change, and the folder itself going. Plain
 // writes are left out so a half-written file is not compiled; the close that follows
-// reports it.
+// reports it. Names that appear count at once, as a link made there writes nothing.
 constexpr uint32_t kEventMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB |
                                 IN_DELETE_SELF | IN_MOVE_SELF | IN_EXCL_UNLINK | IN_ONLYDIR;
 // The watched folder was deleted, moved or unmounted, or its watch ended.
@@ -79,7 +79,7 @@ FileWatcher::FileWatcher() = default;
 FileWatcher::~FileWatcher() { stop(); }
 
 void FileWatcher::setPathsToWatch(std::vector<std::string> paths) {
-  if (started_) {
+  if (stream_) {
     // The new list first: a folder in both lists keeps its watch and the events queued on it.
     for (const auto& path : paths) acquire(path);
     for (const auto& path : paths_) release(path);
@@ -90,7 +90,7 @@ void FileWatcher::setPathsToWatch(std::vector<std::string> paths) {
 
 void FileWatcher::appendPath(const std::string& path) {
   paths_.push_back(path);
-  if (started_) acquire(path);
+  if (stream_) acquire(path);
   start();
 }
 
@@ -103,27 +103,30 @@ void FileWatcher::removePath(const std::string& path) {
   if (it == paths_.end()) return;
   const auto removed = std::move(*it);
   paths_.erase(it);
-  if (started_) release(removed);
+  if (stream_) release(removed);
   start();
 }
 
+FileWatcher::Stream::Stream(int fd, FileWatcher* owner)
+    : fd_(fd), source_(g_unix_fd_add(fd, G_IO_IN, &FileWatcher::onReadable, owner)) {}
+
+FileWatcher::Stream::~Stream() {
+  g_source_remove(source_);
+  close(fd_);
+}
+
 void FileWatcher::start() {
-  if (started_) return;
+  if (stream_) return;
   const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd < 0) return;  // no descriptor could be made: stay stopped
-  fd_ = fd;
-  started_ = true;
+  stream_.emplace(fd, this);
   for (const auto& path : paths_) acquire(path);
-  source_ = g_unix_fd_add(fd_, G_IO_IN, &FileWatcher::onReadable, this);
 }
 
 void FileWatcher::stop() {
-  if (!started_) return;
-  if (source_) g_source_remove(std::exchange(source_, 0));
-  close(std::exchange(fd_, -1));  // takes every watch with it
+  stream_.reset();
   entries_.clear();
   folders_.clear();
-  started_ = false;
 }
 
 void FileWatcher::acquire(const std::string& path) {
@@ -168,7 +171,7 @@ std::optional<FileWatcher::Spot> FileWatcher::watchNearest(const std::string& fi
     auto dir = parentOf(file);
     Spot spot{-1, nameOf(file), false};
     // inotify gives one descriptor per folder, whatever name or mount it was reached by.
-    while ((spot.wd = inotify_add_watch(fd_, dir.c_str(), kEventMask)) < 0) {
+    while ((spot.wd = inotify_add_watch(stream_->fd(), dir.c_str(), kEventMask)) < 0) {
       if ((errno != ENOENT && errno != ENOTDIR) || dir == "/" || dir == ".") return std::nullopt;
       spot = Spot{-1, nameOf(dir), true};
       dir = parentOf(dir);
@@ -191,7 +194,7 @@ void FileWatcher::unwatch(const Spot& spot, const std::string& path) {
   });
   if (it != last) listeners.erase(it);
   if (!listeners.empty()) return;
-  inotify_rm_watch(fd_, spot.wd);
+  inotify_rm_watch(stream_->fd(), spot.wd);
   folders_.erase(folder);
 }
 
@@ -208,7 +211,7 @@ void FileWatcher::readEvents() {
   bool overflowed = false;
   alignas(inotify_event) char buffer[64 * 1024];
   for (;;) {
-    const ssize_t length = read(fd_, buffer, sizeof buffer);
+    const ssize_t length = read(stream_->fd(), buffer, sizeof buffer);
     if (length <= 0) break;
     for (ssize_t offset = 0; offset < length;) {
       const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);

@@ -13,8 +13,9 @@ namespace fennelview {
 
 // Watches a list of file paths with one inotify descriptor on the main loop and announces
 // changed paths on fileChangeSignal(). Each path costs a watch on its folder, shared by every
-// path in that folder whatever name it is reached by; a change of the list adds and removes
-// only the watches that changed, so no event is lost to it.
+// path in that folder whatever name it is reached by; a linked file is followed to its target
+// too, and a path whose folder is missing waits in the nearest folder that exists. A change
+// of the list adds and removes only the watches that changed, so no event is lost to it.
 class FileWatcher {
  public:
   // The list starts as one empty-string entry, which watches nothing; nothing is started.
@@ -51,6 +52,20 @@ class FileWatcher {
     std::string path;
     bool waiting;
   };
+  // The descriptor and its main-loop source, open from start() to stop(); closing the
+  // descriptor ends every watch on it.
+  class Stream {
+   public:
+    Stream(int fd, FileWatcher* owner);
+    ~Stream();
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+    int fd() const { return fd_; }
+
+   private:
+    int fd_;
+    guint source_;
+  };
 
   static gboolean onReadable(gint fd, GIOCondition condition, gpointer self);
   void readEvents();
@@ -65,9 +80,7 @@ class FileWatcher {
   void handleBatch(const std::vector<std::string>& changedPaths);
 
   std::vector<std::string> paths_{std::string()};
-  bool started_ = false;
-  int fd_ = -1;
-  guint source_ = 0;
+  std::optional<Stream> stream_;
   // Each distinct listed path, and for each watched folder the names that listed paths wait on.
   std::map<std::string, Entry> entries_;
   std::map<int, std::multimap<std::string, Listener>> folders_;
