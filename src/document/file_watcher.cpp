@@ -24,6 +24,8 @@ constexpr uint32_t kEventMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | I
 constexpr uint32_t kFolderGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
 // Links in a row, as the kernel allows them.
 constexpr int kMaxLinks = 40;
+// Looks for the nearest existing folder while folders are being made under our eyes.
+constexpr int kMaxLooks = 8;
 
 std::string parentOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -167,7 +169,7 @@ std::vector<FileWatcher::Spot> FileWatcher::watchPlaces(const std::string& path)
 }
 
 std::optional<FileWatcher::Spot> FileWatcher::watchNearest(const std::string& file, const std::string& path) {
-  for (int attempt = 0; attempt < kMaxLinks; ++attempt) {
+  for (int look = 0; look < kMaxLooks; ++look) {
     auto dir = parentOf(file);
     Spot spot{-1, nameOf(file), false};
     // inotify gives one descriptor per folder, whatever name or mount it was reached by.
