@@ -83,11 +83,11 @@ TEST_F(FileWatcherTest, EveryNameOfAFolderIsReported) {
   EXPECT_TRUE(sends({at("link/other.scss"), file, at("link/style.scss")}));
 
   // A bind mount is the same folder too; it needs a mount namespace of our own.
-  if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+  if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", "none", MS_REC | MS_PRIVATE, nullptr) != 0) {
     GTEST_SKIP() << "no mount namespace here: bind mounts unchecked";
   }
   fs::create_directory(at("bound"));
-  ASSERT_EQ(mount(dir.path().c_str(), at("bound").c_str(), nullptr, MS_BIND, nullptr), 0);
+  ASSERT_EQ(mount(dir.path().c_str(), at("bound").c_str(), "none", MS_BIND, nullptr), 0);
   watcher.appendPath(at("bound/other.scss"));
   writeFile(at("other.scss"), "z {}");
   EXPECT_TRUE(sends({at("link/other.scss"), at("bound/other.scss")}));
