@@ -1,18 +1,21 @@
 #pragma once
 
-#include <glib.h>
-
-#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <glib.h>
 
 #include "document/signal.hpp"
 
 namespace fennelview {
 
 // Watches a list of file paths with one inotify descriptor on the main loop and announces
-// changed paths on fileChangeSignal(). Every change of the list rebuilds the watch.
+// changed paths on fileChangeSignal(). Each path costs a watch on its folder, shared by every
+// path in that folder whatever name it is reached by; a linked file is followed to its target
+// too, and a path whose folder is missing waits in the nearest folder that exists. A change
+// of the list adds and removes only the watches that changed, so no event is lost to it.
 class FileWatcher {
  public:
   // The list starts as one empty-string entry, which watches nothing; nothing is started.
@@ -22,40 +25,65 @@ class FileWatcher {
   FileWatcher& operator=(const FileWatcher&) = delete;
 
   const std::vector<std::string>& pathsToWatch() const { return paths_; }
-  // Each of these stores the new list and then restarts (stop, start), even when equal.
+  // Each of these stores the new list and starts a stopped watcher.
   void setPathsToWatch(std::vector<std::string> paths);
   void appendPath(const std::string& path);
-  // Removes the first canonically equal entry; no entry, no restart.
+  // Removes the first canonically equal entry; no entry, no change.
   void removePath(const std::string& path);
 
+  // stop() closes the descriptor: nothing is reported until the next start().
   void start();
   void stop();
-  bool isStarted() const { return started_; }
-
-  // Since-when of every stream: "now", so past changes are never replayed.
-  static constexpr std::uint64_t kEventIdSinceNow = 0xFFFFFFFFFFFFFFFFULL;
-  std::uint64_t lastEventId() const { return lastEventId_; }
-  // How many streams have been built so far; each start builds one.
-  std::uint64_t streamsCreated() const { return streamsCreated_; }
-
-  // The event handler: one batch of changed full paths. Sends each distinct path once, in
-  // the order first seen; an empty batch sends nothing.
-  void handleBatch(const std::vector<std::string>& changedPaths);
 
  private:
+  // One place where a listed path can change: a name in a watched folder. While a folder on
+  // the way is missing, the name is that of the missing folder in its nearest existing
+  // ancestor, which is `waiting` for it to appear.
+  struct Spot {
+    int wd;
+    std::string name;
+    bool waiting;
+  };
+  struct Entry {
+    int count = 0;
+    std::vector<Spot> spots;
+  };
+  struct Listener {
+    std::string path;
+    bool waiting;
+  };
+  // The descriptor and its main-loop source, open from start() to stop(); closing the
+  // descriptor ends every watch on it.
+  class Stream {
+   public:
+    Stream(int fd, FileWatcher* owner);
+    ~Stream();
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+    int fd() const { return fd_; }
+
+   private:
+    int fd_;
+    guint source_;
+  };
+
   static gboolean onReadable(gint fd, GIOCondition condition, gpointer self);
   void readEvents();
-  void restart();
+  void acquire(const std::string& path);
+  void release(const std::string& path);
+  // Watches the places of a listed path anew and lets go of the old ones afterwards, so a
+  // folder that stays in use keeps its watch. True when the path is to be reported.
+  bool resolve(const std::string& path);
+  std::vector<Spot> watchPlaces(const std::string& path);
+  std::optional<Spot> watchNearest(const std::string& file, const std::string& path);
+  void unwatch(const Spot& spot, const std::string& path);
+  void handleBatch(const std::vector<std::string>& changedPaths);
 
   std::vector<std::string> paths_{std::string()};
-  bool started_ = false;
-  std::uint64_t lastEventId_ = kEventIdSinceNow;
-  std::uint64_t streamsCreated_ = 0;
-
-  int fd_ = -1;
-  guint source_ = 0;
-  // Watched directory of each watch descriptor.
-  std::map<int, std::string> directories_;
+  std::optional<Stream> stream_;
+  // Each distinct listed path, and for each watched folder the names that listed paths wait on.
+  std::map<std::string, Entry> entries_;
+  std::map<int, std::multimap<std::string, Listener>> folders_;
 };
 
 // The application's one watcher, made on first use.

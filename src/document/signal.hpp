@@ -31,10 +31,6 @@ class Disposable {
     }
     if (action) action();
   }
-  bool isDisposed() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->disposed;
-  }
 
  private:
   struct State {
@@ -66,13 +62,9 @@ class CompositeDisposable {
     }
     for (auto& d : items) d.dispose();
   }
-  std::size_t size() const {
-    std::lock_guard lock(mutex_);
-    return items_.size();
-  }
 
  private:
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   bool disposed_ = false;
   std::vector<Disposable> items_;
 };
@@ -141,11 +133,6 @@ class SignalCore : public std::enable_shared_from_this<SignalCore<T>> {
     }
   }
 
-  std::size_t subscriberCount() const {
-    std::lock_guard lock(mutex_);
-    return entries_.size();
-  }
-
  private:
   struct Entry {
     explicit Entry(Observer<T> o) : observer(std::move(o)) {}
@@ -186,7 +173,7 @@ class Signal {
   Signal filter(std::function<bool(const T&)> test) const {
     auto upstream = subscribe_;
     auto shared = std::make_shared<std::function<bool(const T&)>>(std::move(test));
-    return Signal(core_, [upstream, shared](Observer<T> observer) {
+    return Signal([upstream, shared](Observer<T> observer) {
       return upstream(Observer<T>(
           [observer, shared](const T& value) {
             if ((*shared)(value)) observer.sendNext(value);
@@ -195,21 +182,16 @@ class Signal {
     });
   }
 
-  // Subscribers of the pipe this signal comes from.
-  std::size_t subscriberCount() const { return core_->subscriberCount(); }
-
   // A fresh signal and the observer that feeds it.
   static std::pair<Signal, Observer<T>> pipe() {
     auto core = std::make_shared<detail::SignalCore<T>>();
     Observer<T> input([core](const T& value) { core->sendNext(value); }, [core] { core->sendCompleted(); });
-    return {Signal(core, [core](Observer<T> o) { return core->subscribe(std::move(o)); }), std::move(input)};
+    return {Signal([core](Observer<T> o) { return core->subscribe(std::move(o)); }), std::move(input)};
   }
 
  private:
   using Subscribe = std::function<Disposable(Observer<T>)>;
-  Signal(std::shared_ptr<detail::SignalCore<T>> core, Subscribe subscribe)
-      : core_(std::move(core)), subscribe_(std::move(subscribe)) {}
-  std::shared_ptr<detail::SignalCore<T>> core_;
+  explicit Signal(Subscribe subscribe) : subscribe_(std::move(subscribe)) {}
   Subscribe subscribe_;
 };
 
