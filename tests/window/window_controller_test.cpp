@@ -4,6 +4,7 @@
 
 #include "gui_test_support.hpp"
 #include "test_support.hpp"
+#include "window/render_view_controller.hpp"
 
 namespace fennelview {
 namespace {
@@ -23,6 +24,19 @@ TEST_F(WindowControllerTest, WindowSizeIsKeptUnderTheDocumentsPathAndRestoredFor
   int width = 0, height = 0;
   gtk_window_get_default_size(open(sheet)->window(), &width, &height);
   EXPECT_EQ(std::pair(width, height), std::pair(700, 500));
+}
+
+TEST_F(WindowControllerTest, ClosingOneOfTwoWindowsOnAFileLeavesTheOtherFollowingIt) {
+  const auto sheet = dir / "shared.scss";
+  writeFile(sheet, "h1 { color: #123456; }\n");
+  auto first = open(sheet);
+  auto second = open(sheet);
+  const auto firstDocument = first->sassDocument();
+  close(first);
+  EXPECT_TRUE(firstDocument->isClosed());
+  writeFile(sheet, "h1 { color: #abcdef; }\n");
+  const char* h1Color = "getComputedStyle(document.querySelector('h1')).color";
+  EXPECT_EQ(waitForPage(second->renderViewController().webView(), h1Color, "rgb(171, 205, 239)"), "rgb(171, 205, 239)");
 }
 
 }  // namespace
