@@ -8,7 +8,8 @@ namespace fennelview {
 namespace {
 
 test::ProcessResult runApp(std::vector<std::string> args, const std::map<std::string, std::string>& env = {}) {
-  args.insert(args.begin(), {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", FENNELVIEW_EXECUTABLE});
+  args.insert(args.begin(), {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "DBUS_SESSION_BUS_ADDRESS",
+                             FENNELVIEW_EXECUTABLE});
   return test::runProcess(args, env);
 }
 
