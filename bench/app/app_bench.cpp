@@ -27,8 +27,9 @@
 #include <vector>
 
 #include "app/app_delegate.hpp"
-#include "bench_support.hpp"
 #include "common/glib_ptr.hpp"
+#include "display_environment.hpp"
+#include "median.hpp"
 #include "window/render_view_controller.hpp"
 #include "window/window_controller.hpp"
 
@@ -121,7 +122,7 @@ int main(int argc, char** argv) {
     argv[1] = argv[0];
     return runApp(argc - 1, argv + 1);
   }
-  bench::useXvfbEnvironment();
+  test::useXvfbEnvironment();
   // Settings stay out of the user's.
   setenv("FENNELVIEW_RESOURCES", FENNELVIEW_BENCH_RESOURCES, 0);
   // No session bus: every launch is its own instance, never handed to an earlier one.
@@ -148,11 +149,11 @@ int main(int argc, char** argv) {
     idle.push_back(run.idleRssKb / 1024.0);
   }
   std::printf("start-up on %s, %d launches:\n", FENNELVIEW_BENCH_EXAMPLE, runs);
-  std::printf("  launch to first finished page load:     median %.0f ms (min %.0f, max %.0f)\n", bench::median(firstLoads),
+  std::printf("  launch to first finished page load:     median %.0f ms (min %.0f, max %.0f)\n", test::median(firstLoads),
               *std::min_element(firstLoads.begin(), firstLoads.end()),
               *std::max_element(firstLoads.begin(), firstLoads.end()));
-  std::printf("  launch to page with the compiled CSS:   median %.0f ms\n", bench::median(compiledLoads));
-  std::printf("  idle memory of the app, one window:     median %.1f MB resident\n", bench::median(idle));
+  std::printf("  launch to page with the compiled CSS:   median %.0f ms\n", test::median(compiledLoads));
+  std::printf("  idle memory of the app, one window:     median %.1f MB resident\n", test::median(idle));
 
   const auto huge = dir / "huge.scss";
   std::ofstream(huge) << "@for $i from 1 through 200000 { .rule-#{$i} { width: #{$i}px; color: #abcdef; } }\n";
@@ -178,8 +179,8 @@ int main(int argc, char** argv) {
   g_free(css);
   std::printf("large output, %.1f MB of CSS, 3 launches:\n", cssBytes / 1e6);
   std::printf("  sassc alone:                            %.0f ms\n", sasscMs);
-  std::printf("  launch to page with the compiled CSS:   median %.0f ms\n", bench::median(hugeLoads));
-  std::printf("  peak memory of the app process:         median %.1f MB resident\n", bench::median(peaks));
+  std::printf("  launch to page with the compiled CSS:   median %.0f ms\n", test::median(hugeLoads));
+  std::printf("  peak memory of the app process:         median %.1f MB resident\n", test::median(peaks));
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
   return 0;

@@ -18,20 +18,20 @@
 
 #include "common/resources.hpp"
 #include "document/sass_document.hpp"
+#include "median.hpp"
+#include "test_support.hpp"
 
 using namespace fennelview;
 using Clock = std::chrono::steady_clock;
+using test::median;
+using test::runUntil;
+using test::writeFile;
 
 extern char** environ;
 
 namespace {
 
 constexpr int kRuns = 40;
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 double millisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -59,15 +59,6 @@ double rawSassc(const std::string& sassc, const std::string& file) {
   close(out[0]);
   posix_spawn_file_actions_destroy(&actions);
   return ms;
-}
-
-void runUntil(const std::function<bool()>& done) {
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (!done() && Clock::now() < deadline) g_main_context_iteration(nullptr, TRUE);
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::trunc) << text;
 }
 
 }  // namespace

@@ -17,9 +17,11 @@
 #include <vector>
 
 #include "app/document_controller.hpp"
-#include "bench_support.hpp"
 #include "common/glib_ptr.hpp"
 #include "common/resources.hpp"
+#include "display_environment.hpp"
+#include "median.hpp"
+#include "test_support.hpp"
 #include "window/render_view_controller.hpp"
 
 using namespace fennelview;
@@ -29,10 +31,8 @@ namespace {
 
 constexpr int kManyWindows = 50;
 
-bool runUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(30)) {
-  const auto end = Clock::now() + limit;
-  while (!done() && Clock::now() < end) g_main_context_iteration(nullptr, TRUE);
-  return done();
+bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+  return test::runUntil(done, limit);
 }
 
 void settle() { runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2)); }
@@ -41,17 +41,6 @@ void settle() { runUntil([] { return !g_main_context_pending(nullptr); }, std::c
 void quietPeriod(std::chrono::milliseconds length = std::chrono::milliseconds(1000)) {
   const auto end = Clock::now() + length;
   runUntil([&] { return Clock::now() >= end; });
-}
-
-std::string readAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeAll(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 double msSince(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
@@ -104,20 +93,20 @@ std::optional<SaveTimes> timeSaves(std::vector<std::unique_ptr<Watched>>& open, 
     auto& w = *open[static_cast<size_t>(i) % open.size()];
     const int storesBefore = w.stores, loadsBefore = w.loadsStarted;
     const auto start = Clock::now();
-    writeAll(w.file, text + "\n/* save " + std::to_string(i) + " */\n");
+    test::writeFile(w.file, text + "\n/* save " + std::to_string(i) + " */\n");
     if (!runUntil([&] { return w.stores > storesBefore; })) return std::nullopt;
     stores.push_back(msSince(start));
     if (!runUntil([&] { return w.loadsStarted > loadsBefore && w.finishedSinceStart; })) return std::nullopt;
     pages.push_back(msSince(start));
     quietPeriod();
   }
-  return SaveTimes{bench::median(stores), bench::median(pages)};
+  return SaveTimes{test::median(stores), test::median(pages)};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bench::useXvfbEnvironment();
+  test::useXvfbEnvironment();
   // Settings stay out of the user's.
   setenv("FENNELVIEW_RESOURCES", FENNELVIEW_BENCH_RESOURCES, 0);
   GCharPtr scratch(g_dir_make_tmp("fennelview-bench-XXXXXX", nullptr));
@@ -131,7 +120,7 @@ int main(int argc, char** argv) {
   std::filesystem::path source = argc > 1 ? argv[1] : FENNELVIEW_BENCH_EXAMPLE;
   if (argc <= 1 && !std::filesystem::exists(source)) source = FENNELVIEW_BENCH_FALLBACK;
   const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
-  const std::string original = readAll(source);
+  const std::string original = test::readFile(source);
 
   const auto sassc = resourcePath("sassc");
   if (!sassc) {
@@ -141,7 +130,7 @@ int main(int argc, char** argv) {
   std::vector<std::unique_ptr<Watched>> open;
   for (int i = 0; i < kManyWindows; ++i) {
     const auto sheet = dir / (std::to_string(i) + "-" + source.filename().string());
-    writeAll(sheet, original);
+    test::writeFile(sheet, original);
     if (i == 0) {
       std::vector<double> raw;
       for (int r = 0; r < runs; ++r) {
@@ -153,7 +142,7 @@ int main(int argc, char** argv) {
         raw.push_back(msSince(start));
       }
       std::printf("file: %s (%zu bytes), %d saves per figure\n", source.c_str(), original.size(), runs);
-      std::printf("sassc alone:                        median %.1f ms\n", bench::median(raw));
+      std::printf("sassc alone:                        median %.1f ms\n", test::median(raw));
     }
     open.push_back(openWatched(sheet));
     // Each window shows its first compiled page before the next one opens.

@@ -13,6 +13,15 @@ namespace fennelview {
 
 AppDelegate::AppDelegate()
     : application_(gtk_application_new(build::bundleIdentifier, G_APPLICATION_HANDLES_OPEN)) {
+  GApplication* app = G_APPLICATION(application_.get());
+  g_application_set_option_context_parameter_string(app, "[FILE…]");
+  g_application_set_option_context_summary(app, "Shows each Sass style sheet FILE compiled, following every save.");
+  g_application_add_main_option(app, "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
+                                "Show the version of Fennelview and of its Sass compiler", nullptr);
+  g_signal_connect(app, "handle-local-options", G_CALLBACK(+[](GApplication*, GVariantDict* options, gpointer) {
+                     return handleLocalOptions(options);
+                   }),
+                   nullptr);
   g_signal_connect(application_.get(), "startup", G_CALLBACK(+[](GApplication*, gpointer self) {
                      static_cast<AppDelegate*>(self)->applicationDidFinishLaunching();
                    }),
@@ -36,10 +45,20 @@ AppDelegate::~AppDelegate() {
 
 int AppDelegate::run(int argc, char** argv) { return g_application_run(G_APPLICATION(application_.get()), argc, argv); }
 
-void AppDelegate::applicationDidFinishLaunching() {
+gint AppDelegate::handleLocalOptions(GVariantDict* options) {
+  if (g_variant_dict_contains(options, "version")) {
+    const auto libsass = libsassVersionOfCompiler();
+    std::cout << "Fennelview " << build::versionNumber << " (" << build::buildNumber << ")\n"
+              << (libsass ? "LibSass " + *libsass : "LibSass: unknown, the bundled sassc gave no version") << "\n";
+    return 0;
+  }
   // Without sassc or the template every preview says why; the message here helps whoever
-  // started the program from a terminal.
+  // started the program from a terminal, and comes before GTK needs a display.
   if (const auto problem = checkResources()) std::cerr << "fennelview: " << *problem << "\n";
+  return -1;  // go on: open the files or ask for one
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
   installActions();
   PreferencesController().registerDefaultEditor();
 }

@@ -20,7 +20,6 @@ class AppDelegate {
   int run(int argc, char** argv);
   GtkApplication* application() const { return application_.get(); }
 
-  const SupportController& support() const { return support_; }
   // On "startup": registers the fallback of defaultEditorPath through a fresh controller.
   void applicationDidFinishLaunching();
   void contactSupport() const;
@@ -32,6 +31,8 @@ class AppDelegate {
   void quit();
 
  private:
+  // --version, and the start-up check of the resource folder; -1 lets the application go on.
+  static gint handleLocalOptions(GVariantDict* options);
   void installActions();
   GtkWindow* activeWindow() const;
 

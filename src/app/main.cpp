@@ -2,6 +2,5 @@
 
 int main(int argc, char** argv) {
   fennelview::AppDelegate delegate;
-  delegate.run(argc, argv);
-  return 0;
+  return delegate.run(argc, argv);
 }

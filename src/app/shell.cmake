@@ -1,8 +1,5 @@
 # The GTK half of the application shell: the delegate, its actions, document opening and the
 # executable, which sits at the top of the build tree beside its resource folder.
-if(NOT TARGET fennelview_present)
-  return()
-endif()
 add_library(fennelview_shell STATIC
   app_delegate.cpp
   app_actions.cpp

@@ -2,44 +2,34 @@
 
 #include <gio/gio.h>
 
-#include <algorithm>
+#include <sys/utsname.h>
+
 #include <utility>
 
-#include "app/system_version.hpp"
 #include "build_config.hpp"
 #include "common/glib_ptr.hpp"
-#include "common/utf8.hpp"
 #include "preferences/url_text.hpp"
 
 namespace fennelview {
 
 namespace {
 
-bool hostAllowed(unsigned char c) {
-  if (g_ascii_isalnum(c)) return true;
-  constexpr std::string_view others = "-._~!$&'()*+,;=";
-  return others.find(static_cast<char>(c)) != std::string_view::npos;
+// The distribution's name and the running kernel, e.g. "Debian GNU/Linux 12 (bookworm) (Linux 6.1.0-18-amd64)".
+std::string systemVersionText() {
+  GCharPtr pretty(g_get_os_info(G_OS_INFO_KEY_PRETTY_NAME));
+  struct utsname names {};
+  const std::string kernel = uname(&names) == 0 ? std::string("Linux ") + names.release : "Linux";
+  return pretty && *pretty ? std::string(pretty.get()) + " (" + kernel + ")" : kernel;
+}
+
+// Every byte outside a URL host's characters (RFC 3986 unreserved and sub-delims) as %XX;
+// none for text that is not UTF-8 or holds a NUL, which GLib's escaping would cut short.
+std::optional<std::string> percentEncodeHostAllowed(const std::string& text) {
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::nullopt;
+  return std::string(GCharPtr(g_uri_escape_string(text.c_str(), "!$&'()*+,;=", FALSE)).get());
 }
 
 }  // namespace
-
-std::optional<std::string> percentEncodeHostAllowed(std::string_view text) {
-  if (!isValidUtf8(text)) return std::nullopt;
-  constexpr char hex[] = "0123456789ABCDEF";
-  std::string encoded;
-  encoded.reserve(text.size());
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (hostAllowed(c)) {
-      encoded += ch;
-    } else {
-      encoded += '%';
-      encoded += hex[c >> 4];
-      encoded += hex[c & 0x0F];
-    }
-  }
-  return encoded;
-}
 
 SupportController::SupportController()
     : SupportController("support@fennelview.org", build::versionNumber, build::buildNumber, systemVersionText()) {}

@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace fennelview {
 
@@ -13,11 +12,6 @@ class SupportController {
   SupportController();
   SupportController(std::string email, std::string versionNumber, std::string buildNumber,
                     std::string systemVersion);
-
-  const std::string& email() const { return email_; }
-  const std::string& versionNumber() const { return versionNumber_; }
-  const std::string& buildNumber() const { return buildNumber_; }
-  const std::string& systemVersion() const { return systemVersion_; }
 
   // "mailto:<email>?&subject=<encoded subject>", or none when the subject cannot be encoded
   // or the text is not a valid URL.
@@ -31,9 +25,5 @@ class SupportController {
   std::string buildNumber_;
   std::string systemVersion_;
 };
-
-// Percent-encodes every byte outside the characters allowed in a URL host (RFC 3986
-// unreserved and sub-delims) as %XX; none when the text is not valid UTF-8.
-std::optional<std::string> percentEncodeHostAllowed(std::string_view text);
 
 }  // namespace fennelview

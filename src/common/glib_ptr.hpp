@@ -34,7 +34,6 @@ class GObjectPtr {
   }
 
   T* get() const { return ptr_; }
-  T* release() { return std::exchange(ptr_, nullptr); }
   explicit operator bool() const { return ptr_ != nullptr; }
 
  private:

@@ -1,9 +1,12 @@
 #include "common/resources.hpp"
 
+#include <glib.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <system_error>
+
+#include "common/glib_ptr.hpp"
 
 namespace fennelview {
 namespace {
@@ -41,27 +44,46 @@ std::optional<std::filesystem::path> resourcePath(const std::string& relative) {
 std::optional<std::string> checkResources() {
   const auto dir = resourceDirectory();
   if (dir.empty()) {
-    return "Fennelview: the resource folder was not found next to the executable; "
+    return "the resource folder was not found next to the executable; "
            "set FENNELVIEW_RESOURCES to the folder that holds sassc and Template/.";
   }
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) {
-    return "Fennelview: the resource folder " + dir.string() + " does not exist.";
+    return "the resource folder " + dir.string() + " does not exist.";
   }
   const auto sassc = dir / "sassc";
   if (!std::filesystem::exists(sassc, ec)) {
-    return "Fennelview: the Sass compiler is missing: " + sassc.string() +
+    return "the Sass compiler is missing: " + sassc.string() +
            " does not exist. Previews will show this error instead of CSS.";
   }
   if (access(sassc.c_str(), X_OK) != 0) {
-    return "Fennelview: the Sass compiler " + sassc.string() +
+    return "the Sass compiler " + sassc.string() +
            " is not executable. Previews will show this error instead of CSS.";
   }
   if (!std::filesystem::exists(dir / "Template" / "index.html", ec)) {
-    return "Fennelview: the preview template " + (dir / "Template" / "index.html").string() +
+    return "the preview template " + (dir / "Template" / "index.html").string() +
            " is missing; a plain built-in page will be shown instead.";
   }
   return std::nullopt;
+}
+
+std::optional<std::string> libsassVersionOfCompiler() {
+  const auto sassc = resourcePath("sassc");
+  if (!sassc) return std::nullopt;
+  const char* argv[] = {sassc->c_str(), "--version", nullptr};
+  gchar* rawOut = nullptr;
+  if (!g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_STDERR_TO_DEV_NULL, nullptr, nullptr, &rawOut,
+                    nullptr, nullptr, nullptr)) {
+    return std::nullopt;
+  }
+  const std::string out = GCharPtr(rawOut).get();
+  // "libsass: 3.6.5" or "libsass: 3.6.5+git": the version ends at a "+" or the line's end.
+  constexpr std::string_view key = "libsass: ";
+  const auto start = out.find(key);
+  if (start == std::string::npos) return std::nullopt;
+  const auto first = start + key.size();
+  const auto version = out.substr(first, out.find_first_of("+\n", first) - first);
+  return version.empty() ? std::nullopt : std::optional(version);
 }
 
 }  // namespace fennelview

@@ -7,10 +7,25 @@
 #include <unicode/numberformatter.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
 namespace fennelview {
+
+namespace {
+
+// The locale that numbers are written in, by the POSIX order: LC_ALL, then LC_NUMERIC, then
+// LANG. ICU's own default follows the messages' locale, which may differ.
+icu::Locale numericLocale() {
+  for (const char* name : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return icu::Locale(value);  // ICU drops ".UTF-8" and "@…" itself
+  }
+  return icu::Locale::getDefault();
+}
+
+}  // namespace
 
 struct DurationFormatter::Formatters {
   std::optional<icu::number::LocalizedNumberFormatter> milliseconds;
@@ -32,10 +47,14 @@ std::optional<std::string> format(const icu::number::LocalizedNumberFormatter& f
 }  // namespace
 
 DurationFormatter::DurationFormatter()
-    : locale_(std::make_unique<icu::Locale>(icu::Locale::getDefault())), formatters_(std::make_unique<Formatters>()) {}
+    : locale_(std::make_unique<icu::Locale>(icu::Locale::getDefault())),
+      numberLocale_(std::make_unique<icu::Locale>(numericLocale())),
+      formatters_(std::make_unique<Formatters>()) {}
 
 DurationFormatter::DurationFormatter(const std::string& localeName)
-    : locale_(std::make_unique<icu::Locale>(localeName.c_str())), formatters_(std::make_unique<Formatters>()) {}
+    : locale_(std::make_unique<icu::Locale>(localeName.c_str())),
+      numberLocale_(std::make_unique<icu::Locale>(*locale_)),
+      formatters_(std::make_unique<Formatters>()) {}
 
 DurationFormatter::~DurationFormatter() = default;
 
@@ -44,7 +63,7 @@ std::string DurationFormatter::stringFromDuration(double seconds) {
   if (seconds >= 0.0 && seconds < 1.0) {
     if (!f.milliseconds) {
       // No style: a whole number, rounded half-even, without grouping.
-      f.milliseconds = icu::number::NumberFormatter::withLocale(*locale_)
+      f.milliseconds = icu::number::NumberFormatter::withLocale(*numberLocale_)
                            .precision(icu::number::Precision::integer())
                            .grouping(UNUM_GROUPING_OFF);
     }
@@ -53,7 +72,7 @@ std::string DurationFormatter::stringFromDuration(double seconds) {
   if (seconds >= 1.0 && seconds < 10.0) {
     if (!f.seconds) {
       // Decimal style: up to three fraction digits in the locale's own separator.
-      f.seconds = icu::number::NumberFormatter::withLocale(*locale_).precision(
+      f.seconds = icu::number::NumberFormatter::withLocale(*numberLocale_).precision(
           icu::number::Precision::maxFraction(3));
     }
     return format(*f.seconds, seconds).value_or("0") + "s";

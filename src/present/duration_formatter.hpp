@@ -11,7 +11,7 @@ namespace fennelview {
 // Not thread-safe: the ICU formatters are made on first use and kept, unguarded.
 class DurationFormatter {
  public:
-  // The current locale (ICU's default, which follows LANG and LC_ALL).
+  // The current locales: numbers as LC_NUMERIC says, unit names as ICU's default.
   DurationFormatter();
   // A fixed locale such as "en_US" or "de_DE".
   explicit DurationFormatter(const std::string& localeName);
@@ -24,6 +24,7 @@ class DurationFormatter {
  private:
   struct Formatters;
   std::unique_ptr<icu::Locale> locale_;
+  std::unique_ptr<icu::Locale> numberLocale_;
   std::unique_ptr<Formatters> formatters_;
 };
 

@@ -3,39 +3,28 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "common/canonical_equal.hpp"
 #include "test_support.hpp"
 
 namespace fennelview {
 namespace {
 
-// Points FENNELVIEW_RESOURCES somewhere else for one test.
-class ResourceFolder : public ::testing::Test {
- protected:
-  void use(const std::filesystem::path& path) { setenv("FENNELVIEW_RESOURCES", path.c_str(), 1); }
-  void TearDown() override { use(test::realResources()); }
+TEST(Resources, EachMissingPieceIsNamedInTheStartUpMessage) {
   test::TempDir dir;
-};
-
-TEST_F(ResourceFolder, TheBuildFolderHoldsAWorkingCompilerAndTheTemplate) {
-  EXPECT_EQ(checkResources(), std::nullopt);
-  EXPECT_EQ(resourcePath("sassc"), test::realSassc());
-  EXPECT_TRUE(resourcePath("Template/index.html").has_value());
-  EXPECT_FALSE(resourcePath("Template/nothing.html").has_value());
-}
-
-TEST_F(ResourceFolder, AMissingFolderOrCompilerIsNamedInTheMessage) {
-  use(dir / "nowhere");
-  EXPECT_NE(checkResources().value_or("").find((dir / "nowhere").string()), std::string::npos);
-  EXPECT_FALSE(resourcePath("sassc").has_value());
-
-  use(dir.path());
+  setenv("FENNELVIEW_RESOURCES", dir.path().c_str(), 1);
   EXPECT_NE(checkResources().value_or("").find("sassc"), std::string::npos);
-
   test::writeFile(dir / "sassc", "#!/bin/sh\n");
-  EXPECT_NE(checkResources().value_or("").find("not executable"), std::string::npos);
-
   std::filesystem::permissions(dir / "sassc", std::filesystem::perms::owner_all);
   EXPECT_NE(checkResources().value_or("").find("index.html"), std::string::npos);
+  setenv("FENNELVIEW_RESOURCES", test::realResources().c_str(), 1);
+  EXPECT_EQ(checkResources(), std::nullopt);
+}
+
+TEST(CanonicalEqual, OnlyCanonicallyEquivalentUtf8IsEqual) {
+  EXPECT_TRUE(canonicallyEqual("/tmp/caf\xC3\xA9.scss", "/tmp/cafe\xCC\x81.scss"));
+  EXPECT_FALSE(canonicallyEqual("/tmp/A.scss", "/tmp/a.scss"));
+  EXPECT_FALSE(canonicallyEqual("\xEF\xAC\x81", "fi"));  // the ligature is only compatibility-equal
+  EXPECT_FALSE(canonicallyEqual("/tmp/\xFF", "/tmp/\xFE"));  // bytes that are not UTF-8 compare exactly
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
@@ -8,20 +9,40 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "preferences/user_defaults.hpp"
 #include "test_desktop.hpp"
 #include "window/window_controller.hpp"
 
 namespace fennelview::test {
 
 // The private desktop of the GUI tests: its XDG folders (settings included) and recorder
-// editors. GTK is initialised on the display the tests run under.
+// editors. GTK is initialised on the display the tests run under; without one every GUI test
+// fails, so a run without a display cannot pass unseen.
 const TestDesktop& guiDesktop();
 
 // Opens a file as the application does and waits until its window is on screen.
 std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file);
 // Closes the window as the user does (close request, then destroy) and lets it go.
 void closeWindow(const std::shared_ptr<WindowController>& controller);
+
+// A test with real windows and empty settings: the windows it opens through open() are closed
+// in TearDown whatever happened, so one failure cannot leave windows behind for the next test.
+class GuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::shared_ptr<WindowController> open(const std::filesystem::path& file);
+  // Closes one window before the test ends.
+  void close(const std::shared_ptr<WindowController>& window);
+
+  TempDir dir;
+  UserDefaults& defaults = UserDefaults::standard();
+
+ private:
+  std::vector<std::shared_ptr<WindowController>> windows_;
+};
 
 std::string labelOf(const WindowController& controller);
 // Waits until the label satisfies `wanted`; returns the last label seen.
@@ -30,9 +51,5 @@ std::string waitForLabel(const WindowController& controller, const std::function
 std::optional<std::string> evaluate(WebKitWebView* view, const std::string& script);
 // Waits for finished page loads until the script yields `expected`; returns the last value.
 std::optional<std::string> waitForPage(WebKitWebView* view, const std::string& script, const std::string& expected);
-
-// The LibSass version that the resource folder's sassc reports.
-std::string libsassVersionOfResourceSassc();
-std::string fileURL(const std::filesystem::path& path);
 
 }  // namespace fennelview::test

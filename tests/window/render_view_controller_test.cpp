@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/resources.hpp"
 #include "gui_test_support.hpp"
 #include "test_support.hpp"
 
@@ -11,70 +12,57 @@ namespace {
 using namespace test;
 
 constexpr const char* h1Color = "getComputedStyle(document.querySelector('h1')).color";
-constexpr const char* errorText =
-    "document.getElementById('fennelview-error').textContent";
+constexpr const char* errorText = "document.getElementById('fennelview-error').textContent";
 const std::string clock = " \U0001F552 ";
 
-bool endsWith(const std::string& text, const std::string& end) { return text.ends_with(end); }
-// A finished compile shows a real duration: a number and a unit, never the initial "0ms".
+// A finished compile shows a real duration, never the starting "0ms" nor a failure's "0s".
 bool showsCompiledDuration(const std::string& label) {
-  return label.find(clock) != std::string::npos && !endsWith(label, clock + "0ms") && !endsWith(label, clock + "0s") &&
-         !endsWith(label, clock);
+  return label.find(clock) != std::string::npos && !label.ends_with(clock + "0ms") && !label.ends_with(clock + "0s");
 }
 
-class RenderViewTest : public ::testing::Test {
- protected:
-  TempDir dir;
-  std::filesystem::path sheet = dir / "site.scss";
-  std::string prefix = "Libsass " + libsassVersionOfResourceSassc() + clock;
-};
-
-TEST_F(RenderViewTest, ShowsTheCompiledStyleSheetAndNamesTheBundledCompiler) {
-  writeFile(sheet, "$brand: #123456;\nh1 { color: $brand; }\n");
-  auto window = openWindow(sheet);
-  const auto label = waitForLabel(*window, showsCompiledDuration);
-  EXPECT_TRUE(label.starts_with(prefix)) << label;
-  EXPECT_TRUE(showsCompiledDuration(label)) << label;
-  EXPECT_EQ(waitForPage(window->renderViewController().webView(), h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
-  closeWindow(window);
-}
-
-TEST_F(RenderViewTest, FollowsEverySaveOfTheFileIncludingErrorsAndTheirRepair) {
-  writeFile(sheet, "h1 { color: #123456; }\n");
-  auto window = openWindow(sheet);
+// Waits until the window's error panel holds `fragment`; returns the panel's text.
+std::string waitForError(const std::shared_ptr<WindowController>& window, const std::string& fragment) {
   auto* view = window->renderViewController().webView();
-  waitForLabel(*window, showsCompiledDuration);
+  waitForPage(view, std::string(errorText) + ".includes(" + nlohmann::json(fragment).dump() + ")", "true");
+  return evaluate(view, errorText).value_or("(no page)");
+}
+
+using RenderViewTest = GuiTest;
+
+TEST_F(RenderViewTest, FollowsEverySaveOfTheFileIncludingAnErrorAndItsRepair) {
+  const auto sheet = dir / "site.scss";
+  const std::string prefix = "Libsass " + libsassVersionOfCompiler().value_or("?") + clock;
+  writeFile(sheet, "$brand: #123456;\nh1 { color: $brand; }\n");
+  auto window = open(sheet);
+  auto* view = window->renderViewController().webView();
+  EXPECT_TRUE(waitForLabel(*window, showsCompiledDuration).starts_with(prefix)) << labelOf(*window);
   ASSERT_EQ(waitForPage(view, h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
 
   writeFileByRename(sheet, "h1 { color: #abcdef; }\n");
   EXPECT_EQ(waitForPage(view, h1Color, "rgb(171, 205, 239)"), "rgb(171, 205, 239)");
-  EXPECT_TRUE(showsCompiledDuration(labelOf(*window))) << labelOf(*window);
 
   writeFile(sheet, "h1 { color: #123456\n");
-  EXPECT_EQ(waitForLabel(*window, [&](const std::string& l) { return endsWith(l, clock + "0s"); }), prefix + "0s");
-  const auto message = waitForPage(view, errorText + std::string(".includes('Invalid CSS after')"), "true");
-  EXPECT_EQ(message, "true") << evaluate(view, errorText).value_or("(no page)");
-  EXPECT_NE(evaluate(view, h1Color), "rgb(18, 52, 86)");
+  EXPECT_EQ(waitForLabel(*window, [&](const std::string& l) { return l.ends_with(clock + "0s"); }), prefix + "0s");
+  EXPECT_NE(waitForError(window, "Invalid CSS after").find("Invalid CSS after"), std::string::npos);
 
   writeFile(sheet, "h1 { color: #123456; }\n");
   EXPECT_EQ(waitForPage(view, h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
   EXPECT_TRUE(showsCompiledDuration(waitForLabel(*window, showsCompiledDuration)));
   EXPECT_EQ(evaluate(view, errorText), "");
-  closeWindow(window);
 }
 
-TEST_F(RenderViewTest, WindowShownBeforeTheFirstCompileEndsShowsTheStartingValueThenTheResult) {
-  FakeResources slow("#!/bin/sh\nsleep 1\nexec '" + realSassc().string() + "' \"$@\"\n");
-  writeFile(sheet, "h1 { color: #123456; }\n");
-  auto window = openWindow(sheet);
-  EXPECT_EQ(labelOf(*window), prefix + "0ms");
-  EXPECT_TRUE(showsCompiledDuration(waitForLabel(*window, showsCompiledDuration))) << labelOf(*window);
-  EXPECT_EQ(waitForPage(window->renderViewController().webView(), h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
-  closeWindow(window);
-}
-
-TEST_F(RenderViewTest, LabelIsTheCompilerNameVersionClockAndDuration) {
-  EXPECT_EQ(RenderViewController::labelText("12ms"), prefix + "12ms");
+TEST_F(RenderViewTest, HostileFilesShowAMessageInTheirWindow) {
+  std::filesystem::create_directories(dir / "folder.scss");
+  writeFile(dir / "latin1.scss", ".a { content: \"caf\xE9\"; }\n");
+  writeFile(dir / "import.scss", "@import \"missing-partial\";\n");
+  const std::pair<const char*, const char*> cases[] = {
+      {"folder.scss", "not found or unreadable"}, {"latin1.scss", "Invalid UTF-8"}, {"import.scss", "File to import not found"}};
+  std::vector<std::shared_ptr<WindowController>> windows;
+  for (const auto& [name, fragment] : cases) windows.push_back(open(dir / name));
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    EXPECT_NE(waitForError(windows[i], cases[i].second).find(cases[i].second), std::string::npos) << cases[i].first;
+    EXPECT_TRUE(labelOf(*windows[i]).ends_with(clock + "0s")) << labelOf(*windows[i]);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,28 @@
+// The real executable as a child process without a display: what a user at a terminal sees.
+#include <gtest/gtest.h>
+
+#include "build_config.hpp"
+#include "test_desktop.hpp"
+
+namespace fennelview {
+namespace {
+
+test::ProcessResult runApp(std::vector<std::string> args, const std::map<std::string, std::string>& env = {}) {
+  args.insert(args.begin(), {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "DBUS_SESSION_BUS_ADDRESS",
+                             FENNELVIEW_EXECUTABLE});
+  return test::runProcess(args, env);
+}
+
+TEST(CommandLine, StatusHelpVersionAndTheStartUpMessage) {
+  EXPECT_NE(runApp({"--no-such-option"}).exitStatus, 0);
+  EXPECT_NE(runApp({"--help"}).out.find("[FILE…]"), std::string::npos);
+  const auto noFolder = runApp({"/nowhere.scss"}, {{"FENNELVIEW_RESOURCES", "/nonexistent-fennelview"}});
+  EXPECT_EQ(noFolder.err.substr(0, noFolder.err.find('\n')),
+            "fennelview: the resource folder /nonexistent-fennelview does not exist.");
+  test::FakeResources resources("#!/bin/sh\necho 'sassc: 9.8.7'\necho 'libsass: 9.8.7-test'\n");
+  EXPECT_EQ(runApp({"--version"}).out, std::string("Fennelview ") + build::versionNumber + " (" + build::buildNumber +
+                                          ")\nLibSass 9.8.7-test\n");
+}
+
+}  // namespace
+}  // namespace fennelview
