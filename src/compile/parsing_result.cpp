@@ -29,11 +29,6 @@ ParsingResult ParsingResult::make(std::optional<CSSOutput> output,
   return failure(errorSupplier());
 }
 
-ParsingResult ParsingResult::map(const std::function<CSSOutput(const CSSOutput&)>& fn) const {
-  if (isSuccess()) return success(fn(output()));
-  return *this;
-}
-
 ParsingResult ParsingResult::stamped(double parsingTime) && {
   if (isSuccess()) std::get<CSSOutput>(value_).parsingTime = parsingTime;
   return std::move(*this);

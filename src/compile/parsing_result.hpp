@@ -15,8 +15,6 @@ struct CSSOutput {
   double parsingTime = 0.0;  // seconds; 0 until the document stamps it
 
   explicit CSSOutput(std::string out, double time = 0.0) : output(std::move(out)), parsingTime(time) {}
-  // A copy with the same output and a new time.
-  CSSOutput stamped(double time) const { return CSSOutput(output, time); }
 
   bool operator==(const CSSOutput&) const = default;
 };
@@ -36,8 +34,6 @@ class ParsingResult {
   const CSSOutput& output() const { return std::get<CSSOutput>(value_); }
   const ParsingErrorPtr& error() const { return std::get<ParsingErrorPtr>(value_); }
 
-  // Applies fn to a success's output; a failure passes through with the very same error.
-  ParsingResult map(const std::function<CSSOutput(const CSSOutput&)>& fn) const;
   // The same result with a success's time replaced; the output is moved, not copied.
   ParsingResult stamped(double parsingTime) &&;
 

@@ -1,20 +1,18 @@
 #pragma once
 
-#include <glib.h>
-
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "compile/parsing_result.hpp"
 
 namespace fennelview {
 
 // Compiles one Sass file by running sassc in a child process. Completions run on the
-// main context (the thread that iterates the default GMainContext).
+// default main context.
 class SassParser {
  public:
   using Completion = std::function<void(ParsingResult)>;
@@ -33,13 +31,13 @@ class SassParser {
   // exactly once, later, unless cancelAll() or destruction comes first.
   void parseFile(const std::string& path, Completion completion);
 
-  // Kills the running children and drops their results.
+  // Kills the running children (their whole process groups) and drops their results.
   void cancelAll();
   std::size_t runningCount() const { return running_.size(); }
   // Children started over the parser's life.
   std::uint64_t startedCount() const { return started_; }
 
-  // A child still running after this long is killed and gives a failure.
+  // A compile whose result is not formed after this long is killed and gives a failure.
   std::chrono::milliseconds timeout() const { return timeout_; }
   void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
   // 60 seconds, or $FENNELVIEW_COMPILE_TIMEOUT (seconds, may be fractional).
@@ -48,16 +46,13 @@ class SassParser {
   struct Compile;
 
  private:
-  friend struct Compile;
-  template <int Stream>
-  static gboolean readStream(gint fd, GIOCondition condition, gpointer compile);
-  // Forms the result once the child has ended and both streams are closed.
-  void maybeFinished(const std::shared_ptr<Compile>& compile);
-  void finished(const std::shared_ptr<Compile>& compile);
+  // The compiler's whole command line; every option the runner passes is chosen here.
+  std::vector<std::string> arguments(const std::string& path) const;
+  void finish(Compile* compile, ParsingResult result);
 
   std::string executablePath_;
   std::chrono::milliseconds timeout_;
-  std::set<std::shared_ptr<Compile>> running_;
+  std::vector<std::unique_ptr<Compile>> running_;
   std::uint64_t started_ = 0;
 };
 

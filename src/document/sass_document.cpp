@@ -48,22 +48,26 @@ bool SassDocument::readFromURL(const std::string&, const std::string&) {
 
 void SassDocument::parse() {
   if (closed_) return;
+  parser_->cancelAll();
+  setCompiling(true);
   const auto start = std::chrono::steady_clock::now();
-  const auto generation = ++generationsStarted_;
   std::weak_ptr<SassDocument> weak = weak_from_this();
-  parser_->parseFile(path(), [weak, start, generation](ParsingResult result) {
+  parser_->parseFile(path(), [weak, start](ParsingResult result) {
     auto self = weak.lock();
     if (!self) return;
     const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    self->store(generation, std::move(result).stamped(elapsed));
+    self->store(std::move(result).stamped(elapsed));
   });
 }
 
-void SassDocument::store(std::uint64_t generation, ParsingResult result) {
-  // A compile that started earlier than the shown one must not replace it when it ends late.
-  if (closed_ || generation <= storedGeneration_) return;
-  storedGeneration_ = generation;
+void SassDocument::store(ParsingResult result) {
+  if (closed_) return;
   parsingResult().setValue(std::move(result));
+  setCompiling(false);
+}
+
+void SassDocument::setCompiling(bool compiling) {
+  if (compiling_.value() != compiling) compiling_.setValue(compiling);
 }
 
 void SassDocument::watchFile() {
@@ -86,6 +90,7 @@ void SassDocument::close() {
   sharedFileWatcher().removePath(path());
   subscriptions_.dispose();
   parser_->cancelAll();
+  setCompiling(false);
 }
 
 }  // namespace fennelview

@@ -29,6 +29,9 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
 
   SassParser& parser() { return *parser_; }
   MutableProperty<ParsingResult>& parsingResult();
+  // True from the start of a compile until its result is stored, or until it is stopped
+  // with none left running.
+  MutableProperty<bool>& compiling() { return compiling_; }
 
   // The file URL ("file:///…") the host sets before reading; none for an unsaved document.
   const std::optional<std::string>& fileURL() const { return fileURL_; }
@@ -40,7 +43,8 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   // readFromURL:ofType:error: — compiles, then watches the file. Never fails.
   bool readFromURL(const std::string& url, const std::string& typeName);
 
-  // One timed compile whose result is stored in parsingResult.
+  // One timed compile whose result is stored in parsingResult. A compile still running is
+  // stopped first: only the newest result would be shown.
   void parse();
   // Ties the document to the shared file watcher.
   void watchFile();
@@ -51,16 +55,15 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
 
  private:
   explicit SassDocument(std::unique_ptr<SassParser> parser);
-  void store(std::uint64_t generation, ParsingResult result);
+  void store(ParsingResult result);
+  void setCompiling(bool compiling);
 
   std::unique_ptr<SassParser> parser_;
   std::once_flag propertyOnce_;
   std::unique_ptr<MutableProperty<ParsingResult>> parsingResult_;
   std::optional<std::string> fileURL_;
+  MutableProperty<bool> compiling_{false};
   CompositeDisposable subscriptions_;
-  // Each compile gets the next generation; a result older than the stored one is dropped.
-  std::uint64_t generationsStarted_ = 0;
-  std::uint64_t storedGeneration_ = 0;
   bool closed_ = false;
 };
 

@@ -43,35 +43,40 @@ void writeFile(const std::filesystem::path& path, const std::string& contents) {
 }
 
 void writeFileByRename(const std::filesystem::path& path, const std::string& contents) {
-  auto temporary = path;
-  temporary += ".tmp~";
-  writeFile(temporary, contents);
-  std::filesystem::rename(temporary, path);
+  writeFile(path.string() + ".tmp~", contents);
+  std::filesystem::rename(path.string() + ".tmp~", path);
 }
 
 std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
+}
+
+std::string writeScript(const std::filesystem::path& path, const std::string& body) {
+  writeFile(path, "#!/bin/sh\n" + body + "\n");
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  return path.string();
+}
+
+bool processEnded(int pid) {
+  std::string id, name, state;
+  return !(std::ifstream("/proc/" + std::to_string(pid) + "/stat") >> id >> name >> state) || state == "Z";
 }
 
 int sasscChildren() {
   int count = 0;
-  const auto self = std::to_string(getpid());
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-    std::ifstream stat(entry.path() / "stat");
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     std::string pid, comm, state, ppid;
-    if (stat >> pid >> comm >> state >> ppid && ppid == self && comm == "(sassc)") ++count;
+    if (std::ifstream(entry.path() / "stat") >> pid >> comm >> state >> ppid && ppid == std::to_string(getpid()))
+      count += comm == "(sassc)";
   }
   return count;
 }
 
 FakeResources::FakeResources(const std::string& sasscScript) {
   writeFile(sassc(), sasscScript);
-  std::filesystem::permissions(sassc(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                            std::filesystem::perms::group_exec);
+  std::filesystem::permissions(sassc(), std::filesystem::perms::owner_all);
   std::filesystem::copy(realResources() / "Template", dir_.path() / "Template",
                         std::filesystem::copy_options::recursive);
   if (const char* previous = getenv("FENNELVIEW_RESOURCES")) {

@@ -32,6 +32,12 @@ void writeFile(const std::filesystem::path& path, const std::string& contents);
 void writeFileByRename(const std::filesystem::path& path, const std::string& contents);
 std::string readFile(const std::filesystem::path& path);
 
+// A fake compiler or tool: an executable shell script at `path` running `body`.
+std::string writeScript(const std::filesystem::path& path, const std::string& body);
+
+// Gone, or ended and waiting for a parent to collect it.
+bool processEnded(int pid);
+
 // sassc children of this process, finished but unreaped ones included.
 int sasscChildren();
 
