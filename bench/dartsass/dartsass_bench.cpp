@@ -22,7 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "bench_support.hpp"
+#include "median.hpp"
+#include "test_support.hpp"
 #include "compile/compilers.hpp"
 
 using namespace fennelview;
@@ -97,8 +98,8 @@ Figures measure(const std::vector<Run>& runs) {
   Figures f;
   std::vector<double> wall, cpu;
   for (const auto& r : runs) wall.push_back(r.wallMs), cpu.push_back(r.cpuMs);
-  f.wall = bench::median(wall);
-  f.cpu = bench::median(cpu);
+  f.wall = test::median(wall);
+  f.cpu = test::median(cpu);
   f.cssBytes = runs.front().css.size();
   if (!runs.front().ok) {
     f.note = "FAILED";
@@ -108,7 +109,7 @@ Figures measure(const std::vector<Run>& runs) {
   return f;
 }
 
-void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::trunc) << text; }
+using test::writeFile;
 
 // A project in the shape of a CSS framework, written with @import so that both compilers take
 // it: settings and maps, helper functions and mixins, then components and utility classes

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_support.hpp"
+#include "median.hpp"
 #include "document/file_watcher.hpp"
 
 using namespace fennelview;
@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
   }
   subscription.dispose();
   std::printf("%d paths in %d folders, %d runs (medians)\n", static_cast<int>(list.size() - 1), folders, runs);
-  std::printf("list change:        %8.1f us   saves reported %d of %d\n", bench::median(change), seenChanging, runs);
-  std::printf("rebuild (baseline): %8.1f us   saves reported %d of %d\n", bench::median(rebuild), seenRebuilding,
+  std::printf("list change:        %8.1f us   saves reported %d of %d\n", test::median(change), seenChanging, runs);
+  std::printf("rebuild (baseline): %8.1f us   saves reported %d of %d\n", test::median(rebuild), seenRebuilding,
               runs);
   watcher.stop();
   fs::remove_all(root);
