@@ -13,15 +13,15 @@ using namespace test;
 TEST(AppDelegateTest, LaunchingRegistersTheLastEditorAndKeepsAStoredChoice) {
   auto& defaults = UserDefaults::standard();
   const char* key = PreferencesController::defaultEditorPathKey;
-  defaults.removeObjectForKey(key);
+  defaults.setObject(nullptr, key);
   AppDelegate delegate;
   delegate.applicationDidFinishLaunching();
   EXPECT_EQ(defaults.objectForKey(key), nlohmann::json(guiDesktop().applicationURL("mid")));
 
-  defaults.set(key, guiDesktop().applicationURL("alpha"));
+  defaults.setObject(guiDesktop().applicationURL("alpha"), key);
   AppDelegate().applicationDidFinishLaunching();
   EXPECT_EQ(defaults.objectForKey(key), nlohmann::json(guiDesktop().applicationURL("alpha")));
-  defaults.removeObjectForKey(key);
+  defaults.setObject(nullptr, key);
 }
 
 TEST(AppDelegateTest, MenuActionsAndShortcutsAreInstalled) {

@@ -50,7 +50,7 @@ const TestDesktop& guiDesktop() { return desktopForAllTests; }
 
 std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file) {
   GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
-  auto controller = DocumentController::openDocument(gfile.get(), nullptr);
+  auto controller = DocumentController::openDocument(gfile.get(), nullptr, UserDefaults::standard());
   EXPECT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(controller->window())); }));
   return controller;
 }

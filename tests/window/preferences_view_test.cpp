@@ -15,7 +15,7 @@ class PreferencesViewTest : public ::testing::Test {
   UserDefaults& defaults = UserDefaults::standard();
   void SetUp() override {
     guiDesktop().forgetCalls();
-    defaults.removeObjectForKey(PreferencesController::defaultEditorPathKey);
+    defaults.setObject(nullptr, PreferencesController::defaultEditorPathKey);
     PreferencesController(defaults).registerDefaultEditor();
   }
   std::string entry(GtkDropDown* dropDown, guint position) {
@@ -24,7 +24,7 @@ class PreferencesViewTest : public ::testing::Test {
 };
 
 TEST_F(PreferencesViewTest, ListsTheEditorsInGioOrderWithTheFallbackSelected) {
-  auto& view = PreferencesView::instantiate();
+  auto& view = PreferencesView::instantiate(defaults);
   auto* dropDown = view.dropDown();
   ASSERT_EQ(g_list_model_get_n_items(gtk_drop_down_get_model(dropDown)), 4u);
   EXPECT_EQ(entry(dropDown, 0), "Zed Edit");
@@ -43,7 +43,7 @@ TEST_F(PreferencesViewTest, ListsTheEditorsInGioOrderWithTheFallbackSelected) {
 }
 
 TEST_F(PreferencesViewTest, ChoosingAnEditorStoresItAtOnceAndOpenInEditorUsesIt) {
-  auto& view = PreferencesView::instantiate();
+  auto& view = PreferencesView::instantiate(defaults);
   gtk_drop_down_set_selected(view.dropDown(), 0);
   EXPECT_EQ(defaults.objectForKey(PreferencesController::defaultEditorPathKey),
             nlohmann::json(guiDesktop().applicationURL("zed")));
@@ -51,7 +51,7 @@ TEST_F(PreferencesViewTest, ChoosingAnEditorStoresItAtOnceAndOpenInEditorUsesIt)
   gtk_window_destroy(view.window());
 
   // A second view has its own list and shows the stored choice.
-  auto& other = PreferencesView::instantiate();
+  auto& other = PreferencesView::instantiate(defaults);
   EXPECT_EQ(gtk_drop_down_get_selected(other.dropDown()), 0u);
   gtk_window_destroy(other.window());
 

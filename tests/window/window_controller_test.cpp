@@ -24,13 +24,13 @@ class WindowControllerTest : public ::testing::Test {
     std::filesystem::create_directories(sheet.parent_path());
     writeFile(sheet, "h1 { color: #123456; }\n");
     guiDesktop().forgetCalls();
-    defaults.removeObjectForKey(PreferencesController::defaultEditorPathKey);
+    defaults.setObject(nullptr, PreferencesController::defaultEditorPathKey);
   }
-  void TearDown() override { defaults.removeObjectForKey(sheet.string()); }
+  void TearDown() override { defaults.setObject(nullptr, sheet.string()); }
 };
 
 TEST_F(WindowControllerTest, ForwardsTheDocumentsCurrentResultAtOnceThenEveryLaterOne) {
-  auto controller = WindowController::instantiateFromMain(nullptr);
+  auto controller = WindowController::instantiateFromMain(nullptr, defaults);
   std::vector<ParsingResult> seen;
   controller->documentChangeSignal().observeNext([&](const ParsingResult& r) { seen.push_back(r); });
   auto document = SassDocument::create();
@@ -98,13 +98,13 @@ TEST_F(WindowControllerTest, WindowSizeIsKeptUnderTheDocumentsPathAndRestoredFor
   gtk_window_get_default_size(unrelated->window(), &width, &height);
   EXPECT_NE(width, 700);
   closeWindow(unrelated);
-  defaults.removeObjectForKey(other.string());
+  defaults.setObject(nullptr, other.string());
 }
 
 TEST_F(WindowControllerTest, DocumentWithoutAFileKeepsNoFrame) {
   auto document = SassDocument::create();
   document->readFromURL("", "scss");
-  auto controller = makeWindowControllers(document, nullptr);
+  auto controller = makeWindowControllers(document, nullptr, defaults);
   controller->showWindow();
   ASSERT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(controller->window())); }));
   EXPECT_EQ(controller->frameAutosaveName(), "");
@@ -114,7 +114,7 @@ TEST_F(WindowControllerTest, DocumentWithoutAFileKeepsNoFrame) {
 }
 
 TEST_F(WindowControllerTest, OpenInEditorLaunchesTheChosenEditorOnTheDocumentsFile) {
-  defaults.set(PreferencesController::defaultEditorPathKey, guiDesktop().applicationURL("alpha"));
+  defaults.setObject(guiDesktop().applicationURL("alpha"), PreferencesController::defaultEditorPathKey);
   auto window = openWindow(sheet);
   ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.open-in-editor", nullptr));
   ASSERT_TRUE(guiDesktop().waitForCalls("alpha", 1));
@@ -125,18 +125,28 @@ TEST_F(WindowControllerTest, OpenInEditorLaunchesTheChosenEditorOnTheDocumentsFi
 
 TEST_F(WindowControllerTest, OpenInEditorWithoutAFileOrEditorAsksForNoLaunch) {
   auto document = SassDocument::create();
-  auto controller = makeWindowControllers(document, nullptr);
-  defaults.set(PreferencesController::defaultEditorPathKey, guiDesktop().applicationURL("alpha"));
+  auto controller = makeWindowControllers(document, nullptr, defaults);
+  defaults.setObject(guiDesktop().applicationURL("alpha"), PreferencesController::defaultEditorPathKey);
   EXPECT_FALSE(controller->openInEditor());
   document->close();
   gtk_window_destroy(controller->window());
 
-  defaults.set(PreferencesController::defaultEditorPathKey, "not a url");
+  defaults.setObject("not a url", PreferencesController::defaultEditorPathKey);
   auto window = openWindow(sheet);
   EXPECT_FALSE(window->openInEditor());
   closeWindow(window);
   runFor(std::chrono::milliseconds(200));
   EXPECT_TRUE(guiDesktop().calls("alpha").empty());
+}
+
+TEST_F(WindowControllerTest, KeptSizeWithFieldsOfAnotherTypeIsIgnored) {
+  defaults.setObject({{"width", "700"}, {"height", 500}, {"maximized", "yes"}}, sheet.string());
+  auto window = openWindow(sheet);
+  int width = 0, height = 0;
+  gtk_window_get_default_size(window->window(), &width, &height);
+  EXPECT_NE(width, 700);
+  EXPECT_FALSE(gtk_window_is_maximized(window->window()));
+  closeWindow(window);
 }
 
 }  // namespace
