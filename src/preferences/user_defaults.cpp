@@ -211,7 +211,8 @@ void UserDefaults::setAsideBrokenFile(const std::string& reason) const {
 
 bool UserDefaults::write(const std::filesystem::path& target, int folder) {
   // Every text is UTF-8 once escaped; replacing is only a guard against a stray byte.
-  const std::string contents = transformed(written_, escaped).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  const std::string contents =
+      transformed(written_, escaped).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   GError* rawError = nullptr;
   if (!g_file_set_contents_full(target.c_str(), contents.data(), static_cast<gssize>(contents.size()),
                                 static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -18,8 +16,6 @@ class TestDesktop {
   // Made on first use, with this process's XDG variables pointing at it. GIO reads them once,
   // so the first use must come before any GIO call: call it from a namespace-scope initializer.
   static TestDesktop& standard();
-  TestDesktop(const TestDesktop&) = delete;
-  TestDesktop& operator=(const TestDesktop&) = delete;
 
   // The file:// URL of an application's .desktop file, as GIO gives it.
   std::string applicationURL(const std::string& id) const;
@@ -34,13 +30,8 @@ class TestDesktop {
   TempDir dir_;
 };
 
-struct ProcessResult {
-  int exitStatus = -1;
-  std::string out;
-  std::string err;
-};
-// Runs a program with this process's environment changed by `environment`; waits for it.
-ProcessResult runProcess(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::string>& environment = {});
+struct ProcessResult { int exitStatus = -1; std::string out, err; };
+// Runs a program and waits for it.
+ProcessResult runProcess(const std::vector<std::string>& argv);
 
 }  // namespace fennelview::test
