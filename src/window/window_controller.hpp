@@ -30,7 +30,6 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   WindowController(const WindowController&) = delete;
   WindowController& operator=(const WindowController&) = delete;
 
-  UserDefaults& userDefaults() const { return userDefaults_; }
   const Signal<ParsingResult>& documentChangeSignal() const { return documentChangeSignal_; }
   const Observer<ParsingResult>& documentChangeSink() const { return documentChangeSink_; }
 
