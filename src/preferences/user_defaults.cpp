@@ -178,8 +178,19 @@ nlohmann::json::object_t UserDefaults::readFile() const {
   const std::string contents(owned.get(), length);
   if (onlyWhitespace(contents)) return {};
 
-  const auto parsed = nlohmann::json::parse(contents, nullptr, /*allow_exceptions=*/false);
-  if (parsed.is_discarded()) {
+  // Values nested deeper would overflow the stack in the recursive copies and dumps later on.
+  constexpr int deepest = 100;
+  bool tooDeep = false;
+  const auto parsed = nlohmann::json::parse(
+      contents,
+      [&](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+        if (depth > deepest) tooDeep = true;
+        return !tooDeep;
+      },
+      /*allow_exceptions=*/false);
+  if (tooDeep) {
+    setAsideBrokenFile("nests values too deeply");
+  } else if (parsed.is_discarded()) {
     setAsideBrokenFile("is not valid JSON");
   } else if (!parsed.is_object()) {
     setAsideBrokenFile("does not hold a JSON object");
