@@ -13,7 +13,7 @@ namespace fennelview::test {
 
 // One file per call, one argument a line, renamed into place so a waiting test never reads half a call.
 constexpr const char* recorderScript = R"(#!/bin/sh
-dir=$1; shift; mkdir -p "$dir"; tmp=$(mktemp "$dir.XXXXXX"); printf '%s\n' "$@" >"$tmp"; mv "$tmp" "$dir/$(date +%s%N)-$$"
+dir=$1; shift; mkdir -p "$dir"; t=$(mktemp "$dir.XXXXXX"); printf '%s\n' "$@" >"$t"; mv "$t" "$dir/$(date +%s%N)-$$"
 )";
 
 TestDesktop& TestDesktop::standard() {
