@@ -58,7 +58,7 @@ std::unique_ptr<Watched> openWatched(const std::filesystem::path& file) {
   auto watched = std::make_unique<Watched>();
   watched->file = file;
   GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
-  watched->window = DocumentController::openDocument(gfile.get(), nullptr);
+  watched->window = DocumentController::openDocument(gfile.get(), nullptr, UserDefaults::standard());
   g_signal_connect(watched->window->renderViewController().webView(), "load-changed",
                    G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
                      auto& w = *static_cast<Watched*>(data);

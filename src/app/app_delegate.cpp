@@ -32,7 +32,9 @@ AppDelegate::AppDelegate()
                    this);
   g_signal_connect(application_.get(), "open",
                    G_CALLBACK(+[](GApplication* app, GFile** files, gint count, gchar*, gpointer) {
-                     for (gint i = 0; i < count; ++i) DocumentController::openDocument(files[i], GTK_APPLICATION(app));
+                     for (gint i = 0; i < count; ++i) {
+                       DocumentController::openDocument(files[i], GTK_APPLICATION(app), UserDefaults::standard());
+                     }
                    }),
                    this);
 }
@@ -60,7 +62,7 @@ gint AppDelegate::handleLocalOptions(GVariantDict* options) {
 
 void AppDelegate::applicationDidFinishLaunching() {
   installActions();
-  PreferencesController().registerDefaultEditor();
+  PreferencesController(UserDefaults::standard()).registerDefaultEditor();
 }
 
 void AppDelegate::contactSupport() const { support_.openFeedbackMail(); }
@@ -84,7 +86,7 @@ void AppDelegate::showOpenDialog(GtkWindow* parent) {
                        GObjectPtr<GListModel> files(gtk_file_chooser_get_files(GTK_FILE_CHOOSER(native)));
                        for (guint i = 0; i < g_list_model_get_n_items(files.get()); ++i) {
                          GObjectPtr<GFile> file(G_FILE(g_list_model_get_item(files.get(), i)));
-                         DocumentController::openDocument(file.get(), delegate->application());
+                         DocumentController::openDocument(file.get(), delegate->application(), UserDefaults::standard());
                        }
                      }
                      g_object_unref(native);
@@ -97,7 +99,7 @@ void AppDelegate::showOpenDialog(GtkWindow* parent) {
 void AppDelegate::showPreferences(GtkWindow* parent) {
   // One preferences window at a time; asking again brings it forward.
   if (!preferencesWindow_) {
-    preferencesWindow_ = PreferencesView::instantiate(parent).window();
+    preferencesWindow_ = PreferencesView::instantiate(UserDefaults::standard(), parent).window();
     g_object_add_weak_pointer(G_OBJECT(preferencesWindow_), reinterpret_cast<gpointer*>(&preferencesWindow_));
     gtk_window_set_application(preferencesWindow_, application_.get());
   }

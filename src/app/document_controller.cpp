@@ -16,12 +16,13 @@ std::string typeName(GFile* file) {
 }
 }  // namespace
 
-std::shared_ptr<WindowController> DocumentController::openDocument(GFile* file, GtkApplication* application) {
+std::shared_ptr<WindowController> DocumentController::openDocument(GFile* file, GtkApplication* application,
+                                                                  UserDefaults& defaults) {
   auto document = SassDocument::create();
   GCharPtr uri(g_file_get_uri(file));
   document->setFileURL(std::string(uri.get()));
   document->readFromURL(uri.get(), typeName(file));
-  auto controller = makeWindowControllers(document, application);
+  auto controller = makeWindowControllers(document, application, defaults);
   controller->showWindow();
   return controller;
 }

@@ -17,8 +17,10 @@ class DocumentController {
   static constexpr const char* filePatterns[] = {"*.scss", "*.sass", "*.css"};
 
   // Creates the document, sets its file URL, reads it (first compile, then watching),
-  // gives it its window and shows that. The window owns controller and document.
-  static std::shared_ptr<WindowController> openDocument(GFile* file, GtkApplication* application);
+  // gives it its window (keeping its size in `defaults`) and shows that. The window owns
+  // controller and document.
+  static std::shared_ptr<WindowController> openDocument(GFile* file, GtkApplication* application,
+                                                        UserDefaults& defaults);
 };
 
 }  // namespace fennelview

@@ -24,11 +24,9 @@ bool launchEditor(const std::string& editorURL, const std::string& fileURL) {
 }
 
 bool openFileInDefaultEditor(UserDefaults& defaults, const std::optional<std::string>& fileURL) {
-  const auto stored = defaults[PreferencesController::defaultEditorPathKey];
-  if (!stored || !stored->is_string() || !fileURL) return false;
-  const auto& editorURL = stored->get_ref<const std::string&>();
-  if (!isValidURL(editorURL) || !isValidURL(*fileURL)) return false;
-  return launchEditor(editorURL, *fileURL);
+  const auto editorURL = defaults.stringForKey(PreferencesController::defaultEditorPathKey);
+  if (!editorURL || !fileURL || !isValidURL(*editorURL) || !isValidURL(*fileURL)) return false;
+  return launchEditor(*editorURL, *fileURL);
 }
 
 }  // namespace fennelview

@@ -57,10 +57,9 @@ const std::vector<std::shared_ptr<Editor>>& PreferencesController::editors() {
 std::shared_ptr<Editor> PreferencesController::defaultEditor() {
   const auto& list = editors();
   if (list.empty()) return nullptr;
-  if (const auto stored = defaults_[defaultEditorPathKey]; stored && stored->is_string()) {
-    const auto& wanted = stored->get_ref<const std::string&>();
+  if (const auto wanted = defaults_.stringForKey(defaultEditorPathKey)) {
     for (const auto& editor : list) {
-      if (canonicallyEqual(editor->path(), wanted)) return editor;
+      if (canonicallyEqual(editor->path(), *wanted)) return editor;
     }
   }
   return list.front();
@@ -68,7 +67,7 @@ std::shared_ptr<Editor> PreferencesController::defaultEditor() {
 
 void PreferencesController::setDefaultEditor(const std::shared_ptr<Editor>& editor) {
   if (!editor) return;
-  defaults_.set(defaultEditorPathKey, editor->path());
+  defaults_.setObject(editor->path(), defaultEditorPathKey);
 }
 
 void PreferencesController::registerDefaultEditor() {

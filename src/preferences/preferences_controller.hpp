@@ -16,7 +16,7 @@ class PreferencesController {
   static constexpr const char* defaultEditorPathKey = "defaultEditorPath";
 
   // Touches neither GIO nor the stored values.
-  explicit PreferencesController(UserDefaults& defaults = UserDefaults::standard());
+  explicit PreferencesController(UserDefaults& defaults);
 
   // The applications GIO registers for the type of Template/main.css, in GIO's order.
   const std::vector<std::shared_ptr<Editor>>& editors();

@@ -1,10 +1,9 @@
 #include "preferences/user_defaults.hpp"
 
-#include "common/glib_ptr.hpp"
-
 #include <fcntl.h>
 #include <glib.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,8 @@
 #include <cstring>
 #include <iostream>
 #include <utility>
+
+#include "common/glib_ptr.hpp"
 
 namespace fennelview {
 
@@ -22,32 +23,62 @@ class FileDescriptor {
   explicit FileDescriptor(int fd) : fd_(fd) {}
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() { closeNow(); }
-  int get() const { return fd_; }
-  // Returns false when close reports an error: on some file systems that is where a failed write shows.
-  bool closeNow() {
-    if (fd_ < 0) return true;
-    const int result = ::close(std::exchange(fd_, -1));
-    return result == 0;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
   }
+  int get() const { return fd_; }
 
  private:
   int fd_;
 };
 
-bool writeAll(int fd, const std::string& text) {
-  const char* data = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
+// Marks the escaped form of a text JSON cannot hold (not UTF-8). File paths and URLs never
+// begin with a NUL, and a text that does is escaped too, so every text reads back as given.
+constexpr char escapeMark = '\0';
+
+std::string escaped(const std::string& text) {
+  if (text.empty() || (text[0] != escapeMark && g_utf8_validate(text.data(), text.size(), nullptr))) return text;
+  // By hand: g_uri_escape_bytes stops at a NUL.
+  std::string form(1, escapeMark);
+  for (const unsigned char c : text) {
+    if (c > ' ' && c < 0x7f && c != '%') {
+      form += static_cast<char>(c);
+    } else {
+      form += '%';
+      form += "0123456789ABCDEF"[c >> 4];
+      form += "0123456789ABCDEF"[c & 0xf];
     }
-    data += written;
-    left -= static_cast<size_t>(written);
   }
-  return true;
+  return form;
+}
+
+std::string unescaped(const std::string& text) {
+  if (text.empty() || text[0] != escapeMark) return text;
+  GBytes* bytes = g_uri_unescape_bytes(text.c_str() + 1, text.size() - 1, nullptr, nullptr);
+  if (!bytes) return text;
+  gsize size = 0;
+  const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+  std::string result(data ? data : "", size);
+  g_bytes_unref(bytes);
+  return result;
+}
+
+// Applies `change` to every text in the value, object keys included.
+nlohmann::json transformed(const nlohmann::json& value, std::string (*change)(const std::string&)) {
+  if (value.is_string()) return change(value.get_ref<const std::string&>());
+  if (value.is_array()) {
+    auto result = nlohmann::json::array();
+    for (const auto& item : value) result.push_back(transformed(item, change));
+    return result;
+  }
+  if (value.is_object()) {
+    auto result = nlohmann::json::object();
+    for (const auto& [key, item] : value.get_ref<const nlohmann::json::object_t&>()) {
+      result[change(key)] = transformed(item, change);
+    }
+    return result;
+  }
+  return value;
 }
 
 bool onlyWhitespace(const std::string& text) {
@@ -78,28 +109,26 @@ std::filesystem::path UserDefaults::standardFile() {
 UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {}
 
 std::optional<nlohmann::json> UserDefaults::objectForKey(const std::string& key) const {
-  std::lock_guard lock(mutex_);
-  refreshLocked();
+  refresh();
   if (auto found = written_.find(key); found != written_.end()) return found->second;
   if (auto found = registered_.find(key); found != registered_.end()) return found->second;
   return std::nullopt;
 }
 
 void UserDefaults::setObject(const nlohmann::json& value, const std::string& key) {
-  std::lock_guard lock(mutex_);
-  refreshLocked();
-  if (value.is_null()) {
-    if (written_.erase(key) == 0) return;
-  } else {
-    written_[key] = value;
-  }
-  writeLocked();
+  unsaved_[key] = value;
+  const auto target = writeTarget(file_);
+  std::error_code ec;
+  std::filesystem::create_directories(target.parent_path(), ec);
+  // The settings folder's lock is held from the read to the rename: a writer in another
+  // process waits for it and then reads this one's keys. Without the lock the write goes on.
+  FileDescriptor folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  while (folder.get() >= 0 && ::flock(folder.get(), LOCK_EX) != 0 && errno == EINTR) continue;
+  load();
+  if (!protectFile_ && write(target, folder.get())) unsaved_.clear();
 }
 
-void UserDefaults::removeObjectForKey(const std::string& key) { setObject(nullptr, key); }
-
 void UserDefaults::registerDefaults(const nlohmann::json::object_t& values) {
-  std::lock_guard lock(mutex_);
   for (const auto& [key, value] : values) {
     if (value.is_null()) {
       registered_.erase(key);
@@ -116,40 +145,62 @@ std::optional<UserDefaults::FileStamp> UserDefaults::stampOfFile() const {
                    static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL + info.st_mtim.tv_nsec};
 }
 
-void UserDefaults::refreshLocked() const {
-  if (!loaded_ || stampOfFile() != loadedStamp_) loadLocked();
+void UserDefaults::refresh() const {
+  if (!loaded_ || stampOfFile() != loadedStamp_) load();
 }
 
-void UserDefaults::loadLocked() const {
+void UserDefaults::load() const {
   loaded_ = true;
-  written_.clear();
   protectFile_ = false;
+  written_ = readFile();
+  for (const auto& [key, value] : unsaved_) {
+    if (value.is_null()) {
+      written_.erase(key);
+    } else {
+      written_[key] = value;
+    }
+  }
+}
+
+nlohmann::json::object_t UserDefaults::readFile() const {
   loadedStamp_ = stampOfFile();
-  if (!loadedStamp_) return;  // no file yet: nothing written
+  if (!loadedStamp_) return {};  // no file yet: nothing written
 
   gchar* raw = nullptr;
   gsize length = 0;
   GError* rawError = nullptr;
   if (!g_file_get_contents(file_.c_str(), &raw, &length, &rawError)) {
     GErrorPtr error(rawError);
-    setAsideBrokenFileLocked(std::string("could not be read (") + error->message + ")");
-    return;
+    setAsideBrokenFile(std::string("could not be read (") + error->message + ")");
+    return {};
   }
   GCharPtr owned(raw);
   const std::string contents(owned.get(), length);
-  if (onlyWhitespace(contents)) return;
+  if (onlyWhitespace(contents)) return {};
 
-  auto parsed = nlohmann::json::parse(contents, nullptr, /*allow_exceptions=*/false);
-  if (parsed.is_discarded()) {
-    setAsideBrokenFileLocked("is not valid JSON");
+  // Values nested deeper would overflow the stack in the recursive copies and dumps later on.
+  constexpr int deepest = 100;
+  bool tooDeep = false;
+  const auto parsed = nlohmann::json::parse(
+      contents,
+      [&](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+        if (depth > deepest) tooDeep = true;
+        return !tooDeep;
+      },
+      /*allow_exceptions=*/false);
+  if (tooDeep) {
+    setAsideBrokenFile("nests values too deeply");
+  } else if (parsed.is_discarded()) {
+    setAsideBrokenFile("is not valid JSON");
   } else if (!parsed.is_object()) {
-    setAsideBrokenFileLocked("does not hold a JSON object");
+    setAsideBrokenFile("does not hold a JSON object");
   } else {
-    written_ = parsed.get<nlohmann::json::object_t>();
+    return transformed(parsed, unescaped).get<nlohmann::json::object_t>();
   }
+  return {};
 }
 
-void UserDefaults::setAsideBrokenFileLocked(const std::string& reason) const {
+void UserDefaults::setAsideBrokenFile(const std::string& reason) const {
   // RENAME_NOREPLACE: an earlier broken file is never overwritten, even by a concurrent process.
   const std::string base = file_.string() + ".broken";
   for (int attempt = 0; attempt < 1000; ++attempt) {
@@ -169,45 +220,28 @@ void UserDefaults::setAsideBrokenFileLocked(const std::string& reason) const {
   protectFile_ = true;
 }
 
-void UserDefaults::writeLocked() {
-  if (protectFile_) return;
-
-  const auto target = writeTarget(file_);
-  std::error_code ec;
-  std::filesystem::create_directories(target.parent_path(), ec);
-
-  const std::string contents = nlohmann::json(written_).dump(2) + "\n";
-  std::string temporary = target.string() + ".XXXXXX";
-  std::string failure;
-  {
-    FileDescriptor fd(::mkstemp(temporary.data()));
-    if (fd.get() < 0) {
-      failure = std::strerror(errno);
-      temporary.clear();
-    } else if (!writeAll(fd.get(), contents) || ::fsync(fd.get()) != 0 || !fd.closeNow()) {
-      failure = std::strerror(errno);
-    } else if (::rename(temporary.c_str(), target.c_str()) != 0) {
-      failure = std::strerror(errno);
-    } else {
-      temporary.clear();
-    }
-  }
-  if (!temporary.empty()) ::unlink(temporary.c_str());
-
-  if (!failure.empty()) {
+bool UserDefaults::write(const std::filesystem::path& target, int folder) {
+  // Every text is UTF-8 once escaped; replacing is only a guard against a stray byte.
+  const std::string contents =
+      transformed(written_, escaped).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  GError* rawError = nullptr;
+  if (!g_file_set_contents_full(target.c_str(), contents.data(), static_cast<gssize>(contents.size()),
+                                static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
+                                                                   G_FILE_SET_CONTENTS_DURABLE),
+                                0600, &rawError)) {
+    GErrorPtr error(rawError);
     if (!writeFailureReported_) {
-      std::cerr << "Fennelview: the settings could not be saved to \"" << target.string() << "\" (" << failure
+      std::cerr << "Fennelview: the settings could not be saved to \"" << target.string() << "\" (" << error->message
                 << "). Changes are kept until Fennelview quits.\n";
       writeFailureReported_ = true;
     }
-    return;
+    return false;
   }
   writeFailureReported_ = false;
-
   // Makes the rename itself durable; a failure here loses nothing already written.
-  FileDescriptor folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) ::fsync(folder.get());
+  if (folder >= 0) ::fsync(folder);
   loadedStamp_ = stampOfFile();
+  return true;
 }
 
 }  // namespace fennelview

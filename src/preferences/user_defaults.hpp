@@ -2,18 +2,48 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 namespace fennelview {
 
-// The user's settings: typed JSON values under string keys, kept in one JSON object file.
-// Every read sees the file as it is on disk now (another process may have written it);
-// every write replaces the file atomically. Values registered with registerDefaults() live
-// in memory only and answer a read while nothing has been written for the key.
+// `value` as a T (std::string, bool, std::int64_t or nlohmann::json::object_t) when it holds
+// exactly that type; a value of any other type counts as absent.
+template <typename T>
+std::optional<T> typedValue(const nlohmann::json& value) {
+  if constexpr (std::is_same_v<T, std::string>) {
+    if (value.is_string()) return value.get<std::string>();
+  } else if constexpr (std::is_same_v<T, bool>) {
+    if (value.is_boolean()) return value.get<bool>();
+  } else if constexpr (std::is_same_v<T, std::int64_t>) {
+    if (value.is_number_integer() && !(value.is_number_unsigned() && value.get<std::uint64_t>() > INT64_MAX)) {
+      return value.get<std::int64_t>();
+    }
+  } else {
+    static_assert(std::is_same_v<T, nlohmann::json::object_t>);
+    if (value.is_object()) return value.get<nlohmann::json::object_t>();
+  }
+  return std::nullopt;
+}
+
+// A field of an object, typed as above; a missing field is absent.
+template <typename T>
+std::optional<T> typedValue(const nlohmann::json::object_t& object, const std::string& name) {
+  const auto found = object.find(name);
+  return found == object.end() ? std::nullopt : typedValue<T>(found->second);
+}
+
+// The user's settings: JSON values under string keys, kept in one JSON object file.
+// Every read sees the file as it is on disk now (another process may have written it).
+// A write re-reads the file and replaces it atomically while holding a lock on its folder,
+// so writers in other processes lose nothing. Keys and strings that are not UTF-8 are kept
+// in an escaped form and read back as they were given. Values registered with
+// registerDefaults() live in memory only and answer a read while nothing has been written
+// for the key. Main thread only.
 class UserDefaults {
  public:
   // The process-wide store in $XDG_CONFIG_HOME/fennelview/settings.json.
@@ -24,17 +54,15 @@ class UserDefaults {
   UserDefaults(const UserDefaults&) = delete;
   UserDefaults& operator=(const UserDefaults&) = delete;
 
-  const std::filesystem::path& file() const { return file_; }
-
   // The written value, else the registered one, else none.
   std::optional<nlohmann::json> objectForKey(const std::string& key) const;
-  // A null value removes the key, as writing "no object" does.
+  // The value of objectForKey() when it has the type asked for, else none.
+  std::optional<std::string> stringForKey(const std::string& key) const { return typed<std::string>(key); }
+  std::optional<nlohmann::json::object_t> dictionaryForKey(const std::string& key) const {
+    return typed<nlohmann::json::object_t>(key);
+  }
+  // A null value removes the key.
   void setObject(const nlohmann::json& value, const std::string& key);
-  void removeObjectForKey(const std::string& key);
-
-  // Keyed access: the same as objectForKey() and setObject().
-  std::optional<nlohmann::json> operator[](const std::string& key) const { return objectForKey(key); }
-  void set(const std::string& key, const nlohmann::json& value) { setObject(value, key); }
 
   // Adds to (or replaces in) the registration domain; never touches written values.
   void registerDefaults(const nlohmann::json::object_t& values);
@@ -49,19 +77,26 @@ class UserDefaults {
     bool operator==(const FileStamp&) const = default;
   };
 
-  void refreshLocked() const;
-  void loadLocked() const;
-  void setAsideBrokenFileLocked(const std::string& reason) const;
-  void writeLocked();
+  template <typename T>
+  std::optional<T> typed(const std::string& key) const {
+    const auto value = objectForKey(key);
+    return value ? typedValue<T>(*value) : std::nullopt;
+  }
+  void refresh() const;
+  void load() const;
+  nlohmann::json::object_t readFile() const;
+  void setAsideBrokenFile(const std::string& reason) const;
+  bool write(const std::filesystem::path& target, int folder);
   std::optional<FileStamp> stampOfFile() const;
 
   const std::filesystem::path file_;
-  mutable std::mutex mutex_;
   mutable nlohmann::json::object_t written_;
   mutable std::optional<FileStamp> loadedStamp_;
   mutable bool loaded_ = false;
   // Set while a broken file could not be moved aside: it must not be replaced.
   mutable bool protectFile_ = false;
+  // Changes that could not be saved yet (null: removed); they stay over what the file holds.
+  nlohmann::json::object_t unsaved_;
   nlohmann::json::object_t registered_;
   bool writeFailureReported_ = false;
 };

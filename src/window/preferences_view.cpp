@@ -13,8 +13,8 @@ constexpr const char* description = "/org/fennelview/Fennelview/window/preferenc
 void deleteView(gpointer view) { delete static_cast<PreferencesView*>(view); }
 }  // namespace
 
-PreferencesView& PreferencesView::instantiate(GtkWindow* parent) {
-  std::unique_ptr<PreferencesView> view(new PreferencesView());
+PreferencesView& PreferencesView::instantiate(UserDefaults& defaults, GtkWindow* parent) {
+  std::unique_ptr<PreferencesView> view(new PreferencesView(defaults));
   registerWindowResources();
   GObjectPtr<GtkBuilder> builder(gtk_builder_new_from_resource(description));
   view->window_ = GTK_WINDOW(gtk_builder_get_object(builder.get(), "preferences-view"));

@@ -16,7 +16,7 @@ namespace fennelview {
 class PreferencesView {
  public:
   // Builds the window; the window owns the view. Transient for `parent` when one is given.
-  static PreferencesView& instantiate(GtkWindow* parent = nullptr);
+  static PreferencesView& instantiate(UserDefaults& defaults, GtkWindow* parent = nullptr);
 
   PreferencesView(const PreferencesView&) = delete;
   PreferencesView& operator=(const PreferencesView&) = delete;
@@ -31,7 +31,7 @@ class PreferencesView {
   GtkLabel* noEditorLabel() const { return noEditorLabel_; }
 
  private:
-  PreferencesView() = default;
+  explicit PreferencesView(UserDefaults& defaults) : preferences_(defaults) {}
   void bind();
   static void selectionChanged(GObject* dropDown, GParamSpec*, gpointer self);
 

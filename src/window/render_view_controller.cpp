@@ -8,8 +8,7 @@ namespace fennelview {
 RenderViewController::RenderViewController(GtkWidget* view, GtkWidget* headerView, GtkLabel* parsingMetadataLabel)
     : view_(GObjectPtr<GtkWidget>::retain(view)),
       headerView_(headerView),
-      label_(GObjectPtr<GtkLabel>::retain(parsingMetadataLabel)),
-      userDefaults_(UserDefaults::standard()) {}
+      label_(GObjectPtr<GtkLabel>::retain(parsingMetadataLabel)) {}
 
 std::string RenderViewController::labelText(const std::string& durationString) {
   return std::string("Libsass ") + build::libsassVersion + " \U0001F552 " + durationString;

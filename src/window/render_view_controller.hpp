@@ -9,7 +9,6 @@
 
 #include "common/glib_ptr.hpp"
 #include "compile/parsing_result.hpp"
-#include "preferences/user_defaults.hpp"
 #include "present/render_presenter.hpp"
 
 namespace fennelview {
@@ -27,7 +26,6 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
 
   static std::string labelText(const std::string& durationString);
 
-  UserDefaults& userDefaults() const { return userDefaults_; }
   WebKitWebView* webView();
   GtkLabel* parsingMetadataLabel() const { return label_.get(); }
   std::string labelText() const;
@@ -48,7 +46,6 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   GObjectPtr<GtkWidget> view_;
   GtkWidget* headerView_;  // owned by the window; may be absent
   GObjectPtr<GtkLabel> label_;
-  UserDefaults& userDefaults_;
   GObjectPtr<WebKitWebView> webView_;
   std::optional<RenderPresenter> viewModel_;
   bool closed_ = false;

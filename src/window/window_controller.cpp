@@ -16,7 +16,8 @@ void deleteControllerHandle(gpointer handle) { delete static_cast<std::shared_pt
 
 }  // namespace
 
-std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkApplication* application) {
+std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkApplication* application,
+                                                                       UserDefaults& defaults) {
   registerWindowResources();
   GObjectPtr<GtkBuilder> builder(gtk_builder_new_from_resource(mainDescription));
   auto* window = GTK_WINDOW(gtk_builder_get_object(builder.get(), "document-window-controller"));
@@ -24,7 +25,7 @@ std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkAppli
       GTK_WIDGET(gtk_builder_get_object(builder.get(), "render-view")),
       GTK_WIDGET(gtk_builder_get_object(builder.get(), "header-view")),
       GTK_LABEL(gtk_builder_get_object(builder.get(), "parsing-metadata-label")));
-  std::shared_ptr<WindowController> controller(new WindowController(window, renderView));
+  std::shared_ptr<WindowController> controller(new WindowController(window, renderView, defaults));
   controller->titleLabel_ = GTK_LABEL(gtk_builder_get_object(builder.get(), "title-label"));
   // The window holds the controller; the handle goes when the window does.
   g_object_set_data_full(G_OBJECT(window), controllerKey, new std::shared_ptr<WindowController>(controller),
@@ -42,8 +43,9 @@ std::shared_ptr<WindowController> WindowController::fromWindow(GtkWindow* window
 }
 
 WindowController::WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView,
+                                   UserDefaults& defaults,
                                    std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe)
-    : userDefaults_(UserDefaults::standard()),
+    : userDefaults_(defaults),
       documentChangeSignal_(std::move(pipe.first)),
       documentChangeSink_(std::move(pipe.second)),
       window_(window),
@@ -77,13 +79,15 @@ void WindowController::showWindow() { gtk_window_present(window_); }
 void WindowController::setFrameAutosaveName(const std::string& name) {
   frameAutosaveName_ = name;
   if (name.empty()) return;
-  const auto frame = userDefaults_.objectForKey(name);
-  if (!frame || !frame->is_object()) return;
-  const auto width = frame->value("width", nlohmann::json()), height = frame->value("height", nlohmann::json());
-  if (width.is_number_integer() && height.is_number_integer() && width.get<int>() > 0 && height.get<int>() > 0) {
-    gtk_window_set_default_size(window_, width.get<int>(), height.get<int>());
+  const auto frame = userDefaults_.dictionaryForKey(name);
+  if (!frame) return;
+  // A field of another type, or a size no window can have, counts as absent.
+  constexpr std::int64_t largest = 32767;
+  const auto width = typedValue<std::int64_t>(*frame, "width"), height = typedValue<std::int64_t>(*frame, "height");
+  if (width && height && *width > 0 && *height > 0 && *width <= largest && *height <= largest) {
+    gtk_window_set_default_size(window_, static_cast<int>(*width), static_cast<int>(*height));
   }
-  if (frame->value("maximized", false)) gtk_window_maximize(window_);
+  if (typedValue<bool>(*frame, "maximized").value_or(false)) gtk_window_maximize(window_);
 }
 
 void WindowController::saveFrame() {
@@ -122,8 +126,8 @@ void WindowController::tearDown() {
 }
 
 std::shared_ptr<WindowController> makeWindowControllers(const std::shared_ptr<SassDocument>& document,
-                                                        GtkApplication* application) {
-  auto controller = WindowController::instantiateFromMain(application);
+                                                        GtkApplication* application, UserDefaults& defaults) {
+  auto controller = WindowController::instantiateFromMain(application, defaults);
   controller->setDocument(document);
   return controller;
 }

@@ -22,7 +22,7 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
  public:
   // A new window from the "Main" description with its controller; added to the application
   // when one is given.
-  static std::shared_ptr<WindowController> instantiateFromMain(GtkApplication* application);
+  static std::shared_ptr<WindowController> instantiateFromMain(GtkApplication* application, UserDefaults& defaults);
   // The controller of a document window, or null for any other window.
   static std::shared_ptr<WindowController> fromWindow(GtkWindow* window);
 
@@ -30,14 +30,12 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   WindowController(const WindowController&) = delete;
   WindowController& operator=(const WindowController&) = delete;
 
-  UserDefaults& userDefaults() const { return userDefaults_; }
   const Signal<ParsingResult>& documentChangeSignal() const { return documentChangeSignal_; }
   const Observer<ParsingResult>& documentChangeSink() const { return documentChangeSink_; }
 
   // Starts forwarding the document's results, the current one first. The forwarding is
   // never cancelled here: it lasts as long as the document's property.
   void setDocument(std::shared_ptr<SassDocument> document);
-  const std::shared_ptr<SassDocument>& document() const { return document_; }
   const std::shared_ptr<SassDocument>& sassDocument() const { return document_; }
 
   // Opens the document's file in the default editor; returns whether a launch was asked for.
@@ -55,7 +53,7 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   void saveFrame();
 
  private:
-  WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView,
+  WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView, UserDefaults& defaults,
                    std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe = Signal<ParsingResult>::pipe());
   void installActions();
   void connectWindowSignals();
@@ -74,6 +72,6 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
 
 // Gives an opened document its window (makeWindowControllers of the document).
 std::shared_ptr<WindowController> makeWindowControllers(const std::shared_ptr<SassDocument>& document,
-                                                        GtkApplication* application);
+                                                        GtkApplication* application, UserDefaults& defaults);
 
 }  // namespace fennelview

@@ -1,112 +1,69 @@
 #include "test_desktop.hpp"
 
-#include <glib.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
-#include <algorithm>
-#include <stdexcept>
+#include <array>
+#include <set>
+#include <sstream>
 
 #include "common/glib_ptr.hpp"
 
 namespace fennelview::test {
 
-namespace {
-
-// Writes atomically, so a waiting test never reads half a call.
+// One file per call, one argument a line, renamed into place so a waiting test never reads half a call.
 constexpr const char* recorderScript = R"(#!/bin/sh
-dir=$1
-shift
-mkdir -p "$dir"
-tmp=$(mktemp "$dir/.call.XXXXXX")
-printf '%s\0' "$@" > "$tmp"
-mv "$tmp" "$dir/call-$(date +%s%N)-$$"
+dir=$1; shift; mkdir -p "$dir"; t=$(mktemp "$dir.XXXXXX"); printf '%s\n' "$@" >"$t"; mv "$t" "$dir/$(date +%s%N)-$$"
 )";
 
-std::vector<std::string> splitAtNul(const std::string& text) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (size_t end; (end = text.find('\0', start)) != std::string::npos; start = end + 1) {
-    parts.push_back(text.substr(start, end - start));
-  }
-  return parts;
-}
-
-struct StrvDeleter {
-  void operator()(gchar** v) const { g_strfreev(v); }
-};
-
-}  // namespace
-
 TestDesktop& TestDesktop::standard() {
-  static TestDesktop desktop(Editors::Registered);
-  static const bool selected = [] {
-    for (const auto& [name, value] : desktop.environment()) setenv(name.c_str(), value.c_str(), 1);
-    // Without a session bus GIO would otherwise autolaunch one on the X display for each launch.
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    unsetenv("DISPLAY");
-    unsetenv("XDG_CURRENT_DESKTOP");
-    return true;
-  }();
-  (void)selected;
+  static TestDesktop desktop;
   return desktop;
 }
 
-TestDesktop::TestDesktop(Editors editors) {
-  for (const char* folder : {"data/applications", "data-home", "config", "config-dirs", "cache", "bin"}) {
-    std::filesystem::create_directories(root() / folder);
-  }
+TestDesktop::TestDesktop() {
+  const auto& root = dir_.path();
+  // Each XDG variable names a folder of its own name.
+  std::filesystem::create_directories(root / "XDG_DATA_DIRS/applications");
   // The real MIME database, so main.css is text/css as on any desktop.
-  std::filesystem::create_directory_symlink("/usr/share/mime", root() / "data/mime");
-  writeFile(root() / "bin/record", recorderScript);
-  std::filesystem::permissions(root() / "bin/record", std::filesystem::perms::owner_all);
-
-  std::string cssOrder;
-  if (editors == Editors::Registered) {
-    addApplication("zed", "Name=Zed Edit", "text/css;", "%f");
-    addApplication("nameless", "Name=", "text/css;", "%f");
-    addApplication("alpha", "Name=Alpha Pad", "text/css;", "%f");
-    addApplication("mid", "Name=Mid Writer", "text/css;", "%f");
-    cssOrder = "text/css=zed.desktop;nameless.desktop;alpha.desktop;mid.desktop;\n";
+  std::filesystem::create_directory_symlink("/usr/share/mime", root / "XDG_DATA_DIRS/mime");
+  writeFile(root / "record", recorderScript);
+  using Entry = std::array<std::string, 3>;
+  for (const auto& [id, name, types] :
+       {Entry{"zed", "Zed Edit", "text/css;"}, Entry{"nameless", "", "text/css;"},
+        Entry{"alpha", "Alpha Pad", "text/css;"}, Entry{"mid", "Mid Writer", "text/css;"},
+        Entry{"viewer", "Viewer", "image/png;"}, Entry{"mail", "Test Mail", "x-scheme-handler/mailto;"}}) {
+    writeFile(root / "XDG_DATA_DIRS/applications" / (id + ".desktop"),
+              "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=/bin/sh " + (root / "record").string() + " " +
+                  (root / "calls" / id).string() + (id == "mail" ? " %u" : " %f") + "\nMimeType=" + types + "\n");
   }
-  addApplication("viewer", "Name=Picture Viewer", "image/png;", "%f");
-  addApplication("mail", "Name=Test Mail", "x-scheme-handler/mailto;", "%u");
   // Added associations fix GIO's order, which would otherwise follow the directory listing.
-  writeFile(root() / "config/mimeapps.list", "[Added Associations]\n" + cssOrder +
-                                                 "\n[Default Applications]\n"
-                                                 "x-scheme-handler/mailto=mail.desktop;\n");
-}
-
-void TestDesktop::addApplication(const std::string& id, const std::string& nameLine, const std::string& mimeTypes,
-                                 const std::string& fieldCode) {
-  writeFile(root() / "data/applications" / (id + ".desktop"),
-            "[Desktop Entry]\nType=Application\n" + nameLine + "\nExec=" + (root() / "bin/record").string() + " " +
-                (root() / "calls" / id).string() + " " + fieldCode + "\nMimeType=" + mimeTypes + "\n");
-}
-
-std::map<std::string, std::string> TestDesktop::environment() const {
-  return {{"XDG_DATA_DIRS", (root() / "data").string()},
-          {"XDG_DATA_HOME", (root() / "data-home").string()},
-          {"XDG_CONFIG_HOME", (root() / "config").string()},
-          {"XDG_CONFIG_DIRS", (root() / "config-dirs").string()},
-          {"XDG_CACHE_HOME", (root() / "cache").string()}};
+  writeFile(root / "XDG_DATA_DIRS/applications/mimeapps.list",
+            "[Added Associations]\ntext/css=zed.desktop;nameless.desktop;alpha.desktop;mid.desktop;\n\n"
+            "[Default Applications]\nx-scheme-handler/mailto=mail.desktop;\n");
+  for (const char* name : {"XDG_DATA_DIRS", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_CACHE_HOME"}) {
+    setenv(name, (root / name).c_str(), 1);
+  }
+  // Without a session bus GIO would otherwise autolaunch one on the X display for each launch.
+  for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "DISPLAY", "XDG_CURRENT_DESKTOP"}) unsetenv(name);
 }
 
 std::string TestDesktop::applicationURL(const std::string& id) const {
-  const auto file = root() / "data/applications" / (id + ".desktop");
+  const auto file = dir_.path() / "XDG_DATA_DIRS/applications" / (id + ".desktop");
   GCharPtr uri(g_filename_to_uri(file.c_str(), nullptr, nullptr));
   return uri.get();
 }
 
 std::vector<std::vector<std::string>> TestDesktop::calls(const std::string& id) const {
-  std::vector<std::filesystem::path> files;
+  std::set<std::filesystem::path> files;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(root() / "calls" / id, ec)) {
-    if (entry.path().filename().string().starts_with("call-")) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / "calls" / id, ec)) files.insert(entry);
   std::vector<std::vector<std::string>> result;
-  for (const auto& file : files) result.push_back(splitAtNul(readFile(file)));
+  for (const auto& file : files) {
+    std::istringstream text(readFile(file));
+    auto& arguments = result.emplace_back();
+    for (std::string line; std::getline(text, line);) arguments.push_back(line);
+  }
   return result;
 }
 
@@ -114,36 +71,16 @@ bool TestDesktop::waitForCalls(const std::string& id, size_t count) const {
   return runUntil([&] { return calls(id).size() >= count; });
 }
 
-void TestDesktop::forgetCalls() const {
-  std::error_code ec;
-  std::filesystem::remove_all(root() / "calls", ec);
-}
+void TestDesktop::forgetCalls() const { std::filesystem::remove_all(dir_.path() / "calls"); }
 
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment) {
-  std::unique_ptr<gchar*, StrvDeleter> env(g_get_environ());
-  for (const auto& [name, value] : environment) {
-    env.reset(g_environ_setenv(env.release(), name.c_str(), value.c_str(), TRUE));
-  }
-  std::vector<char*> args;
-  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-
-  gchar* out = nullptr;
-  gchar* err = nullptr;
+ProcessResult runProcess(const std::vector<std::string>& argv) {
+  std::string command;
+  for (const auto& arg : argv) command += GCharPtr(g_shell_quote(arg.c_str())).get() + std::string(" ");
+  gchar *out = nullptr, *err = nullptr;
   gint status = 0;
-  GError* rawError = nullptr;
-  if (!g_spawn_sync(nullptr, args.data(), env.get(), G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &status,
-                    &rawError)) {
-    GErrorPtr error(rawError);
-    throw std::runtime_error(std::string("cannot run ") + argv.front() + ": " + error->message);
-  }
-  GCharPtr ownedOut(out);
-  GCharPtr ownedErr(err);
-  ProcessResult result;
-  result.exitStatus = g_spawn_check_wait_status(status, nullptr) ? 0 : (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-  result.out = ownedOut.get();
-  result.err = ownedErr.get();
-  return result;
+  if (!g_spawn_command_line_sync(command.c_str(), &out, &err, &status, nullptr)) return {};
+  GCharPtr ownedOut(out), ownedErr(err);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ownedOut.get(), ownedErr.get()};
 }
 
 }  // namespace fennelview::test

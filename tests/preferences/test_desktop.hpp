@@ -1,7 +1,5 @@
 #pragma once
 
-#include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -10,30 +8,17 @@
 namespace fennelview::test {
 
 // XDG data and config folders with test applications. Each application's Exec is a recorder
-// that stores its arguments, one file per call, under calls/<application id>.
-//
-// The standard desktop lists for text/css, in this order: "Zed Edit" (zed), an application
-// with an empty name (nameless), "Alpha Pad" (alpha), "Mid Writer" (mid). A viewer (image/png)
-// is not among them; "mail" is the default mailto handler.
+// that stores its arguments, one file per call. For text/css GIO lists, in this order:
+// "Zed Edit" (zed), one with an empty name (nameless), "Alpha Pad" (alpha), "Mid Writer" (mid).
+// A viewer (image/png) is not among them; "mail" is the default mailto handler.
 class TestDesktop {
  public:
-  enum class Editors { Registered, None };
-
-  // The standard desktop, made on first use, with the XDG variables of this process pointing
-  // at it. GIO reads them once, so the first use must come before any GIO call: call it
-  // from a namespace-scope initializer.
+  // Made on first use, with this process's XDG variables pointing at it. GIO reads them once,
+  // so the first use must come before any GIO call: call it from a namespace-scope initializer.
   static TestDesktop& standard();
 
-  explicit TestDesktop(Editors editors);
-  TestDesktop(const TestDesktop&) = delete;
-  TestDesktop& operator=(const TestDesktop&) = delete;
-
-  const std::filesystem::path& root() const { return dir_.path(); }
-  // The XDG variables that select this desktop, for this process or a child.
-  std::map<std::string, std::string> environment() const;
   // The file:// URL of an application's .desktop file, as GIO gives it.
   std::string applicationURL(const std::string& id) const;
-
   // Each recorded call of the application, as its argument list, oldest first.
   std::vector<std::vector<std::string>> calls(const std::string& id) const;
   bool waitForCalls(const std::string& id, size_t count) const;
@@ -41,19 +26,12 @@ class TestDesktop {
   void forgetCalls() const;
 
  private:
-  void addApplication(const std::string& id, const std::string& nameLine, const std::string& mimeTypes,
-                      const std::string& fieldCode);
+  TestDesktop();
   TempDir dir_;
 };
 
-// A finished child process.
-struct ProcessResult {
-  int exitStatus = -1;
-  std::string out;
-  std::string err;
-};
-// Runs a program with this process's environment changed by `environment`; waits for it.
-ProcessResult runProcess(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::string>& environment = {});
+struct ProcessResult { int exitStatus = -1; std::string out, err; };
+// Runs a program and waits for it.
+ProcessResult runProcess(const std::vector<std::string>& argv);
 
 }  // namespace fennelview::test

@@ -31,9 +31,9 @@ const TestDesktop& desktopForAllTests = selectDesktop();
 
 const TestDesktop& guiDesktop() { return desktopForAllTests; }
 
-std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file) {
+std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file, UserDefaults& defaults) {
   GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
-  auto controller = DocumentController::openDocument(gfile.get(), nullptr);
+  auto controller = DocumentController::openDocument(gfile.get(), nullptr, defaults);
   EXPECT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(controller->window())); }));
   return controller;
 }
@@ -44,7 +44,7 @@ void closeWindow(const std::shared_ptr<WindowController>& controller) {
 }
 
 std::shared_ptr<WindowController> GuiTest::open(const std::filesystem::path& file) {
-  return windows_.emplace_back(openWindow(file));
+  return windows_.emplace_back(openWindow(file, defaults));
 }
 
 void GuiTest::close(const std::shared_ptr<WindowController>& window) {
@@ -57,8 +57,6 @@ void GuiTest::SetUp() {
   static const bool started = gtk_init_check();
   ASSERT_TRUE(started) << "no display: the GUI tests need one; run them under xvfb-run -a";
   guiDesktop().forgetCalls();
-  // Each test starts from empty settings: the store reads the file anew when it changes.
-  std::filesystem::remove(UserDefaults::standardFile());
 }
 
 void GuiTest::TearDown() {

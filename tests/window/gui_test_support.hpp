@@ -23,11 +23,12 @@ namespace fennelview::test {
 const TestDesktop& guiDesktop();
 
 // Opens a file as the application does and waits until its window is on screen.
-std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file);
+std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file,
+                                             UserDefaults& defaults = UserDefaults::standard());
 // Closes the window as the user does (close request, then destroy) and lets it go.
 void closeWindow(const std::shared_ptr<WindowController>& controller);
 
-// A test with real windows and empty settings: the windows it opens through open() are closed
+// A test with real windows and its own empty settings store: the windows it opens through open() are closed
 // in TearDown whatever happened, so one failure cannot leave windows behind for the next test.
 class GuiTest : public ::testing::Test {
  protected:
@@ -38,7 +39,7 @@ class GuiTest : public ::testing::Test {
   void close(const std::shared_ptr<WindowController>& window);
 
   TempDir dir;
-  UserDefaults& defaults = UserDefaults::standard();
+  UserDefaults defaults{dir / "settings.json"};
 
  private:
   std::vector<std::shared_ptr<WindowController>> windows_;

@@ -15,7 +15,7 @@ using PreferencesViewTest = GuiTest;
 TEST_F(PreferencesViewTest, TheChosenEditorIsStoredAtOnceAndOpensTheDocumentsFile) {
   const char* key = PreferencesController::defaultEditorPathKey;
   PreferencesController(defaults).registerDefaultEditor();
-  auto& view = PreferencesView::instantiate();
+  auto& view = PreferencesView::instantiate(defaults);
   ASSERT_EQ(gtk_drop_down_get_selected(view.dropDown()), 3u) << "the fallback, the last editor";
   gtk_drop_down_set_selected(view.dropDown(), 0);
   EXPECT_EQ(defaults.objectForKey(key), nlohmann::json(guiDesktop().applicationURL("zed")));

@@ -39,5 +39,16 @@ TEST_F(WindowControllerTest, ClosingOneOfTwoWindowsOnAFileLeavesTheOtherFollowin
   EXPECT_EQ(waitForPage(second->renderViewController().webView(), h1Color, "rgb(171, 205, 239)"), "rgb(171, 205, 239)");
 }
 
+TEST_F(WindowControllerTest, KeptSizeWithFieldsOfAnotherTypeIsIgnored) {
+  const auto sheet = dir / "typed.scss";
+  writeFile(sheet, "h1 { color: #123456; }\n");
+  defaults.setObject({{"width", "700"}, {"height", 500}, {"maximized", "yes"}}, sheet.string());
+  auto window = open(sheet);
+  int width = 0, height = 0;
+  gtk_window_get_default_size(window->window(), &width, &height);
+  EXPECT_NE(width, 700);
+  EXPECT_FALSE(gtk_window_is_maximized(window->window()));
+}
+
 }  // namespace
 }  // namespace fennelview
