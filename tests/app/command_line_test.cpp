@@ -7,16 +7,17 @@
 namespace fennelview {
 namespace {
 
-test::ProcessResult runApp(std::vector<std::string> args, const std::map<std::string, std::string>& env = {}) {
-  args.insert(args.begin(), {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "DBUS_SESSION_BUS_ADDRESS",
-                             FENNELVIEW_EXECUTABLE});
-  return test::runProcess(args, env);
+test::ProcessResult runApp(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+  args.insert(args.begin(), FENNELVIEW_EXECUTABLE);
+  args.insert(args.begin(), env.begin(), env.end());
+  args.insert(args.begin(), {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "DBUS_SESSION_BUS_ADDRESS"});
+  return test::runProcess(args);
 }
 
 TEST(CommandLine, StatusHelpVersionAndTheStartUpMessage) {
   EXPECT_NE(runApp({"--no-such-option"}).exitStatus, 0);
   EXPECT_NE(runApp({"--help"}).out.find("[FILE…]"), std::string::npos);
-  const auto noFolder = runApp({"/nowhere.scss"}, {{"FENNELVIEW_RESOURCES", "/nonexistent-fennelview"}});
+  const auto noFolder = runApp({"/nowhere.scss"}, {"FENNELVIEW_RESOURCES=/nonexistent-fennelview"});
   EXPECT_EQ(noFolder.err.substr(0, noFolder.err.find('\n')),
             "fennelview: the resource folder /nonexistent-fennelview does not exist.");
   test::FakeResources resources("#!/bin/sh\necho 'sassc: 9.8.7'\necho 'libsass: 9.8.7-test'\n");
