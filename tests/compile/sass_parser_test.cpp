@@ -56,6 +56,8 @@ TEST_F(SassParserTest, RealSasscGivesTheCssOfBareSasscAndEveryFileItRead) {
   EXPECT_THAT(result.output().warnings, HasSubstr("careful"));
   EXPECT_THAT(files, testing::UnorderedElementsAreArray(all));
 
+  writeFile(dir / "n\xFF.scss", ".n { o: p; }\n");  // sassc writes no map for such a name
+  EXPECT_THAT(compileWith(parser, dir / "n\xFF.scss").result.output().output, HasSubstr("n\uFFFD.scss */\n.n {"));
   writeFile(dir / "broken.scss", ".a {\n  color: red;\n");
   EXPECT_THAT(messageOf(compileWith(parser, dir / "broken.scss").result),
               AllOf(HasSubstr("Error: "), HasSubstr("broken.scss")));
