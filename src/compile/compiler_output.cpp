@@ -1,6 +1,7 @@
 #include "compile/compiler_output.hpp"
 
 #include <glib.h>
+#include <string.h>
 
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -34,22 +35,45 @@ std::string absolute(const std::filesystem::path& workingDirectory, const std::s
   return (workingDirectory / path).lexically_normal().string();
 }
 
+// The map's "sources" array as JSON text. sassc writes it before the long "mappings", so
+// only as much of the map is decoded as it takes to reach its end: a large style sheet's
+// map is several times its CSS.
+std::optional<std::string> sourcesArray(std::string_view base64) {
+  for (std::size_t length = 4096;; length *= 8) {
+    const bool whole = length >= base64.size();
+    const std::string head(base64.substr(0, whole ? base64.size() : length));
+    gsize size = 0;
+    std::unique_ptr<guchar, decltype(&g_free)> bytes(g_base64_decode(head.c_str(), &size), g_free);
+    const std::string_view json(reinterpret_cast<const char*>(bytes.get()), size);
+    const auto open = json.find('[', std::min(json.find("\"sources\""), json.size()));
+    bool quoted = false;
+    for (auto i = open; i < json.size(); ++i) {
+      if (quoted && json[i] == '\\') {
+        ++i;
+      } else if (json[i] == '"') {
+        quoted = !quoted;
+      } else if (!quoted && json[i] == ']') {
+        return std::string(json.substr(open, i - open + 1));
+      }
+    }
+    if (whole) return std::nullopt;
+  }
+}
+
 // Cuts the inline map sassc appends ("\n/*# sourceMappingURL=data:…;base64,… */") from the
 // CSS and returns the files it lists; none when there is no map.
 std::vector<std::string> takeSourceMap(std::string& css, const std::filesystem::path& workingDirectory) {
   static constexpr std::string_view marker = "\n/*# sourceMappingURL=data:application/json;base64,";
-  const auto at = css.rfind(marker);
-  if (at == std::string::npos || css.compare(css.size() - 3, 3, " */") != 0) return {};
-  const std::string encoded = css.substr(at + marker.size(), css.size() - 3 - at - marker.size());
+  // The map is the last line; memrchr finds its start quickly in a map of many megabytes.
+  const auto* newline = static_cast<const char*>(memrchr(css.data(), '\n', css.size()));
+  const auto at = newline ? static_cast<std::size_t>(newline - css.data()) : std::string::npos;
+  if (at == std::string::npos || css.compare(at, marker.size(), marker) != 0 || !css.ends_with(" */")) return {};
+  const auto sources = sourcesArray(std::string_view(css).substr(at + marker.size(), css.size() - 3 - at - marker.size()));
   css.resize(at);
-  gsize length = 0;
-  std::unique_ptr<guchar, decltype(&g_free)> decoded(g_base64_decode(encoded.c_str(), &length), g_free);
-  const auto map = nlohmann::json::parse(decoded.get(), decoded.get() + length, nullptr, false);
   std::vector<std::string> files;
-  if (map.is_object() && map.contains("sources") && map["sources"].is_array()) {
-    for (const auto& source : map["sources"]) {
-      if (source.is_string()) files.push_back(absolute(workingDirectory, source.get<std::string>()));
-    }
+  const auto list = nlohmann::json::parse(sources.value_or("[]"), nullptr, false);
+  for (const auto& source : list.is_array() ? list : nlohmann::json::array()) {
+    if (source.is_string()) files.push_back(absolute(workingDirectory, source.get<std::string>()));
   }
   return files;
 }
