@@ -46,7 +46,6 @@ class SassParser {
   std::uint64_t startedCount() const { return started_; }
 
   // A compile whose result is not formed after this long is killed and gives a failure.
-  std::chrono::milliseconds timeout() const { return timeout_; }
   void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
   // 60 seconds, or $FENNELVIEW_COMPILE_TIMEOUT (seconds, may be fractional).
   static std::chrono::milliseconds defaultTimeout();
