@@ -111,12 +111,13 @@ bool SassDocument::follows(const std::string& changedPath) const {
          std::ranges::any_of(listed_, [&](const std::string& file) { return canonicallyEqual(changedPath, file); });
 }
 
-// Every path of one batch arrives before the main loop is idle again, so a save that
-// touches several followed files compiles once.
+// The watcher sends every path of one batch from one callback, so a compile started on the
+// next turn of the main loop serves the whole batch. Default priority: drawing in a busy
+// window must not hold it back.
 void SassDocument::parseSoon() {
   if (pendingParse_) return;
   pendingParse_ = g_idle_add_full(
-      G_PRIORITY_DEFAULT_IDLE,
+      G_PRIORITY_DEFAULT,
       [](gpointer data) -> gboolean {
         auto self = static_cast<std::weak_ptr<SassDocument>*>(data)->lock();
         if (self) {
