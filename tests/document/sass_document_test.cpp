@@ -80,7 +80,7 @@ TEST_F(SassDocumentTest, ABatchOfChangesOfItsFilesInAnyNormalisationFormCompiles
   EXPECT_EQ(doc->parser().startedCount(), started + 1);
 }
 
-TEST_F(SassDocumentTest, FollowsAPartialThreeImportsDeepThroughSavesAnErrorAndTheImportsRemoval) {
+TEST_F(SassDocumentTest, FollowsAPartialThreeImportsDeepThroughSavesErrorsAndTheImportsRemoval) {
   std::filesystem::create_directory(dir / "sub");
   writeFile(file, "@import \"a\";\n.m { c: $deep; }\n");
   writeFile(dir / "_a.scss", "@import \"sub/b\";\n");
@@ -94,8 +94,12 @@ TEST_F(SassDocumentTest, FollowsAPartialThreeImportsDeepThroughSavesAnErrorAndTh
   test::writeFileByRename(partial, "$deep: #303030 +;\n");
   ASSERT_TRUE(waitForText(doc, "Error"));
   EXPECT_EQ(doc->parsingResult().value().error()->userInfo().at("file"), UserInfoValue(partial.string()));
-  writeFile(partial, "$deep: #404040;\n");
-  EXPECT_TRUE(waitForText(doc, "#404040"));
+  writeFile(partial, "$deep: 1em;\n");
+  EXPECT_TRUE(waitForText(doc, "1em"));
+  writeFile(file, "@import \"a\";\n.m { c: $deep + 1px; }\n");  // an error that names only this file
+  ASSERT_TRUE(waitForText(doc, "Incompatible units"));
+  writeFile(partial, "$deep: 1px;\n");
+  EXPECT_TRUE(waitForText(doc, "2px"));
   writeFile(file, ".m { c: #505050; }\n");
   ASSERT_TRUE(waitForText(doc, "#505050"));
   EXPECT_EQ(doc->followedFiles(), std::set<std::string>{file.string()});
