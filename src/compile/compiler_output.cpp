@@ -37,7 +37,7 @@ std::string absolute(const std::filesystem::path& workingDirectory, const std::s
 
 // The map's "sources" array as JSON text. sassc writes it before the long "mappings", so
 // only as much of the map is decoded as it takes to reach its end: a large style sheet's
-// map is several times its CSS.
+// map is larger than its CSS.
 std::optional<std::string> sourcesArray(std::string_view base64) {
   for (std::size_t length = 4096;; length *= 8) {
     const bool whole = length >= base64.size();
