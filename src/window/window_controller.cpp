@@ -42,6 +42,16 @@ std::shared_ptr<WindowController> WindowController::fromWindow(GtkWindow* window
   return handle ? *handle : nullptr;
 }
 
+void WindowController::recompileOpenDocuments() {
+  // A list GTK keeps and changes as windows come and go.
+  const auto windows = GObjectPtr<GListModel>::retain(gtk_window_get_toplevels());
+  for (guint i = 0; i < g_list_model_get_n_items(windows.get()); ++i) {
+    GObjectPtr<GtkWindow> window(GTK_WINDOW(g_list_model_get_item(windows.get(), i)));
+    const auto controller = fromWindow(window.get());
+    if (controller && controller->document_ && !controller->document_->isClosed()) controller->document_->parse();
+  }
+}
+
 WindowController::WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView,
                                    UserDefaults& defaults,
                                    std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe)
