@@ -120,9 +120,9 @@ void PreferencesView::showLoadPaths() {
   gtk_widget_set_visible(noLoadPathsRow_, folders.empty());
   for (const auto& folder : folders) {
     GtkWidget* row = adw_action_row_new();
-    adw_preferences_row_set_title(ADW_PREFERENCES_ROW(row), folder.c_str());
     // A path may hold characters that Pango markup would read as tags.
     adw_preferences_row_set_use_markup(ADW_PREFERENCES_ROW(row), FALSE);
+    adw_preferences_row_set_title(ADW_PREFERENCES_ROW(row), folder.c_str());
     GtkWidget* remove = gtk_button_new_from_icon_name("list-remove-symbolic");
     gtk_widget_set_valign(remove, GTK_ALIGN_CENTER);
     gtk_widget_add_css_class(remove, "flat");
