@@ -38,6 +38,18 @@ void AppDelegate::installActions() {
     const char* list[] = {keys, nullptr};
     gtk_application_set_accels_for_action(application_.get(), action, list);
   }
+  updateSupportAction();
+  // A mail program may be installed or removed while the app runs.
+  appInfoMonitor_ = GObjectPtr<GAppInfoMonitor>(g_app_info_monitor_get());
+  g_signal_connect_swapped(appInfoMonitor_.get(), "changed", G_CALLBACK(+[](AppDelegate* self) {
+                             self->updateSupportAction();
+                           }),
+                           this);
+}
+
+void AppDelegate::updateSupportAction() {
+  auto* action = g_action_map_lookup_action(G_ACTION_MAP(application_.get()), "contact-support");
+  g_simple_action_set_enabled(G_SIMPLE_ACTION(action), SupportController::canSendMail());
 }
 
 }  // namespace fennelview

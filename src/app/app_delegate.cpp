@@ -1,19 +1,25 @@
 #include "app_delegate.hpp"
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 
 #include "app/document_controller.hpp"
 #include "build_config.hpp"
 #include "common/resources.hpp"
+#include "compile/compilers.hpp"
 #include "preferences/preferences_controller.hpp"
 #include "window/preferences_view.hpp"
+#include "window/window_resources.hpp"
 
 namespace fennelview {
 
 AppDelegate::AppDelegate()
-    : application_(gtk_application_new(build::bundleIdentifier, G_APPLICATION_HANDLES_OPEN)) {
+    : application_(GTK_APPLICATION(adw_application_new(build::bundleIdentifier, G_APPLICATION_HANDLES_OPEN))) {
   GApplication* app = G_APPLICATION(application_.get());
+  g_set_application_name(DocumentController::applicationName);
+  // Before start-up, where GtkApplication looks for its Keyboard Shortcuts window.
+  registerWindowResources();
   g_application_set_option_context_parameter_string(app, "[FILE…]");
   g_application_set_option_context_summary(app, "Shows each Sass style sheet FILE compiled, following every save.");
   g_application_add_main_option(app, "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
@@ -40,6 +46,7 @@ AppDelegate::AppDelegate()
 }
 
 AppDelegate::~AppDelegate() {
+  if (appInfoMonitor_) g_signal_handlers_disconnect_by_data(appInfoMonitor_.get(), this);
   if (preferencesWindow_) {
     g_object_remove_weak_pointer(G_OBJECT(preferencesWindow_), reinterpret_cast<gpointer*>(&preferencesWindow_));
   }
@@ -61,11 +68,21 @@ gint AppDelegate::handleLocalOptions(GVariantDict* options) {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
+  addIconSearchPath();
+  gtk_window_set_default_icon_name(build::bundleIdentifier);
   installActions();
   PreferencesController(UserDefaults::standard()).registerDefaultEditor();
 }
 
 void AppDelegate::contactSupport() const { support_.openFeedbackMail(); }
+
+void AppDelegate::addIconSearchPath() {
+  const auto resources = resourceDirectory();
+  GdkDisplay* display = gdk_display_get_default();
+  std::error_code ec;
+  if (resources.empty() || !display || !std::filesystem::is_directory(resources.parent_path() / "icons", ec)) return;
+  gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(display), (resources.parent_path() / "icons").c_str());
+}
 
 GtkWindow* AppDelegate::activeWindow() const { return gtk_application_get_active_window(application_.get()); }
 
@@ -107,11 +124,21 @@ void AppDelegate::showPreferences(GtkWindow* parent) {
 }
 
 void AppDelegate::showAbout(GtkWindow* parent) {
-  const std::string comments = std::string("Live preview for Sass style sheets.\nCompiles with LibSass ") +
-                               build::libsassVersion + ".";
+  std::string compilers;
+  for (const auto& compiler : Compilers::shared().found()) compilers += (compilers.empty() ? "" : ", ") + compiler.name;
+  const std::string comments = "Live preview for Sass style sheets: each save shows the compiled style sheet.\n\n"
+                               "Compilers: " + (compilers.empty() ? std::string("none found") : compilers) +
+                               "\nSupport: " + support_.email();
   const std::string version = std::string(build::versionNumber) + " (" + build::buildNumber + ")";
-  gtk_show_about_dialog(parent, "program-name", "Fennelview", "version", version.c_str(), "comments",
-                        comments.c_str(), "logo-icon-name", "text-css", nullptr);
+  const std::string supportURL = "mailto:" + support_.email();
+  GtkWidget* about = adw_about_window_new();
+  g_object_set(about, "application-name", "Fennelview", "application-icon", build::bundleIdentifier, "version",
+               version.c_str(), "comments", comments.c_str(), "license-type", GTK_LICENSE_GPL_3_0, "support-url",
+               supportURL.c_str(), "developer-name", "The Fennelview developers", "website",
+               "https://fennelview.org", nullptr);
+  if (parent) gtk_window_set_transient_for(GTK_WINDOW(about), parent);
+  gtk_window_set_application(GTK_WINDOW(about), application_.get());
+  gtk_window_present(GTK_WINDOW(about));
 }
 
 void AppDelegate::quit() {

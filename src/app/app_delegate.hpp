@@ -1,5 +1,6 @@
 #pragma once
 
+#include <adwaita.h>
 #include <gtk/gtk.h>
 
 #include "app/support_controller.hpp"
@@ -8,7 +9,8 @@
 namespace fennelview {
 
 // The application's delegate: holds the values of the feedback mail, registers the fallback
-// editor when launching has finished, and answers the application's own actions.
+// editor when launching has finished, and answers the application's own actions. The
+// application is an AdwApplication, so every window follows the desktop's light or dark style.
 class AppDelegate {
  public:
   AppDelegate();
@@ -34,11 +36,17 @@ class AppDelegate {
   // --version, and the start-up check of the resource folder; -1 lets the application go on.
   static gint handleLocalOptions(GVariantDict* options);
   void installActions();
+  // Contact Support works only while the desktop has a mail program.
+  void updateSupportAction();
+  // The app icon of a build tree (build/icons) or of an install whose prefix the desktop does
+  // not search (PREFIX/share/icons): both sit beside the resource folder.
+  static void addIconSearchPath();
   GtkWindow* activeWindow() const;
 
   SupportController support_;
   GObjectPtr<GtkApplication> application_;
   GtkWindow* preferencesWindow_ = nullptr;  // weak: cleared when the window goes
+  GObjectPtr<GAppInfoMonitor> appInfoMonitor_;
 };
 
 }  // namespace fennelview

@@ -14,6 +14,20 @@ std::string typeName(GFile* file) {
   const auto dot = base.rfind('.');
   return dot == std::string::npos ? "scss" : base.substr(dot + 1);
 }
+
+// Whatever way the file came (command line, Open dialog, file manager, drop), the desktop's
+// recent files list it with this app.
+void addToRecentFiles(GFile* file, const std::string& uri) {
+  GObjectPtr<GFileInfo> info(g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE,
+                                               nullptr, nullptr));
+  const char* type = info ? g_file_info_get_content_type(info.get()) : nullptr;
+  GCharPtr mimeType(type ? g_content_type_get_mime_type(type) : nullptr);
+  GtkRecentData data{};
+  data.app_name = const_cast<char*>(DocumentController::applicationName);
+  data.app_exec = const_cast<char*>("fennelview %u");
+  data.mime_type = mimeType ? mimeType.get() : const_cast<char*>("text/x-scss");
+  gtk_recent_manager_add_full(gtk_recent_manager_get_default(), uri.c_str(), &data);
+}
 }  // namespace
 
 std::shared_ptr<WindowController> DocumentController::openDocument(GFile* file, GtkApplication* application,
@@ -22,6 +36,7 @@ std::shared_ptr<WindowController> DocumentController::openDocument(GFile* file, 
   GCharPtr uri(g_file_get_uri(file));
   document->setFileURL(std::string(uri.get()));
   document->readFromURL(uri.get(), typeName(file));
+  addToRecentFiles(file, uri.get());
   auto controller = makeWindowControllers(document, application, defaults);
   controller->showWindow();
   return controller;

@@ -15,10 +15,12 @@ class DocumentController {
  public:
   // Document file types offered in the Open dialog.
   static constexpr const char* filePatterns[] = {"*.scss", "*.sass", "*.css"};
+  // The name the recent files list the documents' application by.
+  static constexpr const char* applicationName = "Fennelview";
 
   // Creates the document, sets its file URL, reads it (first compile, then watching),
-  // gives it its window (keeping its size in `defaults`) and shows that. The window owns
-  // controller and document.
+  // gives it its window (keeping its size in `defaults`) and shows that; adds the file to the
+  // recent files. The window owns controller and document.
   static std::shared_ptr<WindowController> openDocument(GFile* file, GtkApplication* application,
                                                         UserDefaults& defaults);
 };

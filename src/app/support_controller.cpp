@@ -51,6 +51,11 @@ std::optional<std::string> SupportController::feedbackURL() const {
   return url;
 }
 
+bool SupportController::canSendMail() {
+  GObjectPtr<GAppInfo> mail(g_app_info_get_default_for_uri_scheme("mailto"));
+  return static_cast<bool>(mail);
+}
+
 void SupportController::openFeedbackMail() const {
   const auto url = feedbackURL();
   if (!url) return;

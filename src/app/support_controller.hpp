@@ -13,6 +13,10 @@ class SupportController {
   SupportController(std::string email, std::string versionNumber, std::string buildNumber,
                     std::string systemVersion);
 
+  const std::string& email() const { return email_; }
+  // Whether the desktop has a mail program to take the feedback mail.
+  static bool canSendMail();
+
   // "mailto:<email>?&subject=<encoded subject>", or none when the subject cannot be encoded
   // or the text is not a valid URL.
   std::optional<std::string> feedbackURL() const;

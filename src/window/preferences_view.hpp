@@ -1,44 +1,62 @@
 #pragma once
 
+#include <adwaita.h>
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "compile/compilers.hpp"
 #include "preferences/editor.hpp"
 #include "preferences/preferences_controller.hpp"
 
 namespace fennelview {
 
-// The preferences window: a drop-down of the editors that can edit style sheets, showing
-// and storing the default editor through its own PreferencesController. A choice is
-// written at once; there is no separate save.
+// The Preferences window: the default editor, the Sass compiler and the load paths. A change
+// is written at once (there is no separate save); a new compiler or new load paths compile
+// every open document again.
 class PreferencesView {
  public:
+  static constexpr const char* compilerKey = "compiler";
+  static constexpr const char* loadPathsKey = "loadPaths";
+
   // Builds the window; the window owns the view. Transient for `parent` when one is given.
   static PreferencesView& instantiate(UserDefaults& defaults, GtkWindow* parent = nullptr);
 
   PreferencesView(const PreferencesView&) = delete;
   PreferencesView& operator=(const PreferencesView&) = delete;
 
-  PreferencesController& preferences() { return preferences_; }
-  const std::vector<std::shared_ptr<Editor>>& editors() { return preferences_.editors(); }
-  std::shared_ptr<Editor> defaultEditor() { return preferences_.defaultEditor(); }
-  void setDefaultEditor(const std::shared_ptr<Editor>& editor) { preferences_.setDefaultEditor(editor); }
+  // The stored folders; entries that are not strings are skipped.
+  std::vector<std::string> loadPaths() const;
+  // Stores the folder at the end of the list, unless it is there already.
+  void addLoadPath(const std::string& folder);
 
-  GtkWindow* window() const { return window_; }
-  GtkDropDown* dropDown() const { return dropDown_; }
-  GtkLabel* noEditorLabel() const { return noEditorLabel_; }
+  GtkWindow* window() const { return GTK_WINDOW(window_); }
+  AdwComboRow* editorRow() const { return editorRow_; }
+  AdwComboRow* compilerRow() const { return compilerRow_; }
+  // The remove button of each load path, in list order.
+  const std::vector<GtkWidget*>& removeButtons() const { return removeButtons_; }
 
  private:
-  explicit PreferencesView(UserDefaults& defaults) : preferences_(defaults) {}
-  void bind();
-  static void selectionChanged(GObject* dropDown, GParamSpec*, gpointer self);
+  explicit PreferencesView(UserDefaults& defaults) : defaults_(defaults), preferences_(defaults) {}
+  void bindEditors();
+  void bindCompilers();
+  void showLoadPaths();
+  void storeLoadPaths(const std::vector<std::string>& folders);
+  void chooseLoadPath();
 
+  UserDefaults& defaults_;
   PreferencesController preferences_;
-  GtkWindow* window_ = nullptr;  // owns this view
-  GtkDropDown* dropDown_ = nullptr;
-  GtkLabel* noEditorLabel_ = nullptr;
+  std::vector<Compiler> compilers_;
+  AdwPreferencesWindow* window_ = nullptr;  // owns this view
+  AdwComboRow* editorRow_ = nullptr;
+  GtkWidget* noEditorRow_ = nullptr;
+  AdwComboRow* compilerRow_ = nullptr;
+  AdwPreferencesGroup* loadPathsGroup_ = nullptr;
+  GtkWidget* noLoadPathsRow_ = nullptr;
+  std::vector<GtkWidget*> loadPathRows_;
+  std::vector<GtkWidget*> removeButtons_;
 };
 
 }  // namespace fennelview

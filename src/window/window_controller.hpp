@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "common/glib_ptr.hpp"
 #include "compile/parsing_result.hpp"
 #include "document/sass_document.hpp"
 #include "document/signal.hpp"
@@ -25,6 +26,8 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   static std::shared_ptr<WindowController> instantiateFromMain(GtkApplication* application, UserDefaults& defaults);
   // The controller of a document window, or null for any other window.
   static std::shared_ptr<WindowController> fromWindow(GtkWindow* window);
+  // Compiles the document of every document window again: the compiler settings changed.
+  static void recompileOpenDocuments();
 
   ~WindowController();
   WindowController(const WindowController&) = delete;
@@ -56,6 +59,8 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView, UserDefaults& defaults,
                    std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe = Signal<ParsingResult>::pipe());
   void installActions();
+  // Open in Editor works only while some editor for style sheets is installed.
+  void updateEditorAction();
   void connectWindowSignals();
   void tearDown();
 
@@ -65,6 +70,7 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   GtkWindow* window_;  // owns this controller
   GtkLabel* titleLabel_;
   std::shared_ptr<RenderViewController> renderView_;
+  GObjectPtr<GAppInfoMonitor> appInfoMonitor_;
   std::shared_ptr<SassDocument> document_;
   std::string frameAutosaveName_;
   bool appeared_ = false;

@@ -27,6 +27,8 @@ TestDesktop::TestDesktop() {
   std::filesystem::create_directories(root / "XDG_DATA_DIRS/applications");
   // The real MIME database, so main.css is text/css as on any desktop.
   std::filesystem::create_directory_symlink("/usr/share/mime", root / "XDG_DATA_DIRS/mime");
+  // The real settings schemas, which libadwaita reads for the desktop's style.
+  std::filesystem::create_directory_symlink("/usr/share/glib-2.0", root / "XDG_DATA_DIRS/glib-2.0");
   writeFile(root / "record", recorderScript);
   using Entry = std::array<std::string, 3>;
   for (const auto& [id, name, types] :
@@ -69,6 +71,15 @@ std::vector<std::vector<std::string>> TestDesktop::calls(const std::string& id) 
 
 bool TestDesktop::waitForCalls(const std::string& id, size_t count) const {
   return runUntil([&] { return calls(id).size() >= count; });
+}
+
+void TestDesktop::setInstalled(const std::vector<std::string>& ids, bool installed) const {
+  const auto shown = dir_.path() / "XDG_DATA_DIRS/applications", hidden = dir_.path() / "uninstalled";
+  std::filesystem::create_directories(hidden);
+  for (const auto& id : ids) {
+    std::error_code absent;
+    std::filesystem::rename((installed ? hidden : shown) / (id + ".desktop"), (installed ? shown : hidden) / (id + ".desktop"), absent);
+  }
 }
 
 void TestDesktop::forgetCalls() const { std::filesystem::remove_all(dir_.path() / "calls"); }

@@ -22,6 +22,8 @@ class TestDesktop {
   // Each recorded call of the application, as its argument list, oldest first.
   std::vector<std::vector<std::string>> calls(const std::string& id) const;
   bool waitForCalls(const std::string& id, size_t count) const;
+  // Takes the applications out of the desktop, or puts them back; GIO notices on its own.
+  void setInstalled(const std::vector<std::string>& ids, bool installed) const;
   // Drops the recorded calls of every application; calls still under way must have ended.
   void forgetCalls() const;
 
