@@ -39,4 +39,35 @@ ParsingResult resultFromStreams(std::string standardOutput, std::string_view sta
   });
 }
 
+std::optional<std::string> moduleRuleIn(std::string_view css) {
+  bool inComment = false;
+  std::size_t start = 0;
+  while (start < css.size()) {
+    const auto end = std::min(css.find('\n', start), css.size());
+    const auto line = css.substr(start, end - start);
+    for (const std::string_view rule : {"@use", "@forward"}) {
+      if (!inComment && line.starts_with(rule) && line.size() > rule.size() &&
+          (line[rule.size()] == ' ' || line[rule.size()] == '"' || line[rule.size()] == '\'')) {
+        return std::string(line);
+      }
+    }
+    // Comments may span lines; strings may not, and a "/*" inside one opens nothing.
+    char quote = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (inComment) {
+        if (line.substr(i, 2) == "*/") inComment = false, ++i;
+      } else if (quote) {
+        if (line[i] == '\\') ++i;
+        else if (line[i] == quote) quote = 0;
+      } else if (line[i] == '"' || line[i] == '\'') {
+        quote = line[i];
+      } else if (line.substr(i, 2) == "/*") {
+        inComment = true, ++i;
+      }
+    }
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
 }  // namespace fennelview

@@ -31,5 +31,15 @@ TEST(CompilerOutput, StreamsMeanWhatTheRulesSay) {
   }
 }
 
+TEST(CompilerOutput, FindsTheModuleRulesLibSassCopiesThrough) {
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"/* line 1, a.scss */\n@use \"sass:math\";\n.a {\n  b: c; }\n", "@use \"sass:math\";"},
+      {".a {\n  content: \"/*\"; }\n@forward 'x';\n", "@forward 'x';"},
+      {"/*\n@use \"x\";\n*/\n.a {\n  b: c; }\n", std::nullopt},
+      {".a {\n  @use \"x\"; }\n@user {}\n@media print {\n  .b {\n    c: d; } }\n", std::nullopt},
+  };
+  for (const auto& [css, rule] : cases) EXPECT_EQ(moduleRuleIn(css), rule) << css;
+}
+
 }  // namespace
 }  // namespace fennelview
