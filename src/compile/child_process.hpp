@@ -26,7 +26,6 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  pid_t pid() const { return pid_; }
   // Read end of a stream; -1 once closed.
   int streamFd(Stream stream) const { return streams_[stream]; }
   void closeStream(Stream stream);

@@ -1,6 +1,11 @@
 #include "compile/compiler_output.hpp"
 
 #include <glib.h>
+#include <string.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
 
 #include "common/utf8.hpp"
 
@@ -26,17 +31,132 @@ std::string decodeLossily(std::string bytes) {
   return text;
 }
 
+std::string absolute(const std::filesystem::path& workingDirectory, const std::string& path) {
+  return (workingDirectory / path).lexically_normal().string();
+}
+
+// The map's "sources" array as JSON text. sassc writes it before the long "mappings", so
+// only as much of the map is decoded as it takes to reach its end: a large style sheet's
+// map is larger than its CSS.
+std::optional<std::string> sourcesArray(std::string_view base64) {
+  for (std::size_t length = 4096;; length *= 8) {
+    const bool whole = length >= base64.size();
+    const std::string head(base64.substr(0, whole ? base64.size() : length));
+    gsize size = 0;
+    std::unique_ptr<guchar, decltype(&g_free)> bytes(g_base64_decode(head.c_str(), &size), g_free);
+    const std::string_view json(reinterpret_cast<const char*>(bytes.get()), size);
+    const auto open = json.find('[', std::min(json.find("\"sources\""), json.size()));
+    bool quoted = false;
+    for (auto i = open; i < json.size(); ++i) {
+      if (quoted && json[i] == '\\') {
+        ++i;
+      } else if (json[i] == '"') {
+        quoted = !quoted;
+      } else if (!quoted && json[i] == ']') {
+        return std::string(json.substr(open, i - open + 1));
+      }
+    }
+    if (whole) return std::nullopt;
+  }
+}
+
+// Cuts the inline map sassc appends ("\n/*# sourceMappingURL=data:…;base64,… */") from the
+// CSS and returns the files it lists; none when there is no map.
+std::vector<std::string> takeSourceMap(std::string& css, const std::filesystem::path& workingDirectory) {
+  static constexpr std::string_view marker = "\n/*# sourceMappingURL=data:application/json;base64,";
+  // The map is the last line; memrchr finds its start quickly in a map of many megabytes.
+  const auto* newline = static_cast<const char*>(memrchr(css.data(), '\n', css.size()));
+  const auto at = newline ? static_cast<std::size_t>(newline - css.data()) : std::string::npos;
+  if (at == std::string::npos || css.compare(at, marker.size(), marker) != 0 || !css.ends_with(" */")) return {};
+  const auto sources = sourcesArray(std::string_view(css).substr(at + marker.size(), css.size() - 3 - at - marker.size()));
+  css.resize(at);
+  std::vector<std::string> files;
+  const auto list = nlohmann::json::parse(sources.value_or("[]"), nullptr, false);
+  for (const auto& source : list.is_array() ? list : nlohmann::json::array()) {
+    if (source.is_string()) files.push_back(absolute(workingDirectory, source.get<std::string>()));
+  }
+  return files;
+}
+
+// "on line L:C of FILE" or "from line L:C of FILE", FILE possibly followed by the mixin or
+// function the line lies in.
+const std::regex& chainLine() {
+  static const std::regex pattern(R"(\s*(on|from) line (\d+):(\d+) of (.+?)(, in [a-z]+ `[^`]*`)?)");
+  return pattern;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) result.push_back(line);
+  return result;
+}
+
+// The files a failed compile names: every file of the error's chain, and for an import that
+// was not found, each name it could be found under.
+std::vector<std::string> filesNamed(const std::string& message, const std::filesystem::path& workingDirectory,
+                                    const std::vector<std::string>& loadPaths) {
+  static const std::regex missing(R"(.*File to import not found or unreadable: (.+)\.)");
+  std::vector<std::string> files;
+  std::optional<std::filesystem::path> missingImport;
+  std::smatch match;
+  for (const auto& line : lines(message)) {
+    if (std::regex_match(line, match, chainLine())) files.push_back(absolute(workingDirectory, match[4].str()));
+    if (std::regex_match(line, match, missing)) missingImport = match[1].str();
+  }
+  if (!missingImport || files.empty()) return files;
+  std::vector<std::filesystem::path> folders{std::filesystem::path(files.front()).parent_path()};
+  for (const auto& folder : loadPaths) folders.push_back(workingDirectory / folder);
+  const auto& name = *missingImport;
+  const auto extension = name.extension();
+  const bool named = extension == ".scss" || extension == ".sass" || extension == ".css";
+  for (const auto& folder : folders) {
+    for (const std::string suffix : {"", ".scss", ".sass", ".css"}) {
+      if (named != suffix.empty()) continue;
+      for (const std::string prefix : {"_", ""}) {
+        files.push_back(absolute(folder, (name.parent_path() / (prefix + name.filename().string() + suffix)).string()));
+      }
+    }
+  }
+  return files;
+}
+
 }  // namespace
 
-ParsingResult resultFromStreams(std::string standardOutput, std::string_view standardError) {
-  std::optional<CSSOutput> output;
+std::optional<SourceLocation> firstErrorLocation(std::string_view message) {
+  std::smatch match;
+  for (const auto& line : lines(std::string(message))) {
+    if (std::regex_match(line, match, chainLine()) && match[1] == "on") {
+      return SourceLocation{match[4].str(), std::stoll(match[2].str()), std::stoll(match[3].str())};
+    }
+  }
+  return std::nullopt;
+}
+
+CompilerOutput decodeSasscStreams(std::string standardOutput, std::string_view standardError,
+                                  const std::filesystem::path& workingDirectory,
+                                  const std::vector<std::string>& loadPaths) {
+  CompilerOutput decoded{ParsingResult::success(CSSOutput("")), {}};
+  decoded.filesRead = takeSourceMap(standardOutput, workingDirectory);
   // A file name that is not UTF-8 reaches the line-number comments; the CSS still shows.
-  if (!standardOutput.empty()) output.emplace(decodeLossily(std::move(standardOutput)));
-  return ParsingResult::make(std::move(output), [&] {
-    // sassc quotes the offending source line, so a file in another encoding gives a message
-    // that is not UTF-8 either; showing it beats hiding it behind a generic text.
-    return ParsingError::parsingFailed(decodeLossily(std::string(standardError)));
-  });
+  if (!standardOutput.empty()) {
+    CSSOutput css(decodeLossily(std::move(standardOutput)));
+    css.warnings = decodeLossily(std::string(standardError));
+    decoded.result = ParsingResult::success(std::move(css));
+    return decoded;
+  }
+  // sassc quotes the offending source line, so a file in another encoding gives a message
+  // that is not UTF-8 either; showing it beats hiding it behind a generic text.
+  const auto message = decodeLossily(std::string(standardError));
+  UserInfo details;
+  if (const auto location = firstErrorLocation(message)) {
+    details = {{kErrorFileKey, absolute(workingDirectory, location->file)},
+               {kErrorLineKey, location->line},
+               {kErrorColumnKey, location->column}};
+  }
+  for (auto& file : filesNamed(message, workingDirectory, loadPaths)) decoded.filesRead.push_back(std::move(file));
+  decoded.result = ParsingResult::failure(ParsingError::parsingFailed(message, std::move(details)));
+  return decoded;
 }
 
 std::optional<std::string> moduleRuleIn(std::string_view css) {

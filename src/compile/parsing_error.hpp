@@ -15,6 +15,12 @@ inline constexpr const char* NSLocalizedDescriptionKey = "NSLocalizedDescription
 // The only error code the system produces: a compile that gave no CSS.
 inline constexpr std::intptr_t kParsingFailedCode = 3001;
 
+// Where the compiler placed the error, when it names a place: the file (an absolute path),
+// and the line and column (integers, from 1).
+inline constexpr const char* kErrorFileKey = "file";
+inline constexpr const char* kErrorLineKey = "line";
+inline constexpr const char* kErrorColumnKey = "column";
+
 inline constexpr const char* kUnknownParsingFailure = "Parsing failed due to an unknown error.";
 
 // A user-info value; not every value is a string, so readers must check.
@@ -31,6 +37,8 @@ class ParsingError {
   // parsingFailedError: — code 3001; without a message, "Parsing failed due to an unknown error.".
   static std::shared_ptr<const ParsingError> parsingFailed(
       const std::optional<std::string>& message = std::nullopt);
+  // The same with further user-info entries, such as the error's place.
+  static std::shared_ptr<const ParsingError> parsingFailed(const std::string& message, UserInfo details);
 
   const std::string& domain() const { return domain_; }
   std::intptr_t code() const { return code_; }

@@ -16,6 +16,11 @@ ParsingErrorPtr ParsingError::parsingFailed(const std::optional<std::string>& me
   return withMessage(message.value_or(kUnknownParsingFailure), kParsingFailedCode);
 }
 
+ParsingErrorPtr ParsingError::parsingFailed(const std::string& message, UserInfo details) {
+  details[NSLocalizedDescriptionKey] = message;
+  return std::make_shared<const ParsingError>(build::bundleIdentifier, kParsingFailedCode, std::move(details));
+}
+
 std::optional<std::string> ParsingError::localizedDescription() const {
   const auto it = userInfo_.find(NSLocalizedDescriptionKey);
   if (it == userInfo_.end()) return std::nullopt;

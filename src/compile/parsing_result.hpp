@@ -9,12 +9,14 @@
 
 namespace fennelview {
 
-// The CSS of one successful compile and the time the compile took.
+// The CSS of one successful compile, the time the compile took and the compiler's warnings.
 struct CSSOutput {
   std::string output;        // stdout as decoded, untouched
   double parsingTime = 0.0;  // seconds; 0 until the document stamps it
+  std::string warnings;      // what the compiler wrote on standard error (@warn, @debug, deprecations)
 
-  explicit CSSOutput(std::string out, double time = 0.0) : output(std::move(out)), parsingTime(time) {}
+  explicit CSSOutput(std::string out, double time = 0.0, std::string warnings = {})
+      : output(std::move(out)), parsingTime(time), warnings(std::move(warnings)) {}
 
   bool operator==(const CSSOutput&) const = default;
 };

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "common/resources.hpp"
+#include "common/utf8.hpp"
 #include "compile/child_process.hpp"
 #include "compile/compiler_output.hpp"
 
@@ -21,6 +22,8 @@ struct SassParser::Compile {
   Completion completion;
   std::unique_ptr<ChildProcess> child;
   std::string streams[2];
+  std::filesystem::path workingDirectory;
+  std::vector<std::string> loadPaths;
   bool exited = false;
   int startError = 0;
   // Two stream readers, the exit watch, the time limit (or the delivery of a start failure).
@@ -36,7 +39,9 @@ struct SassParser::Compile {
     return child->streamFd(ChildProcess::kOutput) < 0 && child->streamFd(ChildProcess::kError) < 0;
   }
   void finishIfDone() {
-    if (exited && readingDone()) owner->finish(this, resultFromStreams(std::move(streams[0]), streams[1]));
+    if (!exited || !readingDone()) return;
+    auto decoded = decodeSasscStreams(std::move(streams[0]), streams[1], workingDirectory, loadPaths);
+    owner->finish(this, std::move(decoded.result), std::move(decoded.filesRead));
   }
 };
 
@@ -109,7 +114,13 @@ std::chrono::milliseconds SassParser::defaultTimeout() {
 }
 
 std::vector<std::string> SassParser::arguments(const std::string& path) const {
-  return {executablePath_, path, "--line-numbers"};
+  std::vector<std::string> arguments{executablePath_, path, "--line-numbers"};
+  // The map's `sources` are the files the compile read. sassc cannot write a map for names
+  // that are not UTF-8; such a compile still gives its CSS, and its own file is followed.
+  const auto utf8 = [](const std::string& name) { return isValidUtf8(name); };
+  if (utf8(path) && std::ranges::all_of(loadPaths_, utf8)) arguments.push_back("--sourcemap=inline");
+  for (const auto& folder : loadPaths_) arguments.insert(arguments.end(), {"--load-path", folder});
+  return arguments;
 }
 
 void SassParser::parseFile(const std::string& path, Completion completion) {
@@ -120,7 +131,16 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
   running_.push_back(std::move(owned));
   ++started_;
 
-  if (!executablePath_.empty()) c->child = ChildProcess::start(arguments(path), std::string(), c->startError);
+  c->loadPaths = loadPaths_;
+  // Paths in messages, line comments and the map are then relative to the document's folder.
+  std::error_code ec;
+  const auto file = path.empty() ? std::filesystem::path() : std::filesystem::absolute(path, ec);
+  if (!file.empty() && std::filesystem::is_directory(file.parent_path(), ec)) c->workingDirectory = file.parent_path();
+  if (!executablePath_.empty()) {
+    c->child = ChildProcess::start(arguments(c->workingDirectory.empty() ? path : file.string()),
+                                   c->workingDirectory.string(), c->startError);
+  }
+  if (c->workingDirectory.empty()) c->workingDirectory = std::filesystem::current_path(ec);
   if (!c->child) {
     // Delivered from the main loop like any other result, never from inside parseFile.
     c->sources[3] = g_idle_add(
@@ -170,7 +190,7 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
       c);
 }
 
-void SassParser::finish(Compile* compile, ParsingResult result) {
+void SassParser::finish(Compile* compile, ParsingResult result, std::vector<std::string> filesRead) {
   const auto it = std::find_if(running_.begin(), running_.end(), [&](const auto& c) { return c.get() == compile; });
   // Destroyed before the completion runs: the child's group is killed and reaped, reading
   // stops, and the completion may start or cancel compiles freely.
@@ -178,7 +198,7 @@ void SassParser::finish(Compile* compile, ParsingResult result) {
   running_.erase(it);
   auto completion = std::move(done->completion);
   done.reset();
-  if (completion) completion(std::move(result));
+  if (completion) completion(std::move(result), std::move(filesRead));
 }
 
 void SassParser::cancelAll() {

@@ -15,7 +15,11 @@ namespace fennelview {
 // default main context.
 class SassParser {
  public:
-  using Completion = std::function<void(ParsingResult)>;
+  // Called with a compile's result and the files it read, as absolute, lexically normal
+  // paths. A success lists every file the compiler loaded (partials that give no CSS and
+  // imported plain CSS included); a failure lists the files its message names (the error's
+  // chain, and where a missing import could appear), to be added to what was known before.
+  using Completion = std::function<void(ParsingResult, std::vector<std::string> filesRead)>;
 
   // Uses the resource folder's "sassc"; the path is empty when it is missing.
   SassParser();
@@ -27,9 +31,13 @@ class SassParser {
 
   const std::string& executablePath() const { return executablePath_; }
 
-  // Starts `sassc <path> --line-numbers` and returns at once. The completion is called
-  // exactly once, later, unless cancelAll() or destruction comes first.
+  // Starts `sassc <path> --line-numbers` with an inline source map and the load paths, in
+  // the file's folder, and returns at once. The completion is called exactly once, later,
+  // unless cancelAll() or destruction comes first.
   void parseFile(const std::string& path, Completion completion);
+
+  // Folders searched for imports (`--load-path`), for the compiles started from now on.
+  void setLoadPaths(std::vector<std::string> loadPaths) { loadPaths_ = std::move(loadPaths); }
 
   // Kills the running children (their whole process groups) and drops their results.
   void cancelAll();
@@ -38,7 +46,6 @@ class SassParser {
   std::uint64_t startedCount() const { return started_; }
 
   // A compile whose result is not formed after this long is killed and gives a failure.
-  std::chrono::milliseconds timeout() const { return timeout_; }
   void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
   // 60 seconds, or $FENNELVIEW_COMPILE_TIMEOUT (seconds, may be fractional).
   static std::chrono::milliseconds defaultTimeout();
@@ -48,9 +55,10 @@ class SassParser {
  private:
   // The compiler's whole command line; every option the runner passes is chosen here.
   std::vector<std::string> arguments(const std::string& path) const;
-  void finish(Compile* compile, ParsingResult result);
+  void finish(Compile* compile, ParsingResult result, std::vector<std::string> filesRead = {});
 
   std::string executablePath_;
+  std::vector<std::string> loadPaths_;
   std::chrono::milliseconds timeout_;
   std::vector<std::unique_ptr<Compile>> running_;
   std::uint64_t started_ = 0;

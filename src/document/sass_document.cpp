@@ -2,9 +2,12 @@
 
 #include <gio/gio.h>
 
+#include <algorithm>
+
 #include "common/canonical_equal.hpp"
 #include "common/glib_ptr.hpp"
 #include "document/file_watcher.hpp"
+#include "document/load_paths.hpp"
 
 namespace fennelview {
 
@@ -46,22 +49,45 @@ bool SassDocument::readFromURL(const std::string&, const std::string&) {
   return true;
 }
 
+namespace {
+
+// The open documents, for recompileAll(); only the main thread touches it.
+std::vector<std::weak_ptr<SassDocument>>& openDocuments() {
+  static std::vector<std::weak_ptr<SassDocument>> documents;
+  return documents;
+}
+
+}  // namespace
+
+void SassDocument::recompileAll() {
+  const auto documents = openDocuments();
+  for (const auto& weak : documents) {
+    if (auto document = weak.lock()) document->parse();
+  }
+}
+
 void SassDocument::parse() {
   if (closed_) return;
   parser_->cancelAll();
   setCompiling(true);
+  parser_->setLoadPaths(loadPathsFor(path()));
   const auto start = std::chrono::steady_clock::now();
   std::weak_ptr<SassDocument> weak = weak_from_this();
-  parser_->parseFile(path(), [weak, start](ParsingResult result) {
+  parser_->parseFile(path(), [weak, start](ParsingResult result, std::vector<std::string> filesRead) {
     auto self = weak.lock();
     if (!self) return;
     const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    self->store(std::move(result).stamped(elapsed));
+    self->store(std::move(result).stamped(elapsed), std::move(filesRead));
   });
 }
 
-void SassDocument::store(ParsingResult result) {
+void SassDocument::store(ParsingResult result, std::vector<std::string> filesRead) {
   if (closed_) return;
+  // A failure tells only part of what the file reads: what was followed before stays.
+  std::set<std::string> files(filesRead.begin(), filesRead.end());
+  if (result.isFailure()) files.insert(listed_.begin(), listed_.end());
+  files.insert(path());
+  follow(std::move(files));
   parsingResult().setValue(std::move(result));
   setCompiling(false);
 }
@@ -70,24 +96,65 @@ void SassDocument::setCompiling(bool compiling) {
   if (compiling_.value() != compiling) compiling_.setValue(compiling);
 }
 
+void SassDocument::follow(std::set<std::string> files) {
+  for (const auto& file : listed_) {
+    if (!files.contains(file)) sharedFileWatcher().removePath(file);
+  }
+  for (const auto& file : files) {
+    if (!listed_.contains(file)) sharedFileWatcher().appendPath(file);
+  }
+  listed_ = std::move(files);
+}
+
+bool SassDocument::follows(const std::string& changedPath) const {
+  return listed_.contains(changedPath) ||
+         std::ranges::any_of(listed_, [&](const std::string& file) { return canonicallyEqual(changedPath, file); });
+}
+
+// The watcher sends every path of one batch from one callback, so a compile started on the
+// next turn of the main loop serves the whole batch. Default priority: drawing in a busy
+// window must not hold it back.
+void SassDocument::parseSoon() {
+  if (pendingParse_) return;
+  pendingParse_ = g_idle_add_full(
+      G_PRIORITY_DEFAULT,
+      [](gpointer data) -> gboolean {
+        auto self = static_cast<std::weak_ptr<SassDocument>*>(data)->lock();
+        if (self) {
+          self->pendingParse_ = 0;
+          self->parse();
+        }
+        return G_SOURCE_REMOVE;
+      },
+      new std::weak_ptr<SassDocument>(weak_from_this()),
+      [](gpointer data) { delete static_cast<std::weak_ptr<SassDocument>*>(data); });
+}
+
 void SassDocument::watchFile() {
   if (closed_) return;
-  sharedFileWatcher().appendPath(path());
+  if (std::ranges::none_of(openDocuments(), [this](const auto& weak) { return weak.lock().get() == this; })) {
+    openDocuments().push_back(weak_from_this());
+  }
+  auto files = listed_;
+  files.insert(path());
+  follow(std::move(files));
   std::weak_ptr<SassDocument> weak = weak_from_this();
   subscriptions_.add(fileChangeSignal()
                          .filter([weak](const std::string& changed) {
                            auto self = weak.lock();
-                           return self && canonicallyEqual(changed, self->path());
+                           return self && self->follows(changed);
                          })
                          .observeNext([weak](const std::string&) {
-                           if (auto self = weak.lock()) self->parse();
+                           if (auto self = weak.lock()) self->parseSoon();
                          }));
 }
 
 void SassDocument::close() {
   if (closed_) return;
   closed_ = true;
-  sharedFileWatcher().removePath(path());
+  follow({});
+  std::erase_if(openDocuments(), [this](const auto& weak) { return weak.expired() || weak.lock().get() == this; });
+  if (pendingParse_) g_source_remove(std::exchange(pendingParse_, 0));
   subscriptions_.dispose();
   parser_->cancelAll();
   setCompiling(false);

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <glib.h>
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "compile/parsing_result.hpp"
 #include "compile/sass_parser.hpp"
@@ -14,7 +18,8 @@
 namespace fennelview {
 
 // One Sass file opened by the user: compiles it in a child process, keeps the latest
-// result in an observable property and compiles again when the file changes on disk.
+// result in an observable property and compiles again when any file the last compiles
+// read changes on disk (its partials, imported CSS, files found through load paths).
 class SassDocument : public std::enable_shared_from_this<SassDocument> {
  public:
   // init: a new parser; the property is made on first use.
@@ -46,17 +51,28 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   // One timed compile whose result is stored in parsingResult. A compile still running is
   // stopped first: only the newest result would be shown.
   void parse();
-  // Ties the document to the shared file watcher.
+  // Ties the document to the shared file watcher: its own file is listed at once, the
+  // files each compile reads once it ends. The changes of one batch compile it once.
   void watchFile();
-  // Teardown: the path leaves the watcher, subscriptions end, running compiles are killed.
+  // Teardown: its files leave the watcher, subscriptions end, running compiles are killed.
   // Runs on the main thread; a torn-down document compiles nothing more.
   void close();
   bool isClosed() const { return closed_; }
 
+  // The files the document follows: its own and those its compiles read (absolute paths).
+  const std::set<std::string>& followedFiles() const { return listed_; }
+
+  // Compiles every open document again, e.g. when the load paths have changed.
+  static void recompileAll();
+
  private:
   explicit SassDocument(std::unique_ptr<SassParser> parser);
-  void store(ParsingResult result);
+  void store(ParsingResult result, std::vector<std::string> filesRead);
   void setCompiling(bool compiling);
+  // Lists the files that joined the set with the shared watcher and removes those that left.
+  void follow(std::set<std::string> files);
+  bool follows(const std::string& changedPath) const;
+  void parseSoon();
 
   std::unique_ptr<SassParser> parser_;
   std::once_flag propertyOnce_;
@@ -64,6 +80,9 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   std::optional<std::string> fileURL_;
   MutableProperty<bool> compiling_{false};
   CompositeDisposable subscriptions_;
+  // The files listed with the shared watcher, each once.
+  std::set<std::string> listed_;
+  guint pendingParse_ = 0;
   bool closed_ = false;
 };
 

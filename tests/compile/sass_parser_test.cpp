@@ -1,5 +1,7 @@
 #include "compile/sass_parser.hpp"
 
+#include "compile/compiler_output.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -20,11 +22,11 @@ using test::writeFile;
 using test::writeScript;
 
 // Runs one compile to its end on the main loop.
-ParsingResult compileWith(SassParser& parser, const std::string& path) {
-  std::optional<ParsingResult> result;
-  parser.parseFile(path, [&](ParsingResult r) { result = std::move(r); });
-  EXPECT_TRUE(runUntil([&] { return result.has_value(); }, std::chrono::seconds(30)));
-  return result.value_or(ParsingResult::failure(ParsingError::parsingFailed("test: no result")));
+CompilerOutput compileWith(SassParser& parser, const std::filesystem::path& path) {
+  std::optional<CompilerOutput> done;
+  parser.parseFile(path, [&](ParsingResult r, std::vector<std::string> files) { done.emplace(r, files); });
+  EXPECT_TRUE(runUntil([&] { return done.has_value(); }, std::chrono::seconds(30)));
+  return done.value_or(CompilerOutput{ParsingResult::failure(ParsingError::parsingFailed("test: none")), {}});
 }
 
 std::string messageOf(const ParsingResult& result) {
@@ -36,21 +38,38 @@ class SassParserTest : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(SassParserTest, RealSasscGivesCssWithLineNumbersOrItsMessage) {
+TEST_F(SassParserTest, RealSasscGivesTheCssOfBareSasscAndEveryFileItRead) {
+  const std::map<std::string, std::string> project = {
+      {"main.scss", "@import \"a\", \"ind\", \"plain\", \"mx\";\n@warn \"careful\";\n.m { @include m; c: $deep; }\n"},
+      {"_a.scss", "@import \"sub/b\";\n"}, {"sub/_b.scss", "@import \"c\";\n"}, {"sub/_c.scss", "$deep: #123456;\n"},
+      {"_ind.sass", ".s\n  t: u\n"}, {"plain.css", ".p { q: r; }\n"}, {"_mx.scss", "@mixin m { n: o; }\n"}};
+  std::vector<std::string> all;
+  std::filesystem::create_directory(dir / "sub");
+  for (const auto& [name, text] : project) all.push_back((writeFile(dir / name, text), (dir / name).string()));
   SassParser parser;
   EXPECT_EQ(parser.executablePath(), test::realSassc().string());
-  writeFile(dir / "a.scss", "$c: #123456;\n.nav {\n  a { color: $c; }\n}\n");
-  EXPECT_THAT(compileWith(parser, (dir / "a.scss").string()).output().output,
-              AllOf(HasSubstr("/* line 3, "), HasSubstr(".nav a {\n  color: #123456; }")));
+  const auto [result, files] = compileWith(parser, dir / "main.scss");
+  const auto bare = "cd '" + dir.path().string() + "' && '" + test::realSassc().string() +
+                    "' main.scss --line-numbers > bare.css 2>/dev/null";
+  ASSERT_EQ(std::system(bare.c_str()), 0);
+  EXPECT_EQ(result.output().output, readFile(dir / "bare.css"));
+  EXPECT_THAT(result.output().warnings, HasSubstr("careful"));
+  EXPECT_THAT(files, testing::UnorderedElementsAreArray(all));
+
+  writeFile(dir / "n\xFF.scss", ".n { o: p; }\n");  // sassc writes no map for such a name
+  EXPECT_THAT(compileWith(parser, dir / "n\xFF.scss").result.output().output, HasSubstr("n\uFFFD.scss */\n.n {"));
   writeFile(dir / "broken.scss", ".a {\n  color: red;\n");
-  EXPECT_THAT(messageOf(compileWith(parser, (dir / "broken.scss").string())),
+  EXPECT_THAT(messageOf(compileWith(parser, dir / "broken.scss").result),
               AllOf(HasSubstr("Error: "), HasSubstr("broken.scss")));
 }
 
-TEST_F(SassParserTest, RunsThePathThenTheLineNumbersOptionWithEmptyInputInItsOwnGroup) {
-  SassParser parser(writeScript(dir / "args", R"sh(printf '%s|' "$#" "$@"; cat
+TEST_F(SassParserTest, RunsInTheFilesFolderWithItsOptionsEmptyInputAndItsOwnGroup) {
+  SassParser parser(writeScript(dir / "args", R"sh(printf '%s|' "$(pwd)" "$@"; cat
 [ "$(cut -d' ' -f5 /proc/$$/stat)" = $$ ] && printf leader)sh"));
-  EXPECT_EQ(compileWith(parser, "/tmp/a.scss").output().output, "2|/tmp/a.scss|--line-numbers|leader");
+  parser.setLoadPaths({"L"});
+  EXPECT_EQ(compileWith(parser, dir / "x.scss").result.output().output,
+            dir.path().string() + "|" + (dir / "x.scss").string() +
+                "|--line-numbers|--sourcemap=inline|--load-path|L|leader");
 }
 
 TEST_F(SassParserTest, TwentyMegabytesOnBothStreamsArriveWhole) {
@@ -58,7 +77,7 @@ TEST_F(SassParserTest, TwentyMegabytesOnBothStreamsArriveWhole) {
   SassParser parser(writeScript(dir / "big",
                                 "head -c 20000000 /dev/zero | tr '\\000' 'a'; "
                                 "head -c 1000000 /dev/zero | tr '\\000' 'w' >&2"));
-  EXPECT_EQ(compileWith(parser, "x.scss").output().output, std::string(20000000, 'a'));
+  EXPECT_EQ(compileWith(parser, "x.scss").result.output().output, std::string(20000000, 'a'));
 }
 
 TEST_F(SassParserTest, ACompilerThatCannotStartFailsSayingWhy) {
@@ -66,7 +85,7 @@ TEST_F(SassParserTest, ACompilerThatCannotStartFailsSayingWhy) {
   for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
            {(dir / "nowhere").string(), "No such file"}, {(dir / "sassc").string(), "ermission denied"}, {"", "no"}}) {
     SassParser parser(path);
-    EXPECT_THAT(messageOf(compileWith(parser, "x.scss")),
+    EXPECT_THAT(messageOf(compileWith(parser, "x.scss").result),
                 AllOf(HasSubstr("could not be started"), HasSubstr(path), HasSubstr(reason)));
   }
 }
@@ -75,7 +94,7 @@ TEST_F(SassParserTest, TheTimeLimitStopsACompilerWhoseHelperHoldsThePipes) {
   // The compiler itself ends at once; the helper it started keeps both pipes open.
   SassParser parser(writeScript(dir / "forks", "sleep 30 & echo $! > '" + (dir / "helper").string() + "'"));
   parser.setTimeout(std::chrono::milliseconds(500));
-  EXPECT_NE(messageOf(compileWith(parser, "x.scss")).find("timed out"), std::string::npos);
+  EXPECT_NE(messageOf(compileWith(parser, "x.scss").result).find("timed out"), std::string::npos);
   const pid_t helper = std::stoi(readFile(dir / "helper"));
   EXPECT_TRUE(runUntil([&] { return test::processEnded(helper); }));
 }
@@ -86,7 +105,7 @@ TEST_F(SassParserTest, ACompilerDiesWithTheAppThatStartedIt) {
   const pid_t app = fork();
   if (app == 0) {
     SassParser parser(script);
-    parser.parseFile("x.scss", [](ParsingResult) {});
+    parser.parseFile("x.scss", [](ParsingResult, std::vector<std::string>) {});
     for (;;) pause();
   }
   ASSERT_TRUE(runUntil([&] { return readFile(dir / "pid").find('\n') != std::string::npos; }));

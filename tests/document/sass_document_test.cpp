@@ -11,6 +11,7 @@ namespace fennelview {
 namespace {
 
 using test::readFile;
+using test::runFor;
 using test::runUntil;
 using test::TempDir;
 using test::writeFile;
@@ -64,15 +65,71 @@ TEST_F(SassDocumentTest, FollowsSavesInPlaceByRenameAndAfterDeletion) {
   EXPECT_TRUE(waitForText(doc, "#444444"));
 }
 
-TEST_F(SassDocumentTest, OnlyItsOwnPathInAnyNormalisationFormCompiles) {
+TEST_F(SassDocumentTest, ABatchOfChangesOfItsFilesInAnyNormalisationFormCompilesItOnce) {
   const auto nfc = dir / "caf\xC3\xA9.scss";
   writeFile(nfc, ".a { color: #777777; }\n");
   auto doc = open(nfc);
   ASSERT_TRUE(waitForText(doc, "#777777"));
+  const auto started = doc->parser().startedCount();
   fileChangeObserver().sendNext((dir / "other.scss").string());
-  EXPECT_FALSE(doc->compiling().value());
+  runFor(std::chrono::milliseconds(50));
+  EXPECT_EQ(doc->parser().startedCount(), started);
   fileChangeObserver().sendNext((dir / "cafe\xCC\x81.scss").string());
-  EXPECT_TRUE(doc->compiling().value());
+  fileChangeObserver().sendNext(nfc.string());
+  runFor(std::chrono::milliseconds(50));
+  EXPECT_EQ(doc->parser().startedCount(), started + 1);
+}
+
+TEST_F(SassDocumentTest, FollowsAPartialThreeImportsDeepThroughSavesErrorsAndTheImportsRemoval) {
+  std::filesystem::create_directory(dir / "sub");
+  writeFile(file, "@import \"a\";\n.m { c: $deep; }\n");
+  writeFile(dir / "_a.scss", "@import \"sub/b\";\n");
+  writeFile(dir / "sub/_b.scss", "@import \"c\";\n");
+  const auto partial = dir / "sub/_c.scss";
+  writeFile(partial, "$deep: #101010;\n");
+  auto doc = open(file);
+  ASSERT_TRUE(waitForText(doc, "#101010"));
+  writeFile(partial, "$deep: #202020;\n");
+  EXPECT_TRUE(waitForText(doc, "#202020"));
+  test::writeFileByRename(partial, "$deep: #303030 +;\n");
+  ASSERT_TRUE(waitForText(doc, "Error"));
+  EXPECT_EQ(doc->parsingResult().value().error()->userInfo().at("file"), UserInfoValue(partial.string()));
+  writeFile(partial, "$deep: 1em;\n");
+  EXPECT_TRUE(waitForText(doc, "1em"));
+  writeFile(file, "@import \"a\";\n.m { c: $deep + 1px; }\n");  // an error that names only this file
+  ASSERT_TRUE(waitForText(doc, "Incompatible units"));
+  writeFile(partial, "$deep: 1px;\n");
+  EXPECT_TRUE(waitForText(doc, "2px"));
+  writeFile(file, ".m { c: #505050; }\n");
+  ASSERT_TRUE(waitForText(doc, "#505050"));
+  EXPECT_EQ(doc->followedFiles(), std::set<std::string>{file.string()});
+}
+
+TEST_F(SassDocumentTest, AMissingImportCompilesAsSoonAsItAppearsAndASharedPartialCompilesBoth) {
+  writeFile(file, "@import \"later\";\n");
+  writeFile(dir / "other.scss", "@import \"later\";\n.o { p: q; }\n");
+  auto doc = open(file);
+  auto other = open(dir / "other.scss");
+  ASSERT_TRUE(waitForText(doc, "not found") && waitForText(other, "not found"));
+  writeFile(dir / "_later.scss", ".l { m: #606060; }\n");
+  EXPECT_TRUE(waitForText(doc, "#606060") && waitForText(other, "#606060"));
+  writeFile(dir / "_later.scss", ".l { m: #707070; }\n");
+  EXPECT_TRUE(waitForText(doc, "#707070") && waitForText(other, "#707070"));
+}
+
+TEST_F(SassDocumentTest, FindsImportsInNodeModulesAndSassPathAndRecompilesWhenTheyChange) {
+  std::filesystem::create_directories(dir / "node_modules/pkg");
+  std::filesystem::create_directories(dir / "lib");
+  writeFile(dir / "node_modules/pkg/_x.scss", ".x { y: #808080; }\n");
+  writeFile(dir / "lib/_fromenv.scss", ".e { f: #909090; }\n");
+  writeFile(file, "@import \"pkg/x\", \"fromenv\";\n");
+  auto doc = open(file);
+  ASSERT_TRUE(waitForText(doc, "fromenv"));
+  setenv("SASS_PATH", ("/nowhere:" + (dir / "lib").string()).c_str(), 1);
+  SassDocument::recompileAll();
+  EXPECT_TRUE(waitForText(doc, "#909090"));
+  EXPECT_NE(textOf(doc).find("#808080"), std::string::npos);
+  unsetenv("SASS_PATH");
 }
 
 TEST_F(SassDocumentTest, ANewCompileStopsTheOneStillRunning) {

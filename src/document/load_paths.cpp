@@ -1,0 +1,48 @@
+#include "document/load_paths.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "preferences/user_defaults.hpp"
+
+namespace fennelview {
+
+namespace {
+
+// Anything but an array of strings counts as no list; entries of another type are skipped.
+std::vector<std::string> userLoadPaths() {
+  std::vector<std::string> folders;
+  const auto list = UserDefaults::standard().objectForKey("loadPaths");
+  if (!list || !list->is_array()) return folders;
+  for (const auto& entry : *list) {
+    if (entry.is_string() && !entry.get<std::string>().empty()) folders.push_back(entry.get<std::string>());
+  }
+  return folders;
+}
+
+}  // namespace
+
+std::vector<std::string> loadPathsFor(const std::string& documentPath) {
+  std::vector<std::string> folders;
+  if (const char* sassPath = std::getenv("SASS_PATH")) {
+    std::istringstream entries(sassPath);
+    for (std::string entry; std::getline(entries, entry, ':');) {
+      if (!entry.empty()) folders.push_back(entry);
+    }
+  }
+  for (auto& folder : userLoadPaths()) folders.push_back(std::move(folder));
+  if (documentPath.empty()) return folders;
+  std::error_code ec;
+  for (auto folder = std::filesystem::path(documentPath).parent_path(); !folder.empty();
+       folder = folder.parent_path()) {
+    if (std::filesystem::is_directory(folder / "node_modules", ec)) {
+      folders.push_back((folder / "node_modules").string());
+      break;
+    }
+    if (folder == folder.root_path()) break;
+  }
+  return folders;
+}
+
+}  // namespace fennelview
