@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compile/embedded_protocol.hpp"
 #include "compile/parsing_result.hpp"
 
 namespace fennelview {
@@ -26,6 +27,13 @@ struct CompilerOutput {
 CompilerOutput decodeSasscStreams(std::string standardOutput, std::string_view standardError,
                                   const std::filesystem::path& workingDirectory,
                                   const std::vector<std::string>& loadPaths);
+
+// What the messages of one Dart Sass compile mean: the response's CSS, or its error with the
+// error's place in the user info; the log events' formatted text, one paragraph each, as
+// warnings; the loaded files as the files read. Without a response, standard error is the
+// message.
+CompilerOutput decodeDartSassMessages(const std::vector<embedded::OutboundMessage>& messages,
+                                      std::string_view standardError);
 
 // Where a compiler's message places the error: its first location.
 struct SourceLocation {
