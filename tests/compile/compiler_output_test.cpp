@@ -74,5 +74,19 @@ TEST(CompilerOutput, FindsTheModuleRulesLibSassCopiesThrough) {
   for (const auto& [css, rule] : cases) EXPECT_EQ(moduleRuleIn(css), rule) << css;
 }
 
+TEST(CompilerOutput, DartSassWarningsAreOneParagraphEachAndAnEarlyEndSaysWhy) {
+  using embedded::LogEvent;
+  const std::vector<embedded::OutboundMessage> messages = {
+      LogEvent{LogEvent::Type::kDeprecation, "x", "DEPRECATION WARNING [import]: x\n\nMore info\n\n  a.scss 1:9\n", "import"},
+      LogEvent{LogEvent::Type::kWarning, "plain", "", ""},
+      embedded::CompileSuccess{".a {\n  b: c;\n}", {"file:///p/a.scss", "sass:math"}}};
+  const auto [result, files] = decodeDartSassMessages(messages, "");
+  EXPECT_EQ(result.output(), CSSOutput(".a {\n  b: c;\n}", 0.0,
+                                       "DEPRECATION WARNING [import]: x\nMore info\n  a.scss 1:9\n\nplain"));
+  EXPECT_EQ(files, std::vector<std::string>{"/p/a.scss"});
+  EXPECT_EQ(decodeDartSassMessages({}, "Bad state\n").result.error()->localizedDescription(),
+            "Dart Sass ended without giving a result:\nBad state\n");
+}
+
 }  // namespace
 }  // namespace fennelview
