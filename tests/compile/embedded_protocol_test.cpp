@@ -1,11 +1,6 @@
 #include "compile/embedded_protocol.hpp"
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include "compile/child_process.hpp"
-#include "test_support.hpp"
 
 namespace fennelview::embedded {
 namespace {
@@ -83,56 +78,6 @@ TEST(EmbeddedProtocol, DecodesWhatTheCompilerSendsHoweverItIsCut) {
   OutboundReader reader;
   reader.read(bytes("55011a52"));
   EXPECT_TRUE(reader.midPacket());
-}
-
-// Reads the child's output until a compile response arrives; every message on the way.
-std::vector<OutboundMessage> untilResponse(ChildProcess& child) {
-  OutboundReader reader;
-  std::vector<OutboundMessage> messages;
-  char buffer[4096];
-  pollfd output{child.streamFd(ChildProcess::kOutput), POLLIN, 0};
-  while (poll(&output, 1, 20000) == 1) {
-    const ssize_t n = read(output.fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    for (auto& message : reader.read(std::string_view(buffer, static_cast<size_t>(n)))) {
-      const bool last = !std::holds_alternative<LogEvent>(message);
-      messages.push_back(std::move(message));
-      if (last) return messages;
-    }
-  }
-  return messages;
-}
-
-TEST(EmbeddedProtocol, CompilesWithTheRealDartSass) {
-  test::TempDir project, library;
-  test::writeFile(project / "main.scss",
-                  "@use \"sass:math\";\n@use \"theme\";\n.a { width: math.div(9px, 3); }\n@warn \"mine\";\n");
-  test::writeFile(library / "_theme.scss", "$size: 1px;\n$dark: darken(red, 10%);\n");
-  test::writeFile(project / "bad.scss", "@use \"sass:math\";\n\n.b { width: 1px + 2em; }\n");
-  const std::string sass = (test::realResources() / "dart-sass" / "sass").string();
-
-  int error = 0;
-  auto child = ChildProcess::start({sass, "--embedded"}, "", error, true);
-  ASSERT_TRUE(child) << error;
-  const auto request = compileRequestPacket(1, {(project / "main.scss").string(), {library.path().string()}, true});
-  ASSERT_EQ(child->writeInput(request), static_cast<ssize_t>(request.size()));
-  const auto quiet = untilResponse(*child);
-  ASSERT_EQ(quiet.size(), 2u);  // the library's deprecations are quieted, our own warning is not
-  EXPECT_EQ(std::get<LogEvent>(quiet[0]).message, "mine");
-  ASSERT_TRUE(std::holds_alternative<CompileSuccess>(quiet[1]));
-  EXPECT_EQ(std::get<CompileSuccess>(quiet[1]).css, ".a {\n  width: 3px;\n}");
-  EXPECT_EQ(std::get<CompileSuccess>(quiet[1]).loadedUrls,
-            (std::vector<std::string>{"file://" + (project / "main.scss").string(),
-                                      "file://" + (library / "_theme.scss").string()}));
-  child->closeInput();
-
-  child = ChildProcess::start({sass, "--embedded"}, "", error, true);
-  ASSERT_TRUE(child);
-  child->writeInput(compileRequestPacket(2, {(project / "bad.scss").string(), {}, true}));
-  const auto failed = untilResponse(*child);
-  ASSERT_EQ(failed.size(), 1u);
-  ASSERT_TRUE(std::holds_alternative<CompileFailure>(failed[0]));
-  EXPECT_EQ(std::get<CompileFailure>(failed[0]).span, (Span{"file://" + (project / "bad.scss").string(), 3, 13}));
 }
 
 }  // namespace

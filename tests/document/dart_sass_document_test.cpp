@@ -43,14 +43,21 @@ class DartSassDocumentTest : public ::testing::Test {
 };
 
 TEST_F(DartSassDocumentTest, CompilesModulesAndASaveOfAVariableOnlyModuleRecompiles) {
+  test::TempDir library;  // a load path: its deprecation warnings are left out, ours are kept
+  settings.setObject(nlohmann::json::array({library.path().string()}), "loadPaths");
+  writeFile(library / "_kit.scss", "$dark: darken(red, 10%);\n");
   writeFile(dir / "_tokens.scss", "$gap: 3px;\n");
   writeFile(dir / "_index.scss", "@forward \"tokens\";\n");
-  writeFile(dir / "main.scss", "@use \"sass:math\";\n@use \"index\" as t;\n.a { margin: math.div(t.$gap * 4, 2); }\n");
+  writeFile(dir / "main.scss",
+            "@use \"sass:math\";\n@use \"index\" as t;\n@use \"kit\";\n.a { margin: math.div(t.$gap * 4, 2); }\n"
+            "@warn \"ours\";\n");
   auto doc = open("main.scss");
   ASSERT_TRUE(waitFor(doc, true, ".a {\n  margin: 6px;\n}"));
   EXPECT_EQ(doc->parsingResult().value().compilerName(), dartSass);
   EXPECT_TRUE(dartSass.starts_with("Dart Sass 1.")) << dartSass;
+  EXPECT_EQ(doc->parsingResult().value().output().warnings, "WARNING: ours\n    main.scss 5:1  root stylesheet");
   EXPECT_TRUE(doc->followedFiles().contains((dir / "_tokens.scss").string()));
+  EXPECT_TRUE(doc->followedFiles().contains((library / "_kit.scss").string()));
 
   // Its value reaches the CSS only through arithmetic: a source map would not name it.
   writeFile(dir / "_tokens.scss", "$gap: 5px;\n");
