@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "compile/compiler_output.hpp"
 #include "compile/compilers.hpp"
 #include "document/sass_document.hpp"
 #include "median.hpp"
@@ -89,14 +90,6 @@ struct Figures {
   std::string note;
 };
 
-// A top-level @use or @forward left in LibSass's output: the module system passed through.
-bool passedModulesThrough(const std::string& css) {
-  for (const char* rule : {"@use ", "@forward "}) {
-    if (css.rfind(rule, 0) == 0 || css.find(std::string("\n") + rule) != std::string::npos) return true;
-  }
-  return false;
-}
-
 Figures measure(const std::vector<Run>& runs) {
   Figures f;
   std::vector<double> wall, cpu;
@@ -106,7 +99,7 @@ Figures measure(const std::vector<Run>& runs) {
   f.cssBytes = runs.front().css.size();
   if (!runs.front().ok) {
     f.note = "FAILED";
-  } else if (passedModulesThrough(runs.front().css)) {
+  } else if (moduleRuleIn(runs.front().css)) {
     f.note = "@use copied into the CSS";
   }
   return f;
