@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
   test::TempDir dir;
   writeProject(dir.path(), partials);
 
-  auto doc = SassDocument::create();
+  UserDefaults settings(dir / "settings.json");  // no compiler chosen: LibSass, whatever the user's settings say
+  auto doc = SassDocument::create(settings);
   doc->setFilePath((dir / "main.scss").string());
   int stores = 0;
   auto counting = doc->parsingResult().producer().start(Observer<ParsingResult>([&](const ParsingResult&) { ++stores; }));

@@ -1,6 +1,8 @@
 // LibSass and Dart Sass side by side, in one run: the time of one compile (a child started and
-// read to the end, as the app does it) on the example and on a framework-sized project, and the
-// share of a Dart Sass compile that is its start-up (an empty file compiled).
+// read to the end, as the app does it) on the example and on a framework-sized project, the
+// share of a Dart Sass compile that is its start-up (an empty file compiled), and, on the
+// example and the generated project, the time from a save to the document's stored result
+// (a real document following the file with the real watcher, one per compiler).
 //
 //   dartsass_bench [--runs N] [FILE.scss | FOLDER]...
 //
@@ -22,9 +24,11 @@
 #include <string>
 #include <vector>
 
+#include "compile/compiler_output.hpp"
+#include "compile/compilers.hpp"
+#include "document/sass_document.hpp"
 #include "median.hpp"
 #include "test_support.hpp"
-#include "compile/compilers.hpp"
 
 using namespace fennelview;
 using Clock = std::chrono::steady_clock;
@@ -86,14 +90,6 @@ struct Figures {
   std::string note;
 };
 
-// A top-level @use or @forward left in LibSass's output: the module system passed through.
-bool passedModulesThrough(const std::string& css) {
-  for (const char* rule : {"@use ", "@forward "}) {
-    if (css.rfind(rule, 0) == 0 || css.find(std::string("\n") + rule) != std::string::npos) return true;
-  }
-  return false;
-}
-
 Figures measure(const std::vector<Run>& runs) {
   Figures f;
   std::vector<double> wall, cpu;
@@ -103,7 +99,7 @@ Figures measure(const std::vector<Run>& runs) {
   f.cssBytes = runs.front().css.size();
   if (!runs.front().ok) {
     f.note = "FAILED";
-  } else if (passedModulesThrough(runs.front().css)) {
+  } else if (moduleRuleIn(runs.front().css)) {
     f.note = "@use copied into the CSS";
   }
   return f;
@@ -169,6 +165,47 @@ std::string describe(const Figures& f, const Figures& baseline) {
   return text;
 }
 
+// A document on its own copy of a project, compiled by one compiler, and the saves it sees.
+struct Follower {
+  fs::path folder;
+  fs::path saved;  // the file each save writes
+  std::string text;
+  std::unique_ptr<UserDefaults> settings;
+  std::shared_ptr<SassDocument> doc;
+  int stores = 0;
+  Disposable counting;
+  std::vector<double> ms;
+
+  Follower(const fs::path& project, const fs::path& main, const fs::path& savedFile, const fs::path& copy,
+           std::string_view compiler) {
+    fs::copy(project, copy, fs::copy_options::recursive);
+    folder = copy;
+    saved = copy / fs::relative(savedFile, project);
+    text = test::readFile(saved);
+    settings = std::make_unique<UserDefaults>(copy.parent_path() / (copy.filename().string() + ".json"));
+    settings->setObject(std::string(compiler), std::string(kCompilerSettingKey));
+    doc = SassDocument::create(*settings);
+    doc->setFilePath((copy / fs::relative(main, project)).string());
+    counting = doc->parsingResult().producer().start(Observer<ParsingResult>([this](const ParsingResult&) { ++stores; }));
+    doc->readFromURL(*doc->fileURL(), "scss");
+    test::runUntil([&] { return stores == 2; }, std::chrono::seconds(60));
+  }
+  ~Follower() {
+    counting.dispose();
+    doc->close();
+  }
+  bool compiled() const { return doc->parsingResult().value().isSuccess(); }
+  // A real save (a comment that changes each time) and the wait for its stored result.
+  void save(int run) {
+    const int before = stores;
+    const auto start = Clock::now();
+    test::writeFile(saved, text + "\n/* " + std::to_string(run) + " */\n");
+    test::runUntil([&] { return stores > before && !doc->compiling().value(); }, std::chrono::seconds(60));
+    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    test::runFor(std::chrono::milliseconds(20));  // the save's trailing events settle
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -187,10 +224,16 @@ int main(int argc, char** argv) {
   }
   const auto scratch = fs::temp_directory_path() / ("fennelview-dartsass-bench-" + std::to_string(getpid()));
   fs::create_directories(scratch);
-  if (inputs.size() == given) inputs.push_back(generateFramework(scratch / "framework"));
+  // Saves go to copies of these, never to the example itself.
+  std::vector<std::pair<fs::path, fs::path>> savedIn{{FENNELVIEW_BENCH_EXAMPLE, FENNELVIEW_BENCH_EXAMPLE}};
+  if (inputs.size() == given) {
+    inputs.push_back(generateFramework(scratch / "framework"));
+    savedIn.emplace_back(inputs.back(), scratch / "framework" / "_variables.scss");
+  }
   const auto empty = scratch / "empty.scss";
   writeFile(empty, "");
 
+  setenv("FENNELVIEW_RESOURCES", FENNELVIEW_BENCH_RESOURCES, 0);
   Compilers compilers(FENNELVIEW_BENCH_RESOURCES, "");
   const auto found = compilers.found();
   if (found.size() < 2) {
@@ -225,7 +268,27 @@ int main(int argc, char** argv) {
     std::printf("  compile    Dart Sass %s %s\n", describe(d, l).c_str(), d.note.c_str());
     std::printf("  Dart Sass start-up share: %.0f%% of wall, %.0f%% of CPU\n", 100 * dartSassEmpty.wall / d.wall,
                 100 * dartSassEmpty.cpu / d.cpu);
-    // Save to stored result, per compiler, goes here once the document compiles with either.
+    const auto saved = std::find_if(savedIn.begin(), savedIn.end(), [&](const auto& s) { return s.first == file; });
+    if (saved == savedIn.end()) continue;
+    const auto project = saved->second.parent_path();
+    const auto copies = scratch / ("copies-" + file.stem().string());
+    fs::create_directories(copies);
+    Follower libSassDoc(project, file, saved->second, copies / "libsass", kLibSassId);
+    Follower dartSassDoc(project, file, saved->second, copies / "dart-sass", kDartSassId);
+    if (!libSassDoc.compiled() || !dartSassDoc.compiled()) {
+      std::printf("  save to stored result: the document did not compile\n");
+      continue;
+    }
+    for (int i = 0; i < runs; ++i) {
+      libSassDoc.save(i);
+      dartSassDoc.save(i);
+    }
+    const double savedL = test::median(libSassDoc.ms), savedD = test::median(dartSassDoc.ms);
+    std::printf("  save of %s to stored result (%zu / %zu files followed), next to the compile above:\n",
+                saved->second.filename().c_str(), libSassDoc.doc->followedFiles().size(),
+                dartSassDoc.doc->followedFiles().size());
+    std::printf("  save       LibSass   %8.1f ms (compile + %.1f ms)\n", savedL, savedL - l.wall);
+    std::printf("  save       Dart Sass %8.1f ms (compile + %.1f ms) %5.2fx\n", savedD, savedD - d.wall, savedD / savedL);
   }
   fs::remove_all(scratch);
   return 0;

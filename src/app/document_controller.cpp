@@ -32,7 +32,7 @@ void addToRecentFiles(GFile* file, const std::string& uri) {
 
 std::shared_ptr<WindowController> DocumentController::openDocument(GFile* file, GtkApplication* application,
                                                                   UserDefaults& defaults) {
-  auto document = SassDocument::create();
+  auto document = SassDocument::create(defaults);
   GCharPtr uri(g_file_get_uri(file));
   document->setFileURL(std::string(uri.get()));
   document->readFromURL(uri.get(), typeName(file));

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <glib.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
@@ -46,19 +47,26 @@ struct SpawnSetup {
 }  // namespace
 
 std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
-                                                  const std::string& workingDirectory, int& error) {
+                                                  const std::string& workingDirectory, int& error,
+                                                  bool pipeInput) {
   // Checked here so a missing or unusable compiler is reported with its own reason.
   if (argv.empty() || access(argv[0].c_str(), X_OK) != 0) {
     error = argv.empty() ? EINVAL : errno;
     return nullptr;
   }
-  Pipe output, errors;
-  if (pipe2(output.ends, O_CLOEXEC) != 0 || pipe2(errors.ends, O_CLOEXEC) != 0) {
+  Pipe output, errors, input;
+  if (pipe2(output.ends, O_CLOEXEC) != 0 || pipe2(errors.ends, O_CLOEXEC) != 0 ||
+      (pipeInput && pipe2(input.ends, O_CLOEXEC) != 0)) {
     error = errno;
     return nullptr;
   }
   SpawnSetup setup;
-  posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (pipeInput) {
+    posix_spawn_file_actions_adddup2(&setup.actions, input.ends[0], STDIN_FILENO);
+    fcntl(input.ends[1], F_SETFL, O_NONBLOCK);
+  } else {
+    posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
   posix_spawn_file_actions_adddup2(&setup.actions, output.ends[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&setup.actions, errors.ends[1], STDERR_FILENO);
   if (!workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&setup.actions, workingDirectory.c_str());
@@ -90,13 +98,15 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     return nullptr;
   }
   return std::unique_ptr<ChildProcess>(
-      new ChildProcess(pid, pidfd, std::exchange(output.ends[0], -1), std::exchange(errors.ends[0], -1)));
+      new ChildProcess(pid, pidfd, std::exchange(output.ends[0], -1), std::exchange(errors.ends[0], -1),
+                       std::exchange(input.ends[1], -1)));
 }
 
-ChildProcess::ChildProcess(pid_t pid, int pidfd, int output, int error)
-    : pid_(pid), pidfd_(pidfd), streams_{output, error} {}
+ChildProcess::ChildProcess(pid_t pid, int pidfd, int output, int error, int input)
+    : pid_(pid), pidfd_(pidfd), streams_{output, error}, input_(input) {}
 
 ChildProcess::~ChildProcess() {
+  closeInput();
   closeStream(kOutput);
   closeStream(kError);
   // The child is not reaped yet, so its pid still names its group, even when it has ended
@@ -107,6 +117,32 @@ ChildProcess::~ChildProcess() {
   if (waitpid(pid_, nullptr, WNOHANG) == 0) {
     g_child_watch_add(pid_, [](GPid, gint, gpointer) {}, nullptr);
   }
+}
+
+ssize_t ChildProcess::writeInput(std::string_view bytes) {
+  // SIGPIPE is held back on this thread for the write; one it raised is taken before the
+  // mask is restored, so it is never delivered.
+  sigset_t pipeSignal, previous;
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+  ssize_t written;
+  do {
+    written = write(input_, bytes.data(), bytes.size());
+  } while (written < 0 && errno == EINTR);
+  const int writeError = errno;
+  if (written < 0 && writeError == EPIPE && !sigismember(&previous, SIGPIPE)) {
+    const timespec now{0, 0};
+    while (sigtimedwait(&pipeSignal, nullptr, &now) < 0 && errno == EINTR) {
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  errno = writeError;
+  return written;
+}
+
+void ChildProcess::closeInput() {
+  if (input_ >= 0) close(std::exchange(input_, -1));
 }
 
 void ChildProcess::closeStream(Stream stream) {

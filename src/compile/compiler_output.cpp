@@ -121,7 +121,68 @@ std::vector<std::string> filesNamed(const std::string& message, const std::files
   return files;
 }
 
+// A file: URL's path; empty for any other URL.
+std::string pathOfURL(const std::string& url) {
+  std::unique_ptr<char, decltype(&g_free)> path(g_filename_from_uri(url.c_str(), nullptr, nullptr), g_free);
+  return path ? std::filesystem::path(path.get()).lexically_normal().string() : std::string();
+}
+
+std::vector<std::string> pathsOfURLs(const std::vector<std::string>& urls) {
+  std::vector<std::string> paths;
+  for (const auto& url : urls) {
+    if (auto path = pathOfURL(url); !path.empty()) paths.push_back(std::move(path));
+  }
+  return paths;
+}
+
+// One warning as one paragraph, as sassc writes them: Dart Sass puts blank lines inside one.
+std::string asParagraph(const std::string& text) {
+  std::string paragraph;
+  for (const auto& line : lines(text)) {
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    if (!paragraph.empty()) paragraph += '\n';
+    paragraph += line;
+  }
+  return paragraph;
+}
+
 }  // namespace
+
+CompilerOutput decodeDartSassMessages(const std::vector<embedded::OutboundMessage>& messages,
+                                      std::string_view standardError) {
+  std::string warnings;
+  for (const auto& message : messages) {
+    if (const auto* event = std::get_if<embedded::LogEvent>(&message)) {
+      if (!warnings.empty()) warnings += "\n\n";
+      warnings += asParagraph(decodeLossily(event->formatted.empty() ? event->message : event->formatted));
+    }
+  }
+  for (const auto& message : messages) {
+    if (const auto* success = std::get_if<embedded::CompileSuccess>(&message)) {
+      return {ParsingResult::success(CSSOutput(decodeLossily(success->css), 0.0, std::move(warnings))),
+              pathsOfURLs(success->loadedUrls)};
+    }
+    if (const auto* failure = std::get_if<embedded::CompileFailure>(&message)) {
+      UserInfo details;
+      if (failure->span) {
+        if (auto file = pathOfURL(failure->span->url); !file.empty()) {
+          details = {{kErrorFileKey, std::move(file)},
+                     {kErrorLineKey, failure->span->line},
+                     {kErrorColumnKey, failure->span->column}};
+        }
+      }
+      const auto& text = failure->formatted.empty() ? failure->message : failure->formatted;
+      return {ParsingResult::failure(ParsingError::parsingFailed(decodeLossily(text), std::move(details))),
+              pathsOfURLs(failure->loadedUrls)};
+    }
+    if (const auto* error = std::get_if<embedded::ProtocolError>(&message)) {
+      return {ParsingResult::failure(ParsingError::parsingFailed(decodeLossily(error->message))), {}};
+    }
+  }
+  const auto text = decodeLossily(std::string(standardError));
+  const std::string ended = "Dart Sass ended without giving a result";
+  return {ParsingResult::failure(ParsingError::parsingFailed(text.empty() ? ended + "." : ended + ":\n" + text)), {}};
+}
 
 std::optional<SourceLocation> firstErrorLocation(std::string_view message) {
   std::smatch match;
@@ -142,6 +203,14 @@ CompilerOutput decodeSasscStreams(std::string standardOutput, std::string_view s
   if (!standardOutput.empty()) {
     CSSOutput css(decodeLossily(std::move(standardOutput)));
     css.warnings = decodeLossily(std::string(standardError));
+    // LibSass passes the module system's rules through and calls that a success.
+    if (const auto rule = moduleRuleIn(css.output)) {
+      decoded.result = ParsingResult::failure(ParsingError::parsingFailed(
+          "LibSass does not support the module system: it copied \xE2\x80\x9C" + *rule +
+          "\xE2\x80\x9D into the CSS instead of loading the module. Dart Sass supports @use and @forward: "
+          "choose it in Preferences."));
+      return decoded;
+    }
     decoded.result = ParsingResult::success(std::move(css));
     return decoded;
   }
@@ -157,6 +226,40 @@ CompilerOutput decodeSasscStreams(std::string standardOutput, std::string_view s
   for (auto& file : filesNamed(message, workingDirectory, loadPaths)) decoded.filesRead.push_back(std::move(file));
   decoded.result = ParsingResult::failure(ParsingError::parsingFailed(message, std::move(details)));
   return decoded;
+}
+
+std::optional<std::string> moduleRuleIn(std::string_view css) {
+  bool inComment = false;
+  std::size_t start = 0;
+  while (start < css.size()) {
+    const auto end = std::min(css.find('\n', start), css.size());
+    const auto line = css.substr(start, end - start);
+    for (const std::string_view rule : {"@use", "@forward"}) {
+      if (!inComment && line.starts_with(rule) && line.size() > rule.size() &&
+          (line[rule.size()] == ' ' || line[rule.size()] == '"' || line[rule.size()] == '\'')) {
+        return std::string(line);
+      }
+    }
+    // Comments may span lines; strings may not, and a "/*" inside one opens nothing.
+    char quote = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (inComment) {
+        if (line.substr(i, 2) == "*/") inComment = false, ++i;
+      } else if (quote) {
+        if (line[i] == '\\') {
+          ++i;
+        } else if (line[i] == quote) {
+          quote = 0;
+        }
+      } else if (line[i] == '"' || line[i] == '\'') {
+        quote = line[i];
+      } else if (line.substr(i, 2) == "/*") {
+        inComment = true, ++i;
+      }
+    }
+    start = end + 1;
+  }
+  return std::nullopt;
 }
 
 }  // namespace fennelview

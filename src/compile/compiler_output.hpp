@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compile/embedded_protocol.hpp"
 #include "compile/parsing_result.hpp"
 
 namespace fennelview {
@@ -27,6 +28,13 @@ CompilerOutput decodeSasscStreams(std::string standardOutput, std::string_view s
                                   const std::filesystem::path& workingDirectory,
                                   const std::vector<std::string>& loadPaths);
 
+// What the messages of one Dart Sass compile mean: the response's CSS, or its error with the
+// error's place in the user info; the log events' formatted text, one paragraph each, as
+// warnings; the loaded files as the files read. Without a response, standard error is the
+// message.
+CompilerOutput decodeDartSassMessages(const std::vector<embedded::OutboundMessage>& messages,
+                                      std::string_view standardError);
+
 // Where a compiler's message places the error: its first location.
 struct SourceLocation {
   std::string file;  // as the message spells it
@@ -34,5 +42,9 @@ struct SourceLocation {
   std::int64_t column = 0;
 };
 std::optional<SourceLocation> firstErrorLocation(std::string_view message);
+
+// The first `@use` or `@forward` rule that starts a line of `css` outside comments: LibSass
+// copies the module system's rules into its output instead of loading the modules.
+std::optional<std::string> moduleRuleIn(std::string_view css);
 
 }  // namespace fennelview

@@ -9,7 +9,8 @@
 
 namespace fennelview {
 
-// Values of the `compiler` setting.
+// The setting that chooses the compiler, and its values.
+inline constexpr std::string_view kCompilerSettingKey = "compiler";
 inline constexpr std::string_view kLibSassId = "libsass";
 inline constexpr std::string_view kDartSassId = "dart-sass";
 

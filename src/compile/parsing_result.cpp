@@ -39,4 +39,9 @@ ParsingResult ParsingResult::stamped(double parsingTime) && {
   return std::move(*this);
 }
 
+ParsingResult ParsingResult::named(std::string compilerName) && {
+  compilerName_ = std::move(compilerName);
+  return std::move(*this);
+}
+
 }  // namespace fennelview

@@ -39,11 +39,17 @@ class ParsingResult {
   // The same result with a success's time replaced; the output is moved, not copied.
   ParsingResult stamped(double parsingTime) &&;
 
+  // The compiler that gave the result, as the header names it ("Dart Sass 1.108.2"); empty
+  // for a result no compiler gave.
+  const std::string& compilerName() const { return compilerName_; }
+  ParsingResult named(std::string compilerName) &&;
+
  private:
   explicit ParsingResult(CSSOutput output) : value_(std::move(output)) {}
   explicit ParsingResult(ParsingErrorPtr error) : value_(std::move(error)) {}
 
   std::variant<CSSOutput, ParsingErrorPtr> value_;
+  std::string compilerName_;
 };
 
 }  // namespace fennelview

@@ -12,6 +12,7 @@
 #include "common/utf8.hpp"
 #include "compile/child_process.hpp"
 #include "compile/compiler_output.hpp"
+#include "compile/embedded_protocol.hpp"
 
 namespace fennelview {
 
@@ -25,9 +26,15 @@ struct SassParser::Compile {
   std::filesystem::path workingDirectory;
   std::vector<std::string> loadPaths;
   bool exited = false;
-  int startError = 0;
-  // Two stream readers, the exit watch, the time limit (or the delivery of a start failure).
-  guint sources[4] = {0, 0, 0, 0};
+  std::string startFailure;
+  std::string compilerName;
+  // Dart Sass only: its standard output as messages, and the part of the request not yet written.
+  std::optional<embedded::OutboundReader> reader;
+  std::vector<embedded::OutboundMessage> messages;
+  std::string request;
+  // Two stream readers, the exit watch, the time limit (or the delivery of a start failure),
+  // the request's writer.
+  guint sources[5] = {0, 0, 0, 0, 0};
 
   ~Compile() {
     for (guint source : sources) {
@@ -40,8 +47,44 @@ struct SassParser::Compile {
   }
   void finishIfDone() {
     if (!exited || !readingDone()) return;
-    auto decoded = decodeSasscStreams(std::move(streams[0]), streams[1], workingDirectory, loadPaths);
+    auto decoded = reader ? decodeDartSassMessages(messages, streams[1])
+                          : decodeSasscStreams(std::move(streams[0]), streams[1], workingDirectory, loadPaths);
     owner->finish(this, std::move(decoded.result), std::move(decoded.filesRead));
+  }
+  // Dart Sass answers one request and would then wait for the next: its answer is the
+  // result. True when it came, and the compile is finished and destroyed.
+  bool takeMessages(std::string_view bytes) {
+    for (auto& message : reader->read(bytes)) {
+      const bool last = !std::holds_alternative<embedded::LogEvent>(message);
+      messages.push_back(std::move(message));
+      if (last) {
+        auto decoded = decodeDartSassMessages(messages, streams[1]);
+        owner->finish(this, std::move(decoded.result), std::move(decoded.filesRead));
+        return true;
+      }
+    }
+    return false;
+  }
+  // Writes what the pipe takes; the rest when it takes more. A child that has gone is seen
+  // at its end.
+  void writeRequest() {
+    const ssize_t written = child->writeInput(request);
+    if (written > 0) request.erase(0, static_cast<size_t>(written));
+    if (request.empty() || (written < 0 && errno != EAGAIN)) {
+      request.clear();
+      return;
+    }
+    if (sources[4]) return;
+    sources[4] = g_unix_fd_add(
+        child->inputFd(), G_IO_OUT,
+        [](gint, GIOCondition, gpointer data) -> gboolean {
+          auto* c = static_cast<Compile*>(data);
+          c->writeRequest();
+          if (!c->request.empty()) return G_SOURCE_CONTINUE;
+          c->sources[4] = 0;
+          return G_SOURCE_REMOVE;
+        },
+        this);
   }
 };
 
@@ -60,7 +103,7 @@ std::string describeSeconds(std::chrono::milliseconds ms) {
   return text.str();
 }
 
-std::string startFailure(const std::string& executablePath, int error) {
+std::string startFailureText(const std::string& executablePath, int error) {
   if (executablePath.empty()) {
     return "The Sass compiler could not be started: the resource folder holds no \xE2\x80\x9C"
            "sassc\xE2\x80\x9D.";
@@ -77,7 +120,9 @@ gboolean readStream(gint fd, GIOCondition, gpointer data) {
   char buffer[64 * 1024];
   for (int turn = 0; turn < 16; ++turn) {
     const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) {
+    if (n > 0 && Stream == ChildProcess::kOutput && c->reader) {
+      if (c->takeMessages(std::string_view(buffer, static_cast<size_t>(n)))) return G_SOURCE_REMOVE;
+    } else if (n > 0) {
       c->streams[Stream].append(buffer, static_cast<size_t>(n));
     } else if (n < 0 && errno == EINTR) {
       continue;
@@ -98,7 +143,7 @@ gboolean readStream(gint fd, GIOCondition, gpointer data) {
 SassParser::SassParser() : SassParser(resourcePath("sassc").value_or(std::filesystem::path()).string()) {}
 
 SassParser::SassParser(std::string executablePath)
-    : executablePath_(std::move(executablePath)), timeout_(defaultTimeout()) {}
+    : compiler_{std::string(kLibSassId), std::move(executablePath), "LibSass"}, timeout_(defaultTimeout()) {}
 
 SassParser::~SassParser() { cancelAll(); }
 
@@ -114,7 +159,7 @@ std::chrono::milliseconds SassParser::defaultTimeout() {
 }
 
 std::vector<std::string> SassParser::arguments(const std::string& path) const {
-  std::vector<std::string> arguments{executablePath_, path, "--line-numbers"};
+  std::vector<std::string> arguments{executablePath(), path, "--line-numbers"};
   // The map's `sources` are the files the compile read. sassc cannot write a map for names
   // that are not UTF-8; such a compile still gives its CSS, and its own file is followed.
   const auto utf8 = [](const std::string& name) { return isValidUtf8(name); };
@@ -132,23 +177,29 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
   ++started_;
 
   c->loadPaths = loadPaths_;
+  c->compilerName = compiler_.name;
   // Paths in messages, line comments and the map are then relative to the document's folder.
   std::error_code ec;
   const auto file = path.empty() ? std::filesystem::path() : std::filesystem::absolute(path, ec);
   if (!file.empty() && std::filesystem::is_directory(file.parent_path(), ec)) c->workingDirectory = file.parent_path();
-  if (!executablePath_.empty()) {
-    c->child = ChildProcess::start(arguments(c->workingDirectory.empty() ? path : file.string()),
-                                   c->workingDirectory.string(), c->startError);
-  }
+  const auto input = c->workingDirectory.empty() ? std::filesystem::path(path) : file;
   if (c->workingDirectory.empty()) c->workingDirectory = std::filesystem::current_path(ec);
+  if (compiler_.id == kDartSassId) {
+    startDartSass(c, input);
+  } else if (!compiler_.executable.empty()) {
+    int error = 0;
+    c->child = ChildProcess::start(arguments(input.string()), c->workingDirectory.string(), error);
+    if (!c->child) c->startFailure = startFailureText(executablePath(), error);
+  } else {
+    c->startFailure = startFailureText("", 0);
+  }
   if (!c->child) {
     // Delivered from the main loop like any other result, never from inside parseFile.
     c->sources[3] = g_idle_add(
         [](gpointer data) -> gboolean {
           auto* c = static_cast<Compile*>(data);
           c->sources[3] = 0;
-          c->owner->finish(c, ParsingResult::failure(ParsingError::parsingFailed(
-                                  startFailure(c->owner->executablePath_, c->startError))));
+          c->owner->finish(c, ParsingResult::failure(ParsingError::parsingFailed(c->startFailure)));
           return G_SOURCE_REMOVE;
         },
         c);
@@ -183,11 +234,36 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
         auto* c = static_cast<Compile*>(data);
         c->sources[3] = 0;
         c->owner->finish(c, ParsingResult::failure(ParsingError::parsingFailed(
-                                "Compilation timed out: sassc was still running after " +
-                                describeSeconds(c->owner->timeout_) + " and was stopped.")));
+                                "Compilation timed out: " + std::string(c->reader ? "Dart Sass" : "sassc") +
+                                " was still running after " + describeSeconds(c->owner->timeout_) +
+                                " and was stopped.")));
         return G_SOURCE_REMOVE;
       },
       c);
+}
+
+void SassParser::startDartSass(Compile* c, const std::filesystem::path& file) {
+  // The protocol carries paths as UTF-8 text.
+  const auto utf8 = [](const std::string& name) { return isValidUtf8(name); };
+  if (!utf8(file.string()) || !std::ranges::all_of(loadPaths_, utf8)) {
+    c->startFailure =
+        "Dart Sass cannot compile a style sheet whose name or load paths are not UTF-8 text. LibSass can: "
+        "choose it in Preferences.";
+    return;
+  }
+  int error = 0;
+  c->child = ChildProcess::start({executablePath(), "--embedded"}, c->workingDirectory.string(), error, true);
+  if (!c->child) {
+    c->startFailure = startFailureText(executablePath(), error);
+    return;
+  }
+  embedded::CompileRequest request{file.string(), {}, true};
+  for (const auto& folder : loadPaths_) {
+    request.loadPaths.push_back((c->workingDirectory / folder).lexically_normal().string());
+  }
+  c->reader.emplace();
+  c->request = embedded::compileRequestPacket(1, request);
+  c->writeRequest();
 }
 
 void SassParser::finish(Compile* compile, ParsingResult result, std::vector<std::string> filesRead) {
@@ -197,8 +273,9 @@ void SassParser::finish(Compile* compile, ParsingResult result, std::vector<std:
   std::unique_ptr<Compile> done = std::move(*it);
   running_.erase(it);
   auto completion = std::move(done->completion);
+  auto compilerName = std::move(done->compilerName);
   done.reset();
-  if (completion) completion(std::move(result), std::move(filesRead));
+  if (completion) completion(std::move(result).named(std::move(compilerName)), std::move(filesRead));
 }
 
 void SassParser::cancelAll() {

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "compile/compilers.hpp"
 #include "compile/parsing_result.hpp"
 
 namespace fennelview {
 
-// Compiles one Sass file by running sassc in a child process. Completions run on the
-// default main context.
+// Compiles one Sass file by running a compiler in a child process: LibSass's sassc, or Dart
+// Sass in its embedded mode with one compile request. Completions run on the default main
+// context.
 class SassParser {
  public:
   // Called with a compile's result and the files it read, as absolute, lexically normal
@@ -21,19 +23,24 @@ class SassParser {
   // chain, and where a missing import could appear), to be added to what was known before.
   using Completion = std::function<void(ParsingResult, std::vector<std::string> filesRead)>;
 
-  // Uses the resource folder's "sassc"; the path is empty when it is missing.
+  // Runs the resource folder's "sassc" as LibSass; the path is empty when it is missing.
   SassParser();
+  // Runs the given executable as LibSass.
   explicit SassParser(std::string executablePath);
   // Kills every compile still running; their completions are never called.
   ~SassParser();
   SassParser(const SassParser&) = delete;
   SassParser& operator=(const SassParser&) = delete;
 
-  const std::string& executablePath() const { return executablePath_; }
+  std::string executablePath() const { return compiler_.executable.string(); }
+  // The compiler for the compiles started from now on; it names their results.
+  void setCompiler(Compiler compiler) { compiler_ = std::move(compiler); }
 
-  // Starts `sassc <path> --line-numbers` with an inline source map and the load paths, in
-  // the file's folder, and returns at once. The completion is called exactly once, later,
-  // unless cancelAll() or destruction comes first.
+  // Starts the compiler on `path` in the file's folder and returns at once: LibSass as
+  // `sassc <path> --line-numbers` with an inline source map and the load paths, Dart Sass
+  // as `sass --embedded` asked for expanded CSS without a map, the load paths as importers
+  // and deprecation warnings of files found through them left out. The completion is
+  // called exactly once, later, unless cancelAll() or destruction comes first.
   void parseFile(const std::string& path, Completion completion);
 
   // Folders searched for imports (`--load-path`), for the compiles started from now on.
@@ -57,7 +64,10 @@ class SassParser {
   std::vector<std::string> arguments(const std::string& path) const;
   void finish(Compile* compile, ParsingResult result, std::vector<std::string> filesRead = {});
 
-  std::string executablePath_;
+  // Starts Dart Sass's child and writes its request, or says why it cannot.
+  void startDartSass(Compile* compile, const std::filesystem::path& file);
+
+  Compiler compiler_;
   std::vector<std::string> loadPaths_;
   std::chrono::milliseconds timeout_;
   std::vector<std::unique_ptr<Compile>> running_;

@@ -11,9 +11,9 @@ namespace fennelview {
 namespace {
 
 // Anything but an array of strings counts as no list; entries of another type are skipped.
-std::vector<std::string> userLoadPaths() {
+std::vector<std::string> userLoadPaths(const UserDefaults& settings) {
   std::vector<std::string> folders;
-  const auto list = UserDefaults::standard().objectForKey("loadPaths");
+  const auto list = settings.objectForKey("loadPaths");
   if (!list || !list->is_array()) return folders;
   for (const auto& entry : *list) {
     if (entry.is_string() && !entry.get<std::string>().empty()) folders.push_back(entry.get<std::string>());
@@ -23,7 +23,7 @@ std::vector<std::string> userLoadPaths() {
 
 }  // namespace
 
-std::vector<std::string> loadPathsFor(const std::string& documentPath) {
+std::vector<std::string> loadPathsFor(const std::string& documentPath, const UserDefaults& settings) {
   std::vector<std::string> folders;
   if (const char* sassPath = std::getenv("SASS_PATH")) {
     std::istringstream entries(sassPath);
@@ -31,7 +31,7 @@ std::vector<std::string> loadPathsFor(const std::string& documentPath) {
       if (!entry.empty()) folders.push_back(entry);
     }
   }
-  for (auto& folder : userLoadPaths()) folders.push_back(std::move(folder));
+  for (auto& folder : userLoadPaths(settings)) folders.push_back(std::move(folder));
   if (documentPath.empty()) return folders;
   std::error_code ec;
   for (auto folder = std::filesystem::path(documentPath).parent_path(); !folder.empty();

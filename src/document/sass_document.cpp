@@ -11,15 +11,17 @@
 
 namespace fennelview {
 
-std::shared_ptr<SassDocument> SassDocument::create() {
-  return std::shared_ptr<SassDocument>(new SassDocument(std::make_unique<SassParser>()));
+std::shared_ptr<SassDocument> SassDocument::create(UserDefaults& settings) {
+  return std::shared_ptr<SassDocument>(new SassDocument(std::make_unique<SassParser>(), settings, true));
 }
 
 std::shared_ptr<SassDocument> SassDocument::create(std::string executablePath) {
-  return std::shared_ptr<SassDocument>(new SassDocument(std::make_unique<SassParser>(std::move(executablePath))));
+  return std::shared_ptr<SassDocument>(
+      new SassDocument(std::make_unique<SassParser>(std::move(executablePath)), UserDefaults::standard(), false));
 }
 
-SassDocument::SassDocument(std::unique_ptr<SassParser> parser) : parser_(std::move(parser)) {}
+SassDocument::SassDocument(std::unique_ptr<SassParser> parser, UserDefaults& settings, bool followsCompilerChoice)
+    : parser_(std::move(parser)), settings_(settings), followsCompilerChoice_(followsCompilerChoice) {}
 
 SassDocument::~SassDocument() {
   if (!closed_) close();
@@ -70,7 +72,11 @@ void SassDocument::parse() {
   if (closed_) return;
   parser_->cancelAll();
   setCompiling(true);
-  parser_->setLoadPaths(loadPathsFor(path()));
+  // Read at each compile: a change of either applies to the next one.
+  parser_->setLoadPaths(loadPathsFor(path(), settings_));
+  if (followsCompilerChoice_) {
+    parser_->setCompiler(compilerForChoice(settings_.stringForKey(std::string(kCompilerSettingKey))));
+  }
   const auto start = std::chrono::steady_clock::now();
   std::weak_ptr<SassDocument> weak = weak_from_this();
   parser_->parseFile(path(), [weak, start](ParsingResult result, std::vector<std::string> filesRead) {

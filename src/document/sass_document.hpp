@@ -13,6 +13,7 @@
 
 #include "compile/parsing_result.hpp"
 #include "compile/sass_parser.hpp"
+#include "preferences/user_defaults.hpp"
 #include "document/signal.hpp"
 
 namespace fennelview {
@@ -22,9 +23,10 @@ namespace fennelview {
 // read changes on disk (its partials, imported CSS, files found through load paths).
 class SassDocument : public std::enable_shared_from_this<SassDocument> {
  public:
-  // init: a new parser; the property is made on first use.
-  static std::shared_ptr<SassDocument> create();
-  // For tests and tools: a document whose parser runs the given executable.
+  // init: a new parser; the property is made on first use. Each compile runs the compiler
+  // chosen in `settings` (`compiler`) with its load paths.
+  static std::shared_ptr<SassDocument> create(UserDefaults& settings = UserDefaults::standard());
+  // For tests and tools: a document whose parser runs the given executable as LibSass.
   static std::shared_ptr<SassDocument> create(std::string executablePath);
   ~SassDocument();
   SassDocument(const SassDocument&) = delete;
@@ -66,7 +68,7 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   static void recompileAll();
 
  private:
-  explicit SassDocument(std::unique_ptr<SassParser> parser);
+  SassDocument(std::unique_ptr<SassParser> parser, UserDefaults& settings, bool followsCompilerChoice);
   void store(ParsingResult result, std::vector<std::string> filesRead);
   void setCompiling(bool compiling);
   // Lists the files that joined the set with the shared watcher and removes those that left.
@@ -75,6 +77,8 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   void parseSoon();
 
   std::unique_ptr<SassParser> parser_;
+  UserDefaults& settings_;
+  bool followsCompilerChoice_;
   std::once_flag propertyOnce_;
   std::unique_ptr<MutableProperty<ParsingResult>> parsingResult_;
   std::optional<std::string> fileURL_;

@@ -80,7 +80,8 @@ RenderPresenter::RenderPresenter(const ParsingResult& result)
     : RenderPresenter(result, defaultTemplatePath(), sharedDurationFormatter()) {}
 
 RenderPresenter::RenderPresenter(const ParsingResult& result, const std::filesystem::path& templatePath,
-                                 DurationFormatter& formatter) {
+                                 DurationFormatter& formatter)
+    : compilerName_(result.compilerName()) {
   GCharPtr uri(g_filename_to_uri(std::filesystem::absolute(templatePath).c_str(), nullptr, nullptr));
   baseURL_ = uri ? uri.get() : "";
   // Read afresh each time, so edits to the template show on the next compile.

@@ -20,11 +20,13 @@ class RenderPresenter {
   const std::string& fullPageString() const { return fullPageString_; }
   const std::string& durationString() const { return durationString_; }
   const std::string& baseURL() const { return baseURL_; }
+  const std::string& compilerName() const { return compilerName_; }
 
  private:
   std::string fullPageString_;
   std::string durationString_;
   std::string baseURL_;
+  std::string compilerName_;
 };
 
 // Text made safe to stand in HTML content or an attribute.

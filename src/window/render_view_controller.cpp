@@ -10,8 +10,8 @@ RenderViewController::RenderViewController(GtkWidget* view, GtkWidget* headerVie
       headerView_(headerView),
       label_(GObjectPtr<GtkLabel>::retain(parsingMetadataLabel)) {}
 
-std::string RenderViewController::labelText(const std::string& durationString) {
-  return std::string("Libsass ") + build::libsassVersion + " \U0001F552 " + durationString;
+std::string RenderViewController::labelText(const std::string& compilerName, const std::string& durationString) {
+  return (compilerName.empty() ? "" : compilerName + " ") + "\U0001F552 " + durationString;
 }
 
 WebKitWebView* RenderViewController::webView() {
@@ -47,7 +47,7 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
   viewModel_ = std::move(presenter);
   if (closed_) return;
   webkit_web_view_load_html(webView(), viewModel_->fullPageString().c_str(), viewModel_->baseURL().c_str());
-  if (label_) gtk_label_set_text(label_.get(), labelText(viewModel_->durationString()).c_str());
+  if (label_) gtk_label_set_text(label_.get(), labelText(viewModel_->compilerName(), viewModel_->durationString()).c_str());
 }
 
 }  // namespace fennelview

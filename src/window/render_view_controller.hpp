@@ -24,7 +24,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   RenderViewController(const RenderViewController&) = delete;
   RenderViewController& operator=(const RenderViewController&) = delete;
 
-  static std::string labelText(const std::string& durationString);
+  static std::string labelText(const std::string& compilerName, const std::string& durationString);
 
   WebKitWebView* webView();
   GtkLabel* parsingMetadataLabel() const { return label_.get(); }

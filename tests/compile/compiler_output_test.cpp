@@ -64,5 +64,29 @@ TEST(CompilerOutput, AnErrorCarriesItsFirstLocation) {
   EXPECT_EQ(decodeSasscStreams("", "Error: no place", "/w", {}).result.error()->userInfo().size(), 1u);
 }
 
+TEST(CompilerOutput, FindsTheModuleRulesLibSassCopiesThrough) {
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"/* line 1, a.scss */\n@use \"sass:math\";\n.a {\n  b: c; }\n", "@use \"sass:math\";"},
+      {".a {\n  content: \"/*\"; }\n@forward 'x';\n", "@forward 'x';"},
+      {"/*\n@use \"x\";\n*/\n.a {\n  b: c; }\n", std::nullopt},
+      {".a {\n  @use \"x\"; }\n@user {}\n@media print {\n  .b {\n    c: d; } }\n", std::nullopt},
+  };
+  for (const auto& [css, rule] : cases) EXPECT_EQ(moduleRuleIn(css), rule) << css;
+}
+
+TEST(CompilerOutput, DartSassWarningsAreOneParagraphEachAndAnEarlyEndSaysWhy) {
+  using embedded::LogEvent;
+  const std::vector<embedded::OutboundMessage> messages = {
+      LogEvent{LogEvent::Type::kDeprecation, "x", "DEPRECATION WARNING [import]: x\n\nMore info\n\n  a.scss 1:9\n", "import"},
+      LogEvent{LogEvent::Type::kWarning, "plain", "", ""},
+      embedded::CompileSuccess{".a {\n  b: c;\n}", {"file:///p/a.scss", "sass:math"}}};
+  const auto [result, files] = decodeDartSassMessages(messages, "");
+  EXPECT_EQ(result.output(), CSSOutput(".a {\n  b: c;\n}", 0.0,
+                                       "DEPRECATION WARNING [import]: x\nMore info\n  a.scss 1:9\n\nplain"));
+  EXPECT_EQ(files, std::vector<std::string>{"/p/a.scss"});
+  EXPECT_EQ(decodeDartSassMessages({}, "Bad state\n").result.error()->localizedDescription(),
+            "Dart Sass ended without giving a result:\nBad state\n");
+}
+
 }  // namespace
 }  // namespace fennelview

@@ -99,6 +99,16 @@ TEST_F(SassParserTest, TheTimeLimitStopsACompilerWhoseHelperHoldsThePipes) {
   EXPECT_TRUE(runUntil([&] { return test::processEnded(helper); }));
 }
 
+TEST_F(SassParserTest, ADartSassThatStopsReadingItsRequestEndsTheCompileNotTheApp) {
+  SassParser parser;
+  parser.setCompiler({"dart-sass", writeScript(dir / "sass", "exec 0<&-; echo gone >&2; sleep 0.2"), "Dart Sass"});
+  // More than a pipe holds, so that writing goes on after the child has closed its end.
+  parser.setLoadPaths(std::vector<std::string>(2000, std::string(100, 'L')));
+  const auto result = compileWith(parser, dir / "x.scss").result;
+  EXPECT_EQ(messageOf(result), "Dart Sass ended without giving a result:\ngone\n");
+  EXPECT_EQ(result.compilerName(), "Dart Sass");
+}
+
 TEST_F(SassParserTest, ACompilerDiesWithTheAppThatStartedIt) {
   const auto script = writeScript(dir / "stuck", "echo $$ > '" + (dir / "pid").string() + "'; exec sleep 30");
   // The app: a process that starts a compile and is then killed outright.

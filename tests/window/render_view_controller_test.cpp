@@ -31,7 +31,7 @@ using RenderViewTest = GuiTest;
 
 TEST_F(RenderViewTest, FollowsEverySaveOfTheFileIncludingAnErrorAndItsRepair) {
   const auto sheet = dir / "site.scss";
-  const std::string prefix = "Libsass " + libsassVersionOfCompiler().value_or("?") + clock;
+  const std::string prefix = "LibSass " + libsassVersionOfCompiler().value_or("?") + clock;
   writeFile(sheet, "$brand: #123456;\nh1 { color: $brand; }\n");
   auto window = open(sheet);
   auto* view = window->renderViewController().webView();

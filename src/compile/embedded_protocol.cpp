@@ -1,0 +1,257 @@
+#include "compile/embedded_protocol.hpp"
+
+#include <functional>
+
+namespace fennelview::embedded {
+
+namespace {
+
+// Field numbers of the protocol's messages, as the compiler reads and writes them.
+namespace inbound {
+constexpr std::uint32_t kCompileRequest = 2;
+constexpr std::uint32_t kPath = 3;
+constexpr std::uint32_t kImporters = 6;
+constexpr std::uint32_t kImporterPath = 1;
+constexpr std::uint32_t kQuietDeps = 11;
+}  // namespace inbound
+
+namespace outbound {
+constexpr std::uint32_t kError = 1;
+constexpr std::uint32_t kErrorMessage = 3;
+constexpr std::uint32_t kCompileResponse = 2;
+constexpr std::uint32_t kSuccess = 2;
+constexpr std::uint32_t kSuccessCss = 1;
+constexpr std::uint32_t kFailure = 3;
+constexpr std::uint32_t kFailureMessage = 1;
+constexpr std::uint32_t kFailureSpan = 2;
+constexpr std::uint32_t kFailureFormatted = 4;
+constexpr std::uint32_t kLoadedUrls = 4;
+constexpr std::uint32_t kLogEvent = 3;
+constexpr std::uint32_t kLogType = 2;
+constexpr std::uint32_t kLogMessage = 3;
+constexpr std::uint32_t kLogFormatted = 6;
+constexpr std::uint32_t kLogDeprecationType = 7;
+constexpr std::uint32_t kSpanStart = 2;
+constexpr std::uint32_t kSpanUrl = 4;
+constexpr std::uint32_t kLocationLine = 2;
+constexpr std::uint32_t kLocationColumn = 3;
+}  // namespace outbound
+
+constexpr int kVarint = 0;
+constexpr int kFixed64 = 1;
+constexpr int kBytes = 2;
+constexpr int kFixed32 = 5;
+
+void putVarint(std::string& out, std::uint64_t value) {
+  while (value >= 0x80) {
+    out.push_back(static_cast<char>((value & 0x7f) | 0x80));
+    value >>= 7;
+  }
+  out.push_back(static_cast<char>(value));
+}
+
+void putBytes(std::string& out, std::uint32_t field, std::string_view bytes) {
+  putVarint(out, field << 3 | kBytes);
+  putVarint(out, bytes.size());
+  out.append(bytes);
+}
+
+void putFlag(std::string& out, std::uint32_t field, bool value) {
+  putVarint(out, field << 3 | kVarint);
+  putVarint(out, value ? 1 : 0);
+}
+
+enum class Read { kDone, kIncomplete, kMalformed };
+
+Read readVarint(std::string_view bytes, std::size_t& at, std::uint64_t& value) {
+  value = 0;
+  for (int shift = 0; shift < 64; shift += 7) {
+    if (at >= bytes.size()) return Read::kIncomplete;
+    const auto byte = static_cast<unsigned char>(bytes[at++]);
+    value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
+    if (!(byte & 0x80)) return Read::kDone;
+  }
+  return Read::kMalformed;
+}
+
+// One field of a message: a varint's value, or a length-delimited field's bytes.
+struct Field {
+  std::uint32_t number = 0;
+  bool isBytes = false;
+  std::uint64_t value = 0;
+  std::string_view bytes;
+};
+
+// Calls `visit` for each field of `message` in order; false when the message is malformed.
+bool forEachField(std::string_view message, const std::function<void(const Field&)>& visit) {
+  std::size_t at = 0;
+  while (at < message.size()) {
+    std::uint64_t key = 0;
+    if (readVarint(message, at, key) != Read::kDone) return false;
+    Field field;
+    field.number = static_cast<std::uint32_t>(key >> 3);
+    switch (key & 7) {
+      case kVarint:
+        if (readVarint(message, at, field.value) != Read::kDone) return false;
+        break;
+      case kBytes: {
+        std::uint64_t length = 0;
+        if (readVarint(message, at, length) != Read::kDone || length > message.size() - at) return false;
+        field.isBytes = true;
+        field.bytes = message.substr(at, length);
+        at += length;
+        break;
+      }
+      case kFixed64:
+      case kFixed32: {
+        const std::size_t width = (key & 7) == kFixed64 ? 8 : 4;
+        if (width > message.size() - at) return false;
+        at += width;
+        break;
+      }
+      default:
+        return false;
+    }
+    visit(field);
+  }
+  return true;
+}
+
+// The fields of a message that hold bytes, by number; a repeated number keeps its last value.
+struct Parsed {
+  bool valid = true;
+  std::vector<Field> fields;
+
+  explicit Parsed(std::string_view message) {
+    valid = forEachField(message, [this](const Field& field) { fields.push_back(field); });
+  }
+  std::string_view bytes(std::uint32_t number) const {
+    std::string_view found;
+    for (const auto& field : fields) {
+      if (field.number == number && field.isBytes) found = field.bytes;
+    }
+    return found;
+  }
+  bool has(std::uint32_t number) const {
+    for (const auto& field : fields) {
+      if (field.number == number && field.isBytes) return true;
+    }
+    return false;
+  }
+  std::uint64_t varint(std::uint32_t number) const {
+    std::uint64_t found = 0;
+    for (const auto& field : fields) {
+      if (field.number == number && !field.isBytes) found = field.value;
+    }
+    return found;
+  }
+  std::vector<std::string> strings(std::uint32_t number) const {
+    std::vector<std::string> all;
+    for (const auto& field : fields) {
+      if (field.number == number && field.isBytes) all.emplace_back(field.bytes);
+    }
+    return all;
+  }
+};
+
+ProtocolError malformed(std::string_view what) {
+  return ProtocolError{"The compiler sent a malformed " + std::string(what) + "."};
+}
+
+std::optional<Span> spanOf(std::string_view message) {
+  const Parsed span(message);
+  const Parsed start(span.bytes(outbound::kSpanStart));
+  if (!span.valid || !start.valid) return std::nullopt;
+  return Span{std::string(span.bytes(outbound::kSpanUrl)),
+              static_cast<std::int64_t>(start.varint(outbound::kLocationLine)) + 1,
+              static_cast<std::int64_t>(start.varint(outbound::kLocationColumn)) + 1};
+}
+
+OutboundMessage compileResponse(std::string_view message) {
+  const Parsed response(message);
+  if (!response.valid) return malformed("compile response");
+  auto loadedUrls = response.strings(outbound::kLoadedUrls);
+  if (response.has(outbound::kSuccess)) {
+    const Parsed success(response.bytes(outbound::kSuccess));
+    if (!success.valid) return malformed("compile response");
+    return CompileSuccess{std::string(success.bytes(outbound::kSuccessCss)), std::move(loadedUrls)};
+  }
+  if (response.has(outbound::kFailure)) {
+    const Parsed failure(response.bytes(outbound::kFailure));
+    if (!failure.valid) return malformed("compile response");
+    std::optional<Span> span;
+    if (failure.has(outbound::kFailureSpan)) span = spanOf(failure.bytes(outbound::kFailureSpan));
+    return CompileFailure{std::string(failure.bytes(outbound::kFailureMessage)), std::move(span),
+                          std::string(failure.bytes(outbound::kFailureFormatted)), std::move(loadedUrls)};
+  }
+  return ProtocolError{"The compiler's response holds neither CSS nor an error."};
+}
+
+std::optional<OutboundMessage> decodePacket(std::string_view packet) {
+  std::size_t at = 0;
+  std::uint64_t compilationId = 0;
+  if (readVarint(packet, at, compilationId) != Read::kDone) return malformed("packet");
+  const Parsed message(packet.substr(at));
+  if (!message.valid) return malformed("packet");
+  if (message.has(outbound::kError)) {
+    const Parsed error(message.bytes(outbound::kError));
+    return ProtocolError{"The compiler reported a protocol error: " +
+                         std::string(error.bytes(outbound::kErrorMessage))};
+  }
+  if (message.has(outbound::kCompileResponse)) return compileResponse(message.bytes(outbound::kCompileResponse));
+  if (message.has(outbound::kLogEvent)) {
+    const Parsed event(message.bytes(outbound::kLogEvent));
+    if (!event.valid) return malformed("log event");
+    const auto type = event.varint(outbound::kLogType);
+    return LogEvent{type <= 2 ? static_cast<LogEvent::Type>(type) : LogEvent::Type::kWarning,
+                    std::string(event.bytes(outbound::kLogMessage)), std::string(event.bytes(outbound::kLogFormatted)),
+                    std::string(event.bytes(outbound::kLogDeprecationType))};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string compileRequestPacket(std::uint32_t compilationId, const CompileRequest& request) {
+  std::string compile;
+  putBytes(compile, inbound::kPath, request.path);
+  for (const auto& folder : request.loadPaths) {
+    std::string importer;
+    putBytes(importer, inbound::kImporterPath, folder);
+    putBytes(compile, inbound::kImporters, importer);
+  }
+  if (request.quietDeps) putFlag(compile, inbound::kQuietDeps, true);
+  std::string message;
+  putVarint(message, compilationId);
+  putBytes(message, inbound::kCompileRequest, compile);
+  std::string packet;
+  putVarint(packet, message.size());
+  return packet + message;
+}
+
+std::vector<OutboundMessage> OutboundReader::read(std::string_view bytes) {
+  std::vector<OutboundMessage> messages;
+  if (broken_) return messages;
+  pending_.append(bytes);
+  std::size_t at = 0;
+  while (at < pending_.size()) {
+    std::size_t body = at;
+    std::uint64_t length = 0;
+    const auto header = readVarint(pending_, body, length);
+    if (header == Read::kIncomplete || (header == Read::kDone && length > pending_.size() - body)) break;
+    if (header == Read::kMalformed) {
+      messages.push_back(malformed("packet length"));
+      broken_ = true;
+      break;
+    }
+    if (auto message = decodePacket(std::string_view(pending_).substr(body, length))) {
+      messages.push_back(std::move(*message));
+    }
+    at = body + length;
+  }
+  // Erased once per read, so a large CSS that arrives in many pieces is not moved for each.
+  pending_.erase(0, at);
+  return messages;
+}
+
+}  // namespace fennelview::embedded

@@ -1,0 +1,84 @@
+#include "compile/embedded_protocol.hpp"
+
+#include <gtest/gtest.h>
+
+namespace fennelview::embedded {
+namespace {
+
+std::string bytes(const std::string& hex) {
+  std::string out;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+TEST(EmbeddedProtocol, EncodesACompileRequestPacket) {
+  // Encoded independently, field by field, from the protocol's definition.
+  EXPECT_EQ(compileRequestPacket(300, {"/p/a.scss", {"/lib", "/nm"}, true}),
+            bytes("20ac02121c1a092f702f612e7363737332060a042f6c696232050a032f6e6d5801"));
+  EXPECT_EQ(compileRequestPacket(1, {"/p/a.scss", {}, false}), bytes("0e01120b1a092f702f612e73637373"));
+}
+
+TEST(EmbeddedProtocol, DecodesWhatTheCompilerSendsHoweverItIsCut) {
+  struct Case {
+    const char* what;
+    std::string stream;
+    std::vector<OutboundMessage> messages;
+  };
+  // The first two streams are what Dart Sass 1.108.2 wrote for a warning then CSS, and for an
+  // error with its span.
+  const std::vector<Case> cases = {
+      {"a warning, then CSS with the loaded files",
+       bytes("55011a5210001a0268692a1c612e7363737320333a312020726f6f74207374796c6573686565740a322c5741524e494e473a20"
+             "68690a20202020612e7363737320333a312020726f6f74207374796c6573686565740a3e01123b12210a1f2e61207b0a202077"
+             "696474683a20332e3333333333333333333370783b0a7d221666696c653a2f2f2f746d702f6473322f612e73637373"),
+       {LogEvent{LogEvent::Type::kWarning, "hi", "WARNING: hi\n    a.scss 3:1  root stylesheet\n", ""},
+        CompileSuccess{".a {\n  width: 3.3333333333px;\n}", {"file:///tmp/ds2/a.scss"}}}},
+      {"an error at line 1, column 13",
+       bytes("e2020712de021ac1020a2431707820616e642032656d206861766520696e636f6d70617469626c6520756e6974732e12500a0931"
+             "7078202b2032656d1206080c1000180c1a06081510001815221866696c653a2f2f2f746d702f6473322f6261642e736373732a19"
+             "2e61207b2077696474683a20317078202b2032656d3b207d0a1a282f746d702f6473322f6261642e7363737320313a3133202072"
+             "6f6f74207374796c6573686565740a229c014572726f723a2031707820616e642032656d206861766520696e636f6d7061746962"
+             "6c6520756e6974732e0a2020e295b70a3120e29482202e61207b2077696474683a20317078202b2032656d3b207d0a2020e29482"
+             "202020202020202020202020205e5e5e5e5e5e5e5e5e0a2020e295b50a20202f746d702f6473322f6261642e7363737320313a31"
+             "332020726f6f74207374796c657368656574221866696c653a2f2f2f746d702f6473322f6261642e73637373"),
+       {CompileFailure{"1px and 2em have incompatible units.",
+                       Span{"file:///tmp/ds2/bad.scss", 1, 13},
+                       "Error: 1px and 2em have incompatible units.\n  \xE2\x95\xB7\n1 \xE2\x94\x82 .a { width: 1px + "
+                       "2em; }\n  \xE2\x94\x82             ^^^^^^^^^\n  \xE2\x95\xB5\n  /tmp/ds2/bad.scss 1:13  root "
+                       "stylesheet",
+                       {"file:///tmp/ds2/bad.scss"}}}},
+      {"a deprecation; a failure without a span or formatted text",
+       bytes("0d011a0a10011a01783a03696d70") + bytes("0b0112081a060a046e6f7065") + bytes("01"),
+       {LogEvent{LogEvent::Type::kDeprecation, "x", "", "imp"}, CompileFailure{"nope", std::nullopt, "", {}}}},
+      {"the compiler's protocol error; other messages passed over",
+       bytes("0a010a07080010011a0162") + bytes("04002a0100"),
+       {ProtocolError{"The compiler reported a protocol error: b"}}},
+      {"a response without a result",
+       bytes("050112020801"),
+       {ProtocolError{"The compiler's response holds neither CSS nor an error."}}},
+      {"a field running past its message",
+       bytes("0401120510"),
+       {ProtocolError{"The compiler sent a malformed packet."}}},
+      {"a length that never ends",
+       bytes("ffffffffffffffffffffff01"),
+       {ProtocolError{"The compiler sent a malformed packet length."}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    OutboundReader whole;
+    EXPECT_EQ(whole.read(c.stream), c.messages);
+    OutboundReader pieces;
+    std::vector<OutboundMessage> read;
+    for (char byte : c.stream) {
+      for (auto& message : pieces.read(std::string_view(&byte, 1))) read.push_back(std::move(message));
+    }
+    EXPECT_EQ(read, c.messages);
+  }
+  OutboundReader reader;
+  reader.read(bytes("55011a52"));
+  EXPECT_TRUE(reader.midPacket());
+}
+
+}  // namespace
+}  // namespace fennelview::embedded

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "compile/compilers.hpp"
+#include "document/sass_document.hpp"
+#include "test_support.hpp"
+
+namespace fennelview {
+namespace {
+
+using test::runUntil;
+using test::writeFile;
+
+// Documents that follow the compiler chosen in their own settings store.
+class DartSassDocumentTest : public ::testing::Test {
+ protected:
+  void SetUp() override { choose("dart-sass"); }
+  void TearDown() override { std::ranges::for_each(docs_, &SassDocument::close); }
+  void choose(const std::string& compiler) { settings.setObject(compiler, "compiler"); }
+  std::shared_ptr<SassDocument> open(const std::string& name) {
+    auto doc = SassDocument::create(settings);
+    doc->setFilePath((dir / name).string());
+    doc->readFromURL(doc->fileURL().value_or(""), "scss");
+    return docs_.emplace_back(doc);
+  }
+  // Waits for a result of the given kind whose text (CSS or message) holds `fragment`.
+  static bool waitFor(const std::shared_ptr<SassDocument>& doc, bool success, const std::string& fragment) {
+    return runUntil([&] {
+      const auto& r = doc->parsingResult().value();
+      if (doc->compiling().value() || r.isSuccess() != success) return false;
+      return (success ? r.output().output : r.error()->localizedDescription().value_or("")).find(fragment) !=
+             std::string::npos;
+    });
+  }
+
+  test::TempDir dir;
+  UserDefaults settings{dir / "settings.json"};
+  const std::string dartSass = compilerForChoice("dart-sass").name;
+
+ private:
+  std::vector<std::shared_ptr<SassDocument>> docs_;
+};
+
+TEST_F(DartSassDocumentTest, CompilesModulesAndASaveOfAVariableOnlyModuleRecompiles) {
+  test::TempDir library;  // a load path: its deprecation warnings are left out, ours are kept
+  settings.setObject(nlohmann::json::array({library.path().string()}), "loadPaths");
+  writeFile(library / "_kit.scss", "$dark: darken(red, 10%);\n");
+  writeFile(dir / "_tokens.scss", "$gap: 3px;\n");
+  writeFile(dir / "_index.scss", "@forward \"tokens\";\n");
+  writeFile(dir / "main.scss",
+            "@use \"sass:math\";\n@use \"index\" as t;\n@use \"kit\";\n.a { margin: math.div(t.$gap * 4, 2); }\n"
+            "@warn \"ours\";\n");
+  auto doc = open("main.scss");
+  ASSERT_TRUE(waitFor(doc, true, ".a {\n  margin: 6px;\n}"));
+  EXPECT_EQ(doc->parsingResult().value().compilerName(), dartSass);
+  EXPECT_TRUE(dartSass.starts_with("Dart Sass 1.")) << dartSass;
+  EXPECT_EQ(doc->parsingResult().value().output().warnings, "WARNING: ours\n    main.scss 5:1  root stylesheet");
+  EXPECT_TRUE(doc->followedFiles().contains((dir / "_tokens.scss").string()));
+  EXPECT_TRUE(doc->followedFiles().contains((library / "_kit.scss").string()));
+
+  // Its value reaches the CSS only through arithmetic: a source map would not name it.
+  writeFile(dir / "_tokens.scss", "$gap: 5px;\n");
+  EXPECT_TRUE(waitFor(doc, true, "margin: 10px;"));
+}
+
+TEST_F(DartSassDocumentTest, AnErrorInAModuleNamesItsFileLineAndColumn) {
+  writeFile(dir / "_bad.scss", "$w: 1px;\n.b { width: $w + 2em; }\n");
+  writeFile(dir / "main.scss", "@use \"bad\";\n");
+  auto doc = open("main.scss");
+  ASSERT_TRUE(waitFor(doc, false, "1px and 2em have incompatible units."));
+  const auto& info = doc->parsingResult().value().error()->userInfo();
+  EXPECT_EQ(info.at(kErrorFileKey), UserInfoValue((dir / "_bad.scss").string()));
+  EXPECT_EQ(info.at(kErrorLineKey), UserInfoValue(std::int64_t{2}));
+  EXPECT_EQ(info.at(kErrorColumnKey), UserInfoValue(std::int64_t{13}));
+
+  writeFile(dir / "_bad.scss", "$w: 1px;\n.b { width: $w + 2px; }\n");
+  EXPECT_TRUE(waitFor(doc, true, "width: 3px;"));
+}
+
+TEST_F(DartSassDocumentTest, LibSassSaysItLacksTheModuleSystemAndSwitchingRecompilesWithDartSass) {
+  choose("libsass");
+  writeFile(dir / "main.scss", "@use \"sass:math\";\n.a { width: 2px; }\n");
+  auto doc = open("main.scss");
+  ASSERT_TRUE(waitFor(doc, false, "LibSass does not support the module system"));
+  EXPECT_NE(doc->parsingResult().value().error()->localizedDescription()->find("Dart Sass"), std::string::npos);
+  EXPECT_EQ(doc->parsingResult().value().compilerName(), compilerForChoice("libsass").name);
+
+  choose("dart-sass");
+  SassDocument::recompileAll();
+  ASSERT_TRUE(waitFor(doc, true, ".a {\n  width: 2px;\n}"));
+  EXPECT_EQ(doc->parsingResult().value().compilerName(), dartSass);
+}
+
+}  // namespace
+}  // namespace fennelview
