@@ -74,7 +74,7 @@ void PreferencesView::bindCompilers() {
   std::vector<std::string> names;
   for (const auto& compiler : compilers_) names.push_back(compiler.name);
   adw_combo_row_set_model(compilerRow_, G_LIST_MODEL(stringList(names).get()));
-  const auto current = Compilers::shared().forChoice(defaults_.stringForKey(compilerKey)).id;
+  const auto current = Compilers::shared().forChoice(defaults_.stringForKey(std::string(kCompilerSettingKey))).id;
   const auto found = std::find_if(compilers_.begin(), compilers_.end(), [&](const auto& c) { return c.id == current; });
   adw_combo_row_set_selected(compilerRow_, found == compilers_.end() ? GTK_INVALID_LIST_POSITION
                                                                      : static_cast<guint>(found - compilers_.begin()));
@@ -83,7 +83,7 @@ void PreferencesView::bindCompilers() {
                      auto& view = *static_cast<PreferencesView*>(self);
                      const guint selected = adw_combo_row_get_selected(row);
                      if (selected >= view.compilers_.size()) return;
-                     view.defaults_.setObject(view.compilers_[selected].id, compilerKey);
+                     view.defaults_.setObject(view.compilers_[selected].id, std::string(kCompilerSettingKey));
                      WindowController::recompileOpenDocuments();
                    }),
                    this);

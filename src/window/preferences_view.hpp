@@ -18,7 +18,6 @@ namespace fennelview {
 // every open document again.
 class PreferencesView {
  public:
-  static constexpr const char* compilerKey = "compiler";
   static constexpr const char* loadPathsKey = "loadPaths";
 
   // Builds the window; the window owns the view. Transient for `parent` when one is given.

@@ -64,7 +64,7 @@ TEST_F(PreferencesViewTest, ChoosingACompilerStoresItAndCompilesEveryOpenDocumen
   ASSERT_EQ(found.size(), 2u) << "LibSass and Dart Sass, from scripts/install-deps";
   EXPECT_EQ(adw_combo_row_get_selected(view.compilerRow()), 0u) << "LibSass while nothing is stored";
   adw_combo_row_set_selected(view.compilerRow(), 1);
-  EXPECT_EQ(defaults.stringForKey(PreferencesView::compilerKey), "dart-sass");
+  EXPECT_EQ(defaults.stringForKey(std::string(kCompilerSettingKey)), "dart-sass");
   EXPECT_EQ(*compiles, 1);
   gtk_window_destroy(view.window());
 }
