@@ -13,10 +13,15 @@ namespace fennelview {
 struct CSSOutput {
   std::string output;        // stdout as decoded, untouched
   double parsingTime = 0.0;  // seconds; 0 until the document stamps it
+  std::string warnings;      // what the compiler wrote on standard error while still succeeding
 
   explicit CSSOutput(std::string out, double time = 0.0) : output(std::move(out)), parsingTime(time) {}
   // A copy with the same output and a new time.
-  CSSOutput stamped(double time) const { return CSSOutput(output, time); }
+  CSSOutput stamped(double time) const {
+    CSSOutput copy(output, time);
+    copy.warnings = warnings;
+    return copy;
+  }
 
   bool operator==(const CSSOutput&) const = default;
 };

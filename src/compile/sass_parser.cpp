@@ -83,7 +83,10 @@ std::string decodeLossily(const std::string& bytes) {
 // CSS when stdout is non-empty UTF-8, else a failure carrying stderr.
 ParsingResult resultFromStreams(std::string& standardOutput, const std::string& standardError) {
   std::optional<CSSOutput> output;
-  if (!standardOutput.empty() && isValidUtf8(standardOutput)) output.emplace(std::move(standardOutput));
+  if (!standardOutput.empty() && isValidUtf8(standardOutput)) {
+    output.emplace(std::move(standardOutput));
+    output->warnings = isValidUtf8(standardError) ? standardError : decodeLossily(standardError);
+  }
   return ParsingResult::make(std::move(output), [&] {
     if (isValidUtf8(standardError)) {
       if (standardError.empty() && !standardOutput.empty()) {

@@ -50,12 +50,14 @@ void SassDocument::parse() {
   if (closed_) return;
   const auto start = std::chrono::steady_clock::now();
   const auto generation = ++generationsStarted_;
+  compiling_.setValue(true);
   std::weak_ptr<SassDocument> weak = weak_from_this();
   parser_->parseFile(path(), [weak, start, generation](ParsingResult result) {
     auto self = weak.lock();
     if (!self) return;
     const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     self->store(generation, std::move(result).stamped(elapsed));
+    if (generation == self->generationsStarted_) self->compiling_.setValue(false);
   });
 }
 

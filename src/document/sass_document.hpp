@@ -29,6 +29,8 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
 
   SassParser& parser() { return *parser_; }
   MutableProperty<ParsingResult>& parsingResult();
+  // True from the start of a compile until its result is stored.
+  MutableProperty<bool>& compiling() { return compiling_; }
 
   // The file URL ("file:///…") the host sets before reading; none for an unsaved document.
   const std::optional<std::string>& fileURL() const { return fileURL_; }
@@ -56,6 +58,7 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   std::unique_ptr<SassParser> parser_;
   std::once_flag propertyOnce_;
   std::unique_ptr<MutableProperty<ParsingResult>> parsingResult_;
+  MutableProperty<bool> compiling_{false};
   std::optional<std::string> fileURL_;
   CompositeDisposable subscriptions_;
   // Each compile gets the next generation; a result older than the stored one is dropped.
