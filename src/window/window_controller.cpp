@@ -30,7 +30,7 @@ std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkAppli
   g_object_set_data_full(G_OBJECT(window), controllerKey, new std::shared_ptr<WindowController>(controller),
                          deleteControllerHandle);
   if (application) gtk_window_set_application(window, application);
-  renderView->viewDidLoad();
+  renderView->viewDidLoad(builder.get());
   controller->installActions();
   controller->connectWindowSignals();
   return controller;
