@@ -19,11 +19,6 @@ CssView::CssView() {
   gtk_text_view_set_monospace(textView_, TRUE);
   gtk_source_view_set_show_line_numbers(GTK_SOURCE_VIEW(view), TRUE);
 
-  auto* settings = gtk_source_search_settings_new();
-  gtk_source_search_settings_set_wrap_around(settings, TRUE);
-  search_ = GObjectPtr<GtkSourceSearchContext>(gtk_source_search_context_new(buffer_, settings));
-  g_object_unref(settings);
-
   searchEntry_ = GTK_SEARCH_ENTRY(gtk_search_entry_new());
   gtk_widget_set_hexpand(GTK_WIDGET(searchEntry_), TRUE);
   searchBar_ = GTK_SEARCH_BAR(gtk_search_bar_new());
@@ -42,7 +37,7 @@ CssView::CssView() {
   g_signal_connect(searchEntry_, "search-changed", G_CALLBACK(+[](GtkSearchEntry* entry, gpointer self) {
                      auto* view = static_cast<CssView*>(self);
                      gtk_source_search_settings_set_search_text(
-                         gtk_source_search_context_get_settings(view->search_.get()),
+                         gtk_source_search_context_get_settings(view->search()),
                          gtk_editable_get_text(GTK_EDITABLE(entry)));
                      view->findNext();
                    }),
@@ -58,6 +53,8 @@ CssView::CssView() {
     g_signal_connect_swapped(searchEntry_, signal, G_CALLBACK(next), this);
   }
 }
+
+CssView::~CssView() { g_signal_handlers_disconnect_by_data(searchEntry_, this); }
 
 void CssView::setCSS(std::string css) {
   css_ = std::move(css);
@@ -100,12 +97,23 @@ void CssView::fill() {
   gtk_text_view_scroll_to_mark(textView_, mark, 0.0, TRUE, 0.0, 0.0);
 }
 
+GtkSourceSearchContext* CssView::search() {
+  // Made on first use: a window whose CSS is never searched keeps no search state.
+  if (!search_) {
+    auto* settings = gtk_source_search_settings_new();
+    gtk_source_search_settings_set_wrap_around(settings, TRUE);
+    search_ = GObjectPtr<GtkSourceSearchContext>(gtk_source_search_context_new(buffer_, settings));
+    g_object_unref(settings);
+  }
+  return search_.get();
+}
+
 void CssView::findNext() {
   GtkTextIter from, start, end;
   gtk_text_buffer_get_iter_at_mark(GTK_TEXT_BUFFER(buffer_), &from,
                                    gtk_text_buffer_get_insert(GTK_TEXT_BUFFER(buffer_)));
   gboolean wrapped = FALSE;
-  if (!gtk_source_search_context_forward(search_.get(), &from, &start, &end, &wrapped)) return;
+  if (!gtk_source_search_context_forward(search(), &from, &start, &end, &wrapped)) return;
   gtk_text_buffer_select_range(GTK_TEXT_BUFFER(buffer_), &start, &end);
   gtk_text_view_scroll_to_iter(textView_, &start, 0.1, FALSE, 0.0, 0.0);
 }

@@ -18,6 +18,7 @@ namespace fennelview {
 class CssView {
  public:
   CssView();
+  ~CssView();
   CssView(const CssView&) = delete;
   CssView& operator=(const CssView&) = delete;
 
@@ -31,6 +32,7 @@ class CssView {
  private:
   void fill();
   void findNext();
+  GtkSourceSearchContext* search();
 
   GObjectPtr<GtkWidget> root_;
   GtkSearchBar* searchBar_;

@@ -4,6 +4,7 @@
 #include "app/app_delegate.hpp"
 #include "app/document_controller.hpp"
 #include "gui_test_support.hpp"
+#include "preferences/preferences_controller.hpp"
 #include "test_support.hpp"
 #include "window/render_view_controller.hpp"
 
@@ -74,6 +75,21 @@ TEST_F(PreviewTest, AnErrorThenItsFixKeepTheScrollAndTheErrorLinksToItsPlace) {
   EXPECT_EQ(waitFor(view, h1Color, "rgb(101, 67, 33)"), "rgb(101, 67, 33)");
   EXPECT_EQ(evaluate(view, "window.scrollY"), "2000");
   EXPECT_EQ(evaluate(view, "document.getElementById('fennelview-error').textContent"), "");
+}
+
+TEST_F(PreviewTest, TheErrorsPlaceIsALinkThatOpensItsFileInTheEditor) {
+  UserDefaults::standard().set(PreferencesController::defaultEditorPathKey, guiDesktop().applicationURL("alpha"));
+  guiDesktop().forgetCalls();
+  open("h1 { color: #123456; }");
+  ASSERT_EQ(waitFor(view, h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
+  UserInfo info{{NSLocalizedDescriptionKey, "Error: boom"}, {"file", sheet.string()}, {"line", std::int64_t{2}},
+                {"column", std::int64_t{5}}};
+  window->documentChangeSink().sendNext(ParsingResult::failure(std::make_shared<const ParsingError>("d", 3001, info)));
+  const std::string link = "document.getElementById('fennelview-error-location')";
+  EXPECT_EQ(waitFor(view, link + ".textContent", sheet.string() + ":2:5"), sheet.string() + ":2:5");
+  evaluate(view, link + ".click()");
+  ASSERT_TRUE(guiDesktop().waitForCalls("alpha", 1));
+  EXPECT_EQ(guiDesktop().calls("alpha"), (std::vector<std::vector<std::string>>{{sheet.string()}}));
 }
 
 TEST_F(PreviewTest, RelativeUrlsOfTheStyleSheetLoadFromTheDocumentsFolder) {
