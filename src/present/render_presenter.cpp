@@ -148,9 +148,9 @@ RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string&
   templateText_ = readUtf8(templatePath).value_or(fallbackTemplate(templatePath));
   MarkedText page{templateText_, std::vector<bool>(templateText_.size(), false)};
   if (!failure_) {
-    css_ = result.output().output;
-    if (css_.find(kErrorPlaceholder) != std::string::npos) styleText_ = replaceAll(css_, kErrorPlaceholder, "");
-    replaceAll(page, kCssPlaceholder, css_, true);
+    css_ = std::make_shared<const std::string>(result.output().output);
+    if (css_->find(kErrorPlaceholder) != std::string::npos) styleText_ = replaceAll(*css_, kErrorPlaceholder, "");
+    replaceAll(page, kCssPlaceholder, *css_, true);
     replaceAll(page, kErrorPlaceholder, "", false);
     durationString_ = formatter.stringFromDuration(result.output().parsingTime);
     warnings_ = groupWarnings(result.output().warnings);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -36,10 +37,12 @@ class RenderPresenter {
   bool isFailure() const { return failure_; }
   // The template the page was built from: a page built from another one needs a full load.
   const std::string& templateText() const { return templateText_; }
-  // The compiled CSS as the compiler wrote it; empty after a failure.
-  const std::string& css() const { return css_; }
+  // The compiled CSS as the compiler wrote it; empty after a failure. Shared, not copied,
+  // with whoever shows it beside the page.
+  const std::string& css() const { return *css_; }
+  const std::shared_ptr<const std::string>& sharedCSS() const { return css_; }
   // The text of the user's <style> and of the error panel, as they stand in the full page.
-  const std::string& styleText() const { return styleText_ ? *styleText_ : css_; }
+  const std::string& styleText() const { return styleText_ ? *styleText_ : *css_; }
   const std::string& errorText() const { return errorText_; }
   const std::optional<ErrorLocation>& errorLocation() const { return errorLocation_; }
   const CompilerWarnings& warnings() const { return warnings_; }
@@ -50,7 +53,7 @@ class RenderPresenter {
   std::string baseURL_;
   bool failure_ = false;
   std::string templateText_;
-  std::string css_;
+  std::shared_ptr<const std::string> css_ = std::make_shared<const std::string>();
   std::optional<std::string> styleText_;  // only when it differs from css_: a large sheet is held once
   std::string errorText_;
   std::optional<ErrorLocation> errorLocation_;

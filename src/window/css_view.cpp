@@ -56,7 +56,7 @@ CssView::CssView() {
 
 CssView::~CssView() { g_signal_handlers_disconnect_by_data(searchEntry_, this); }
 
-void CssView::setCSS(std::string css) {
+void CssView::setCSS(std::shared_ptr<const std::string> css) {
   css_ = std::move(css);
   stale_ = true;
   if (shown_) fill();
@@ -89,7 +89,7 @@ void CssView::fill() {
   gtk_text_view_get_line_at_y(textView_, &top, visible.y, nullptr);
   const int line = gtk_text_iter_get_line(&top);
   auto* buffer = GTK_TEXT_BUFFER(buffer_);
-  gtk_text_buffer_set_text(buffer, css_.data(), static_cast<int>(css_.size()));
+  gtk_text_buffer_set_text(buffer, css_->data(), static_cast<int>(css_->size()));
   gtk_text_buffer_get_iter_at_line(buffer, &top, line);
   GtkTextMark* mark = gtk_text_buffer_get_mark(buffer, "fennelview-top");
   if (!mark) mark = gtk_text_buffer_create_mark(buffer, "fennelview-top", &top, TRUE);

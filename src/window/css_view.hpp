@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <memory>
 #include <string>
 
 #include "common/glib_ptr.hpp"
@@ -23,7 +24,7 @@ class CssView {
   CssView& operator=(const CssView&) = delete;
 
   GtkWidget* widget() const { return root_.get(); }
-  void setCSS(std::string css);
+  void setCSS(std::shared_ptr<const std::string> css);
   void setShown(bool shown);
   // Opens the search bar, or closes it when open.
   void toggleSearch();
@@ -40,7 +41,7 @@ class CssView {
   GtkTextView* textView_;
   GtkSourceBuffer* buffer_;
   GObjectPtr<GtkSourceSearchContext> search_;
-  std::string css_;
+  std::shared_ptr<const std::string> css_;
   bool stale_ = false;
   bool shown_ = false;
 };

@@ -187,7 +187,7 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
   } else {
     updateInPlace(true);
   }
-  if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->css());
+  if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS());
   showLabel();
   showWarnings();
 }
