@@ -150,8 +150,8 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
     if (const auto width = kept->find("width"); width != kept->end() && width->is_string()) {
       setPreviewWidth(width->get<std::string>());
     }
-    if (const auto zoom = kept->find("zoom"); zoom != kept->end() && zoom->is_number() && zoom->get<double>() > 0) {
-      zoomLevel_ = zoom->get<double>();
+    if (const auto zoom = kept->find("zoom"); zoom != kept->end() && zoom->is_number()) {
+      zoomLevel_ = std::clamp(zoom->get<double>(), kZoomLevels.front(), kZoomLevels.back());
       webkit_web_view_set_zoom_level(webView(), zoomLevel_);
     }
   }
@@ -161,12 +161,7 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
     if (auto self = weak.lock()) self->showCompiling(compiling);
   }));
   // A first compile still under way: its starting value is no page to show.
-  if (compiling_) {
-    gtk_widget_set_visible(spinner_, TRUE);
-    gtk_spinner_start(GTK_SPINNER(spinner_));
-    if (label_) gtk_label_set_text(label_.get(), labelText(std::nullopt).c_str());
-    return;
-  }
+  if (compiling_) return showCompilingNow();
   setViewModel(RenderPresenter(document->parsingResult().value(), documentPath_));
 }
 
@@ -242,12 +237,16 @@ void RenderViewController::showCompiling(bool compiling) {
       +[](gpointer data) -> gboolean {
         auto* self = static_cast<RenderViewController*>(data);
         self->compilingTimer_ = 0;
-        gtk_widget_set_visible(self->spinner_, TRUE);
-        gtk_spinner_start(GTK_SPINNER(self->spinner_));
-        if (self->label_) gtk_label_set_text(self->label_.get(), labelText(std::nullopt).c_str());
+        self->showCompilingNow();
         return G_SOURCE_REMOVE;
       },
       this, nullptr);
+}
+
+void RenderViewController::showCompilingNow() {
+  gtk_widget_set_visible(spinner_, TRUE);
+  gtk_spinner_start(GTK_SPINNER(spinner_));
+  if (label_) gtk_label_set_text(label_.get(), labelText(std::nullopt).c_str());
 }
 
 void RenderViewController::showLabel() {

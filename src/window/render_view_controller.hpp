@@ -62,6 +62,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   void loadFullPage();
   void updateInPlace(bool replaceStyle);
   void showCompiling(bool compiling);
+  void showCompilingNow();
   void showLabel();
   void showWarnings();
   void openErrorLocation();
