@@ -4,6 +4,8 @@
 // place and, as the baseline, with a full reload of the page (forced by touching the template,
 // the one change that reloads it), on the example and on a style sheet of about 400 KB of CSS.
 // Usage (under a display): xvfb-run -a -s "-screen 0 1280x1024x24" preview_bench [SAVES]
+// Renders with cairo and no compositing unless GSK_RENDERER and WEBKIT_DISABLE_COMPOSITING_MODE
+// say otherwise (gl and 0 are the desktop's defaults).
 #include <gtk/gtk.h>
 #include <stdlib.h>
 #include <unistd.h>
