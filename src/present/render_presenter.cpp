@@ -3,7 +3,6 @@
 #include <glib.h>
 
 #include <fstream>
-#include <optional>
 #include <sstream>
 
 #include "common/glib_ptr.hpp"
@@ -15,16 +14,67 @@ namespace {
 const std::string kCssPlaceholder = "$CSS";
 const std::string kErrorPlaceholder = "$ERROR";
 
-void replaceAll(std::string& text, const std::string& placeholder, const std::string& replacement) {
-  std::string out;
-  out.reserve(text.size() + replacement.size());
+// Page text whose characters remember whether they were inserted content, so that the
+// content is escaped only once every replacement is done: a removal after the escaping
+// could otherwise join "<" and "/" again.
+struct MarkedText {
+  std::string text;
+  std::vector<bool> inserted;
+};
+
+void replaceAll(MarkedText& page, const std::string& placeholder, const std::string& replacement, bool isContent) {
+  MarkedText out;
+  out.text.reserve(page.text.size() + replacement.size());
+  out.inserted.reserve(out.text.capacity());
   std::size_t from = 0;
-  for (std::size_t at; (at = text.find(placeholder, from)) != std::string::npos; from = at + placeholder.size()) {
-    out.append(text, from, at - from);
-    out.append(replacement);
+  auto keep = [&](std::size_t begin, std::size_t end) {
+    out.text.append(page.text, begin, end - begin);
+    out.inserted.insert(out.inserted.end(), page.inserted.begin() + static_cast<std::ptrdiff_t>(begin),
+                        page.inserted.begin() + static_cast<std::ptrdiff_t>(end));
+  };
+  for (std::size_t at; (at = page.text.find(placeholder, from)) != std::string::npos; from = at + placeholder.size()) {
+    keep(from, at);
+    out.text.append(replacement);
+    out.inserted.insert(out.inserted.end(), replacement.size(), isContent);
   }
-  out.append(text, from, std::string::npos);
-  text = std::move(out);
+  keep(from, page.text.size());
+  page = std::move(out);
+}
+
+std::string replaceAll(std::string text, const std::string& placeholder, const std::string& replacement) {
+  MarkedText marked{std::move(text), {}};
+  marked.inserted.assign(marked.text.size(), false);
+  replaceAll(marked, placeholder, replacement, false);
+  return std::move(marked.text);
+}
+
+std::string escapeHtmlChar(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\'': return "&#39;";
+    default: return std::string(1, c);
+  }
+}
+
+// Inserted CSS cannot end its <style>: "</" becomes "<\/", which CSS reads the same.
+// An inserted message is HTML-escaped character by character.
+std::string escapeInserted(const MarkedText& page, bool insertedIsCss) {
+  std::string out;
+  out.reserve(page.text.size());
+  for (std::size_t i = 0; i < page.text.size(); ++i) {
+    const char c = page.text[i];
+    const bool touchesContent = page.inserted[i] || (i + 1 < page.text.size() && page.inserted[i + 1]);
+    if (insertedIsCss) {
+      out += c;
+      if (c == '<' && touchesContent && i + 1 < page.text.size() && page.text[i + 1] == '/') out += '\\';
+    } else {
+      out += page.inserted[i] ? escapeHtmlChar(c) : std::string(1, c);
+    }
+  }
+  return out;
 }
 
 std::optional<std::string> readUtf8(const std::filesystem::path& path) {
@@ -37,9 +87,15 @@ std::optional<std::string> readUtf8(const std::filesystem::path& path) {
   return content;
 }
 
+std::string escapeHtml(const std::string& text) {
+  std::string out;
+  for (char c : text) out += escapeHtmlChar(c);
+  return out;
+}
+
 // Shown instead of the template when it cannot be read, so the preview never goes blank.
 std::string fallbackTemplate(const std::filesystem::path& path) {
-  return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>$CSS</style></head><body>"
+  return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style id=\"fennelview-css\">$CSS</style></head><body>"
          "<p id=\"fennelview-template-missing\" style=\"font:14px sans-serif;color:#8a1c1c\">"
          "The preview template " + escapeHtml(path.string()) +
          " could not be read (missing, or not UTF-8 text). Showing the style sheet on a plain page.</p>"
@@ -52,51 +108,61 @@ std::filesystem::path defaultTemplatePath() {
   return resourceDirectory() / "Template" / "index.html";
 }
 
+std::string directoryURI(const std::filesystem::path& path) {
+  GCharPtr uri(g_filename_to_uri(std::filesystem::absolute(path).c_str(), nullptr, nullptr));
+  if (!uri) return {};
+  std::string text = uri.get();
+  return text.ends_with('/') ? text : text + "/";
+}
+
+std::optional<ErrorLocation> locationOf(const ParsingError& error) {
+  const auto& info = error.userInfo();
+  const auto file = info.find("file"), line = info.find("line"), column = info.find("column");
+  if (file == info.end() || !std::holds_alternative<std::string>(file->second)) return std::nullopt;
+  ErrorLocation location{std::get<std::string>(file->second)};
+  if (line != info.end() && std::holds_alternative<std::int64_t>(line->second)) {
+    location.line = static_cast<int>(std::get<std::int64_t>(line->second));
+  }
+  if (column != info.end() && std::holds_alternative<std::int64_t>(column->second)) {
+    location.column = static_cast<int>(std::get<std::int64_t>(column->second));
+  }
+  return location;
+}
+
 }  // namespace
 
-std::string escapeHtml(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
+RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string& documentPath)
+    : RenderPresenter(result, documentPath, defaultTemplatePath(), sharedDurationFormatter()) {}
+
+RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string& documentPath,
+                                 const std::filesystem::path& templatePath, DurationFormatter& formatter)
+    : compilerName_(result.compilerName()), failure_(result.isFailure()) {
+  // The user's relative url()s mean the files next to the document; the template's own
+  // assets are inlined, so they need no base of their own.
+  baseURL_ = documentPath.empty() ? std::string() : directoryURI(std::filesystem::path(documentPath).parent_path());
+  if (baseURL_.empty()) {
+    GCharPtr uri(g_filename_to_uri(std::filesystem::absolute(templatePath).c_str(), nullptr, nullptr));
+    baseURL_ = uri ? uri.get() : "";
   }
-  return out;
-}
-
-std::string escapeStyleContent(const std::string& css) {
-  std::string out = css;
-  replaceAll(out, "</", "<\\/");
-  return out;
-}
-
-RenderPresenter::RenderPresenter(const ParsingResult& result)
-    : RenderPresenter(result, defaultTemplatePath(), sharedDurationFormatter()) {}
-
-RenderPresenter::RenderPresenter(const ParsingResult& result, const std::filesystem::path& templatePath,
-                                 DurationFormatter& formatter)
-    : compilerName_(result.compilerName()) {
-  GCharPtr uri(g_filename_to_uri(std::filesystem::absolute(templatePath).c_str(), nullptr, nullptr));
-  baseURL_ = uri ? uri.get() : "";
   // Read afresh each time, so edits to the template show on the next compile.
-  std::string page = readUtf8(templatePath).value_or(fallbackTemplate(templatePath));
-  if (result.isSuccess()) {
-    replaceAll(page, kCssPlaceholder, escapeStyleContent(result.output().output));
-    replaceAll(page, kErrorPlaceholder, "");
+  templateText_ = readUtf8(templatePath).value_or(fallbackTemplate(templatePath));
+  MarkedText page{templateText_, std::vector<bool>(templateText_.size(), false)};
+  if (!failure_) {
+    css_ = std::make_shared<const std::string>(result.output().output);
+    if (css_->find(kErrorPlaceholder) != std::string::npos) styleText_ = replaceAll(*css_, kErrorPlaceholder, "");
+    replaceAll(page, kCssPlaceholder, *css_, true);
+    replaceAll(page, kErrorPlaceholder, "", false);
     durationString_ = formatter.stringFromDuration(result.output().parsingTime);
+    warnings_ = groupWarnings(result.output().warnings);
   } else {
     const auto message = result.error()->localizedDescription().value_or("\xF0\x9F\x98\xB1");
-    replaceAll(page, kErrorPlaceholder, escapeHtml(message));
-    replaceAll(page, kCssPlaceholder, "");
+    errorText_ = replaceAll(message, kCssPlaceholder, "");
+    errorLocation_ = locationOf(*result.error());
+    replaceAll(page, kErrorPlaceholder, message, true);
+    replaceAll(page, kCssPlaceholder, "", false);
     durationString_ = "0s";
   }
-  fullPageString_ = std::move(page);
+  fullPageString_ = escapeInserted(page, !failure_);
 }
 
 }  // namespace fennelview

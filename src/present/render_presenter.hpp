@@ -1,37 +1,65 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "compile/parsing_result.hpp"
+#include "present/compiler_warnings.hpp"
 #include "present/duration_formatter.hpp"
 
 namespace fennelview {
 
+// Where a compile failed, as the compiler reported it.
+struct ErrorLocation {
+  std::string file;  // absolute path
+  int line = 0;
+  int column = 0;
+  bool operator==(const ErrorLocation&) const = default;
+};
+
 // What a document window shows for one result: the whole preview page, the base URL it is
-// loaded against, and the duration text for the header.
+// loaded against, the duration text for the header, and the parts that an already loaded
+// page takes in place (style text, error text and its location, warnings).
 class RenderPresenter {
  public:
-  // From the resource folder's Template/index.html, with the shared formatter.
-  explicit RenderPresenter(const ParsingResult& result);
-  RenderPresenter(const ParsingResult& result, const std::filesystem::path& templatePath,
-                  DurationFormatter& formatter);
+  // From the resource folder's Template/index.html, with the shared formatter. Relative
+  // URLs of the page resolve against the folder of documentPath when one is given.
+  explicit RenderPresenter(const ParsingResult& result, const std::string& documentPath = {});
+  RenderPresenter(const ParsingResult& result, const std::string& documentPath,
+                  const std::filesystem::path& templatePath, DurationFormatter& formatter);
 
   const std::string& fullPageString() const { return fullPageString_; }
   const std::string& durationString() const { return durationString_; }
   const std::string& baseURL() const { return baseURL_; }
   const std::string& compilerName() const { return compilerName_; }
 
+  bool isFailure() const { return failure_; }
+  // The template the page was built from: a page built from another one needs a full load.
+  const std::string& templateText() const { return templateText_; }
+  // The compiled CSS as the compiler wrote it; empty after a failure. Shared, not copied,
+  // with whoever shows it beside the page.
+  const std::string& css() const { return *css_; }
+  const std::shared_ptr<const std::string>& sharedCSS() const { return css_; }
+  // The text of the user's <style> and of the error panel, as they stand in the full page.
+  const std::string& styleText() const { return styleText_ ? *styleText_ : *css_; }
+  const std::string& errorText() const { return errorText_; }
+  const std::optional<ErrorLocation>& errorLocation() const { return errorLocation_; }
+  const CompilerWarnings& warnings() const { return warnings_; }
+
  private:
   std::string fullPageString_;
   std::string durationString_;
   std::string baseURL_;
   std::string compilerName_;
+  bool failure_ = false;
+  std::string templateText_;
+  std::shared_ptr<const std::string> css_ = std::make_shared<const std::string>();
+  std::optional<std::string> styleText_;  // only when it differs from css_: a large sheet is held once
+  std::string errorText_;
+  std::optional<ErrorLocation> errorLocation_;
+  CompilerWarnings warnings_;
 };
-
-// Text made safe to stand in HTML content or an attribute.
-std::string escapeHtml(const std::string& text);
-// CSS made safe inside a <style> element: every "</" becomes "<\/", which CSS reads the same.
-std::string escapeStyleContent(const std::string& css);
 
 }  // namespace fennelview

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/glib_ptr.hpp"
-#include "window/window_controller.hpp"
+#include "document/sass_document.hpp"
 #include "window/window_resources.hpp"
 
 namespace fennelview {
@@ -84,7 +84,7 @@ void PreferencesView::bindCompilers() {
                      const guint selected = adw_combo_row_get_selected(row);
                      if (selected >= view.compilers_.size()) return;
                      view.defaults_.setObject(view.compilers_[selected].id, std::string(kCompilerSettingKey));
-                     WindowController::recompileOpenDocuments();
+                     SassDocument::recompileAll();
                    }),
                    this);
 }
@@ -109,7 +109,7 @@ void PreferencesView::addLoadPath(const std::string& folder) {
 void PreferencesView::storeLoadPaths(const std::vector<std::string>& folders) {
   defaults_.setObject(folders, loadPathsKey);
   showLoadPaths();
-  WindowController::recompileOpenDocuments();
+  SassDocument::recompileAll();
 }
 
 void PreferencesView::showLoadPaths() {

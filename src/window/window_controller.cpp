@@ -33,7 +33,7 @@ std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkAppli
   g_object_set_data_full(G_OBJECT(window), controllerKey, new std::shared_ptr<WindowController>(controller),
                          deleteControllerHandle);
   if (application) gtk_window_set_application(window, application);
-  renderView->viewDidLoad();
+  renderView->viewDidLoad(builder.get());
   controller->installActions();
   controller->connectWindowSignals();
   return controller;
@@ -42,16 +42,6 @@ std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkAppli
 std::shared_ptr<WindowController> WindowController::fromWindow(GtkWindow* window) {
   auto* handle = static_cast<std::shared_ptr<WindowController>*>(g_object_get_data(G_OBJECT(window), controllerKey));
   return handle ? *handle : nullptr;
-}
-
-void WindowController::recompileOpenDocuments() {
-  // A list GTK keeps and changes as windows come and go.
-  const auto windows = GObjectPtr<GListModel>::retain(gtk_window_get_toplevels());
-  for (guint i = 0; i < g_list_model_get_n_items(windows.get()); ++i) {
-    GObjectPtr<GtkWindow> window(GTK_WINDOW(g_list_model_get_item(windows.get(), i)));
-    const auto controller = fromWindow(window.get());
-    if (controller && controller->document_ && !controller->document_->isClosed()) controller->document_->parse();
-  }
 }
 
 WindowController::WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView,
@@ -121,23 +111,6 @@ void WindowController::connectWindowSignals() {
                      self->renderView_->viewDidAppear(*self);
                    }),
                    nullptr);
-  // Style sheets dropped on the window open in windows of their own, through the application as
-  // from the file manager. Caught before the web view, which would show the file itself.
-  GtkDropTarget* drop = gtk_drop_target_new(GDK_TYPE_FILE_LIST, GDK_ACTION_COPY);
-  gtk_event_controller_set_propagation_phase(GTK_EVENT_CONTROLLER(drop), GTK_PHASE_CAPTURE);
-  g_signal_connect(drop, "drop", G_CALLBACK(+[](GtkDropTarget*, const GValue* value, double, double, gpointer window) -> gboolean {
-                     GtkApplication* application = gtk_window_get_application(GTK_WINDOW(window));
-                     std::vector<GFile*> files;
-                     for (GSList* item = gdk_file_list_get_files(static_cast<GdkFileList*>(g_value_get_boxed(value)));
-                          item; item = g_slist_delete_link(item, item)) {
-                       files.push_back(G_FILE(item->data));
-                     }
-                     if (!application || files.empty()) return FALSE;
-                     g_application_open(G_APPLICATION(application), files.data(), static_cast<gint>(files.size()), "");
-                     return TRUE;
-                   }),
-                   window_);
-  gtk_widget_add_controller(GTK_WIDGET(window_), GTK_EVENT_CONTROLLER(drop));
   g_signal_connect(window_, "close-request", G_CALLBACK(+[](GtkWindow* window, gpointer) -> gboolean {
                      if (auto self = fromWindow(window)) self->saveFrame();
                      return FALSE;

@@ -26,13 +26,12 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   static std::shared_ptr<WindowController> instantiateFromMain(GtkApplication* application, UserDefaults& defaults);
   // The controller of a document window, or null for any other window.
   static std::shared_ptr<WindowController> fromWindow(GtkWindow* window);
-  // Compiles the document of every document window again: the compiler settings changed.
-  static void recompileOpenDocuments();
 
   ~WindowController();
   WindowController(const WindowController&) = delete;
   WindowController& operator=(const WindowController&) = delete;
 
+  UserDefaults& userDefaults() const { return userDefaults_; }
   const Signal<ParsingResult>& documentChangeSignal() const { return documentChangeSignal_; }
   const Observer<ParsingResult>& documentChangeSink() const { return documentChangeSink_; }
 

@@ -1,0 +1,121 @@
+#include "window/css_view.hpp"
+
+#include <gtksourceview/gtksource.h>
+
+namespace fennelview {
+
+CssView::CssView() {
+  gtk_source_init();
+  buffer_ = gtk_source_buffer_new(nullptr);
+  // A scheme of its own also gives the search its match style.
+  gtk_source_buffer_set_style_scheme(
+      buffer_, gtk_source_style_scheme_manager_get_scheme(gtk_source_style_scheme_manager_get_default(), "Adwaita"));
+  gtk_source_buffer_set_language(
+      buffer_, gtk_source_language_manager_get_language(gtk_source_language_manager_get_default(), "css"));
+  GtkWidget* view = gtk_source_view_new_with_buffer(buffer_);
+  g_object_unref(buffer_);  // the view holds it
+  textView_ = GTK_TEXT_VIEW(view);
+  gtk_text_view_set_editable(textView_, FALSE);
+  gtk_text_view_set_monospace(textView_, TRUE);
+  gtk_source_view_set_show_line_numbers(GTK_SOURCE_VIEW(view), TRUE);
+
+  searchEntry_ = GTK_SEARCH_ENTRY(gtk_search_entry_new());
+  gtk_widget_set_hexpand(GTK_WIDGET(searchEntry_), TRUE);
+  searchBar_ = GTK_SEARCH_BAR(gtk_search_bar_new());
+  gtk_search_bar_set_child(searchBar_, GTK_WIDGET(searchEntry_));
+  gtk_search_bar_connect_entry(searchBar_, GTK_EDITABLE(searchEntry_));
+  gtk_search_bar_set_show_close_button(searchBar_, TRUE);
+
+  GtkWidget* scroller = gtk_scrolled_window_new();
+  gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), view);
+  gtk_widget_set_vexpand(scroller, TRUE);
+  root_ = GObjectPtr<GtkWidget>(GTK_WIDGET(g_object_ref_sink(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0))));
+  gtk_box_append(GTK_BOX(root_.get()), GTK_WIDGET(searchBar_));
+  gtk_box_append(GTK_BOX(root_.get()), scroller);
+  gtk_search_bar_set_key_capture_widget(searchBar_, root_.get());
+
+  g_signal_connect(searchEntry_, "search-changed", G_CALLBACK(+[](GtkSearchEntry* entry, gpointer self) {
+                     auto* view = static_cast<CssView*>(self);
+                     gtk_source_search_settings_set_search_text(
+                         gtk_source_search_context_get_settings(view->search()),
+                         gtk_editable_get_text(GTK_EDITABLE(entry)));
+                     view->findNext();
+                   }),
+                   this);
+  for (const char* signal : {"activate", "next-match"}) {
+    auto next = +[](CssView* self) {
+      GtkTextIter start;
+      GtkTextIter end;
+      gtk_text_buffer_get_selection_bounds(GTK_TEXT_BUFFER(self->buffer_), &start, &end);
+      gtk_text_buffer_place_cursor(GTK_TEXT_BUFFER(self->buffer_), &end);
+      self->findNext();
+    };
+    g_signal_connect_swapped(searchEntry_, signal, G_CALLBACK(next), this);
+  }
+}
+
+CssView::~CssView() { g_signal_handlers_disconnect_by_data(searchEntry_, this); }
+
+void CssView::setCSS(std::shared_ptr<const std::string> css) {
+  css_ = std::move(css);
+  stale_ = true;
+  if (shown_) fill();
+}
+
+void CssView::setShown(bool shown) {
+  shown_ = shown;
+  if (shown_ && stale_) fill();
+}
+
+void CssView::toggleSearch() {
+  const bool open = !gtk_search_bar_get_search_mode(searchBar_);
+  gtk_search_bar_set_search_mode(searchBar_, open);
+  if (open) gtk_widget_grab_focus(GTK_WIDGET(searchEntry_));
+}
+
+std::string CssView::text() const {
+  GtkTextIter start, end;
+  gtk_text_buffer_get_bounds(GTK_TEXT_BUFFER(buffer_), &start, &end);
+  GCharPtr text(gtk_text_buffer_get_text(GTK_TEXT_BUFFER(buffer_), &start, &end, FALSE));
+  return text.get();
+}
+
+void CssView::fill() {
+  stale_ = false;
+  // The view keeps its own place: the line at its top stays there under the new text.
+  GdkRectangle visible;
+  gtk_text_view_get_visible_rect(textView_, &visible);
+  GtkTextIter top;
+  gtk_text_view_get_line_at_y(textView_, &top, visible.y, nullptr);
+  const int line = gtk_text_iter_get_line(&top);
+  auto* buffer = GTK_TEXT_BUFFER(buffer_);
+  gtk_text_buffer_set_text(buffer, css_->data(), static_cast<int>(css_->size()));
+  gtk_text_buffer_get_iter_at_line(buffer, &top, line);
+  GtkTextMark* mark = gtk_text_buffer_get_mark(buffer, "fennelview-top");
+  if (!mark) mark = gtk_text_buffer_create_mark(buffer, "fennelview-top", &top, TRUE);
+  gtk_text_buffer_move_mark(buffer, mark, &top);
+  gtk_text_view_scroll_to_mark(textView_, mark, 0.0, TRUE, 0.0, 0.0);
+}
+
+GtkSourceSearchContext* CssView::search() {
+  // Made on first use: a window whose CSS is never searched keeps no search state.
+  if (!search_) {
+    auto* settings = gtk_source_search_settings_new();
+    gtk_source_search_settings_set_wrap_around(settings, TRUE);
+    search_ = GObjectPtr<GtkSourceSearchContext>(gtk_source_search_context_new(buffer_, settings));
+    g_object_unref(settings);
+  }
+  return search_.get();
+}
+
+void CssView::findNext() {
+  GtkTextIter from, start, end;
+  gtk_text_buffer_get_iter_at_mark(GTK_TEXT_BUFFER(buffer_), &from,
+                                   gtk_text_buffer_get_insert(GTK_TEXT_BUFFER(buffer_)));
+  gboolean wrapped = FALSE;
+  if (!gtk_source_search_context_forward(search(), &from, &start, &end, &wrapped)) return;
+  gtk_text_buffer_select_range(GTK_TEXT_BUFFER(buffer_), &start, &end);
+  gtk_text_view_scroll_to_iter(textView_, &start, 0.1, FALSE, 0.0, 0.0);
+}
+
+}  // namespace fennelview

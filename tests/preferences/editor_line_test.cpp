@@ -1,0 +1,21 @@
+#include "preferences/editor_line.hpp"
+
+#include <gtest/gtest.h>
+
+namespace fennelview {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(EditorLineTest, EachEditorGetsTheLineInTheFormItsCommandLineTakes) {
+  EXPECT_EQ(editorLineArguments("/usr/bin/gnome-text-editor", "/a b.scss", 3, 7), (Args{"+3", "/a b.scss"}));
+  EXPECT_EQ(editorLineArguments("gedit", "/a.scss", 3, 7), (Args{"+3", "/a.scss"}));
+  EXPECT_EQ(editorLineArguments("kate", "/a.scss", 3, 7), (Args{"--line", "3", "/a.scss"}));
+  EXPECT_EQ(editorLineArguments("/usr/share/code/code", "/a.scss", 3, 7), (Args{"--goto", "/a.scss:3:7"}));
+  EXPECT_EQ(editorLineArguments("subl", "/a.scss", 3, 0), (Args{"/a.scss:3:1"}));
+  EXPECT_EQ(editorLineArguments("mousepad", "/a.scss", 3, 7), std::nullopt);
+  EXPECT_EQ(editorLineArguments("gedit", "/a.scss", 0, 0), std::nullopt);
+}
+
+}  // namespace
+}  // namespace fennelview
