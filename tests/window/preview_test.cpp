@@ -29,22 +29,17 @@ std::optional<std::string> waitFor(WebKitWebView* view, const std::string& scrip
   return value;
 }
 
-class PreviewTest : public ::testing::Test {
+class PreviewTest : public GuiTest {
  protected:
   void open(const std::string& css) {
     writeFile(sheet, css);
-    window = openWindow(sheet);
+    window = GuiTest::open(sheet);
     view = window->renderViewController().webView();
     g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer loads) {
                        if (event == WEBKIT_LOAD_STARTED) ++*static_cast<int*>(loads);
                      }),
                      &loads);
   }
-  void TearDown() override {
-    if (window) closeWindow(window);
-  }
-
-  TempDir dir;
   std::filesystem::path sheet = dir / "site.scss";
   std::shared_ptr<WindowController> window;
   WebKitWebView* view = nullptr;
@@ -78,7 +73,7 @@ TEST_F(PreviewTest, AnErrorThenItsFixKeepTheScrollAndTheErrorLinksToItsPlace) {
 }
 
 TEST_F(PreviewTest, TheErrorsPlaceIsALinkThatOpensItsFileInTheEditor) {
-  UserDefaults::standard().setObject(guiDesktop().applicationURL("alpha"), PreferencesController::defaultEditorPathKey);
+  defaults.setObject(guiDesktop().applicationURL("alpha"), PreferencesController::defaultEditorPathKey);
   guiDesktop().forgetCalls();
   open("h1 { color: #123456; }");
   ASSERT_EQ(waitFor(view, h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
@@ -135,21 +130,22 @@ TEST_F(PreviewTest, PageWidthAndZoomAreKeptForTheDocument) {
   open("h1 { color: #123456; }");
   gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.preview-width", "s", "phone");
   gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.zoom-in", nullptr);
-  closeWindow(window);
-  window = openWindow(sheet);
+  close(window);
+  window = GuiTest::open(sheet);
   int width = 0;
   gtk_widget_get_size_request(GTK_WIDGET(window->renderViewController().webView()), &width, nullptr);
   EXPECT_EQ(width, 375);
   EXPECT_DOUBLE_EQ(webkit_web_view_get_zoom_level(window->renderViewController().webView()), 1.1);
 }
 
-TEST(PreviewDropTest, AFileDroppedOnTheWindowOpensInAWindowOfItsOwn) {
-  TempDir dir;
+using PreviewDropTest = GuiTest;
+
+TEST_F(PreviewDropTest, AFileDroppedOnTheWindowOpensInAWindowOfItsOwn) {
   for (const char* name : {"a.scss", "b.scss"}) writeFile(dir / name, "h1 { color: red; }");
   AppDelegate delegate;
   ASSERT_TRUE(g_application_register(G_APPLICATION(delegate.application()), nullptr, nullptr));
   GObjectPtr<GFile> first(g_file_new_for_path((dir / "a.scss").c_str()));
-  auto window = DocumentController::openDocument(first.get(), delegate.application(), UserDefaults::standard());
+  auto window = DocumentController::openDocument(first.get(), delegate.application(), defaults);
   GValue value = G_VALUE_INIT;
   g_value_take_object(g_value_init(&value, G_TYPE_FILE), g_file_new_for_path((dir / "b.scss").c_str()));
   gboolean accepted = FALSE;
