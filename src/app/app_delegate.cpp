@@ -56,9 +56,10 @@ int AppDelegate::run(int argc, char** argv) { return g_application_run(G_APPLICA
 
 gint AppDelegate::handleLocalOptions(GVariantDict* options) {
   if (g_variant_dict_contains(options, "version")) {
-    const auto libsass = libsassVersionOfCompiler();
-    std::cout << "Fennelview " << build::versionNumber << " (" << build::buildNumber << ")\n"
-              << (libsass ? "LibSass " + *libsass : "LibSass: unknown, the bundled sassc gave no version") << "\n";
+    std::cout << "Fennelview " << build::versionNumber << " (" << build::buildNumber << ")\n";
+    const auto found = Compilers::shared().found();
+    if (found.empty() || found.front().id != kLibSassId) std::cout << "LibSass: unknown, the bundled sassc gave no version\n";
+    for (const auto& compiler : found) std::cout << compiler.name << "\n";
     return 0;
   }
   // Without sassc or the template every preview says why; the message here helps whoever

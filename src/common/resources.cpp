@@ -1,12 +1,10 @@
 #include "common/resources.hpp"
 
-#include <glib.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <system_error>
 
-#include "common/glib_ptr.hpp"
 
 namespace fennelview {
 namespace {
@@ -67,23 +65,5 @@ std::optional<std::string> checkResources() {
   return std::nullopt;
 }
 
-std::optional<std::string> libsassVersionOfCompiler() {
-  const auto sassc = resourcePath("sassc");
-  if (!sassc) return std::nullopt;
-  const char* argv[] = {sassc->c_str(), "--version", nullptr};
-  gchar* rawOut = nullptr;
-  if (!g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_STDERR_TO_DEV_NULL, nullptr, nullptr, &rawOut,
-                    nullptr, nullptr, nullptr)) {
-    return std::nullopt;
-  }
-  const std::string out = GCharPtr(rawOut).get();
-  // "libsass: 3.6.5" or "libsass: 3.6.5+git": the version ends at a "+" or the line's end.
-  constexpr std::string_view key = "libsass: ";
-  const auto start = out.find(key);
-  if (start == std::string::npos) return std::nullopt;
-  const auto first = start + key.size();
-  const auto version = out.substr(first, out.find_first_of("+\n", first) - first);
-  return version.empty() ? std::nullopt : std::optional(version);
-}
 
 }  // namespace fennelview

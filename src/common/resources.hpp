@@ -20,7 +20,4 @@ std::optional<std::filesystem::path> resourcePath(const std::string& relative);
 // sassc and the template are in place.
 std::optional<std::string> checkResources();
 
-// The LibSass version that the resource folder's sassc reports when asked now, or none.
-std::optional<std::string> libsassVersionOfCompiler();
-
 }  // namespace fennelview

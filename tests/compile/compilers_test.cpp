@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "build_config.hpp"
 #include "test_support.hpp"
 
 namespace fennelview {
@@ -26,7 +25,7 @@ TEST(Compilers, NamesTheBundledCompilersWithTheVersionsTheyReport) {
   const auto found = compilers.found();
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[0].id, "libsass");
-  EXPECT_EQ(found[0].name, std::string("LibSass ") + build::libsassVersion);
+  EXPECT_EQ(found[0].name, std::string("LibSass ") + FENNELVIEW_TEST_LIBSASS_VERSION);
   EXPECT_EQ(found[0].executable, test::realSassc());
   EXPECT_EQ(found[1].id, "dart-sass");
   EXPECT_EQ(found[1].name, "Dart Sass 1.108.2");
@@ -55,7 +54,7 @@ TEST(Compilers, ChoiceFallsBackToLibSass) {
     EXPECT_EQ(compilers.forChoice(stored).id, "libsass");
   }
   EXPECT_EQ(Compilers(resources.path(), noSass.path().string()).forChoice("dart-sass").name,
-            std::string("LibSass ") + build::libsassVersion);
+            std::string("LibSass ") + FENNELVIEW_TEST_LIBSASS_VERSION);
   // Without a runnable sassc LibSass is still the answer, unnamed by version, so compiles say why.
   Compilers none(noCompilers.path(), noSass.path().string());
   EXPECT_TRUE(none.found().empty());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/resources.hpp"
+#include "compile/compilers.hpp"
 #include "gui_test_support.hpp"
 #include "test_support.hpp"
 
@@ -31,7 +32,7 @@ using RenderViewTest = GuiTest;
 
 TEST_F(RenderViewTest, FollowsEverySaveOfTheFileIncludingAnErrorAndItsRepair) {
   const auto sheet = dir / "site.scss";
-  const std::string prefix = "LibSass " + libsassVersionOfCompiler().value_or("?") + clock;
+  const std::string prefix = compilerForChoice(std::nullopt).name + clock;
   writeFile(sheet, "$brand: #123456;\nh1 { color: $brand; }\n");
   auto window = open(sheet);
   auto* view = window->renderViewController().webView();
