@@ -26,10 +26,8 @@ TEST(Compilers, NamesTheBundledCompilersWithTheVersionsTheyReport) {
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[0].id, "libsass");
   EXPECT_EQ(found[0].name, std::string("LibSass ") + FENNELVIEW_TEST_LIBSASS_VERSION);
-  EXPECT_EQ(found[0].executable, test::realSassc());
   EXPECT_EQ(found[1].id, "dart-sass");
   EXPECT_EQ(found[1].name, "Dart Sass 1.108.2");
-  EXPECT_EQ(found[1].executable, test::realResources() / "dart-sass" / "sass");
 }
 
 TEST(Compilers, OffersASassOnTheSearchPathOnlyWhenItReportsADartSassVersion) {

@@ -54,7 +54,6 @@ TEST_F(DartSassDocumentTest, CompilesModulesAndASaveOfAVariableOnlyModuleRecompi
   auto doc = open("main.scss");
   ASSERT_TRUE(waitFor(doc, true, ".a {\n  margin: 6px;\n}"));
   EXPECT_EQ(doc->parsingResult().value().compilerName(), dartSass);
-  EXPECT_TRUE(dartSass.starts_with("Dart Sass 1.")) << dartSass;
   EXPECT_EQ(doc->parsingResult().value().output().warnings, "WARNING: ours\n    main.scss 5:1  root stylesheet");
   EXPECT_TRUE(doc->followedFiles().contains((dir / "_tokens.scss").string()));
   EXPECT_TRUE(doc->followedFiles().contains((library / "_kit.scss").string()));

@@ -54,27 +54,6 @@ TEST_F(FileWatcherTest, ASaveInPlaceIsReportedOnceAndOtherFilesNotAtAll) {
   EXPECT_TRUE(sends({file}));
 }
 
-TEST_F(FileWatcherTest, ASaveByRenameIsReported) {
-  writeFileByRename(file, "a { b: d; }");
-  EXPECT_TRUE(sends({file}));
-}
-
-TEST_F(FileWatcherTest, DeletionAndRestoreAreReported) {
-  fs::remove(file);
-  EXPECT_TRUE(sends({file}));
-  writeFile(file, "back {}");
-  EXPECT_TRUE(sends({file}));
-}
-
-TEST_F(FileWatcherTest, NothingIsReportedWhileStopped) {
-  watcher.appendPath(at("other.scss"));
-  watcher.stop();
-  writeFile(file, "a { b: e; }");
-  watcher.start();
-  writeFile(at("other.scss"), "x {}");
-  EXPECT_TRUE(sends({at("other.scss")}));
-}
-
 TEST_F(FileWatcherTest, EveryNameOfAFolderIsReported) {
   fs::create_directory_symlink(dir.path(), at("link"));
   watcher.setPathsToWatch({"", file, at("link/style.scss"), at("link/other.scss")});

@@ -115,6 +115,12 @@ TEST_F(SassDocumentTest, AMissingImportCompilesAsSoonAsItAppearsAndASharedPartia
   EXPECT_TRUE(waitForText(doc, "#606060") && waitForText(other, "#606060"));
   writeFile(dir / "_later.scss", ".l { m: #707070; }\n");
   EXPECT_TRUE(waitForText(doc, "#707070") && waitForText(other, "#707070"));
+  // A second document on the same file goes; the first still follows its partial.
+  auto twin = open(file);
+  ASSERT_TRUE(waitForText(twin, "#707070"));
+  twin->close();
+  writeFile(dir / "_later.scss", ".l { m: #808080; }\n");
+  EXPECT_TRUE(waitForText(doc, "#808080"));
 }
 
 TEST_F(SassDocumentTest, FindsImportsInNodeModulesAndSassPathAndRecompilesWhenTheyChange) {

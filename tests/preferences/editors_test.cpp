@@ -32,14 +32,6 @@ TEST_F(EditorsTest, ListsTheStyleSheetApplicationsInGIOsOrder) {
                         "\nMid Writer " + url("mid") + "\n");
 }
 
-TEST_F(EditorsTest, MissingSampleStyleSheetGivesNoEditorAndRegistersNothing) {
-  test::FakeResources resources("#!/bin/sh\n");
-  std::filesystem::remove(resources.path() / "Template" / "main.css");
-  EXPECT_EQ(preferences.defaultEditor(), nullptr);
-  preferences.registerDefaultEditor();
-  EXPECT_EQ(defaults.objectForKey(key), std::nullopt);
-}
-
 TEST_F(EditorsTest, DefaultIsTheStoredEditorElseTheFirstOrTheLastWhenNeverChosen) {
   preferences.registerDefaultEditor();
   EXPECT_EQ(preferences.defaultEditor(), preferences.editors().back());
@@ -57,13 +49,6 @@ TEST_F(EditorsTest, ChoiceIsStoredAtOnceAndSeenByAnotherController) {
   EXPECT_EQ(UserDefaults(dir / "settings.json").stringForKey(key), url("nameless"));
   EXPECT_EQ(other.defaultEditor(), other.editors()[1]);
   EXPECT_NE(other.defaultEditor(), preferences.editors()[1]);  // each controller has its own objects
-}
-
-TEST_F(EditorsTest, OpenInEditorStartsTheStoredEditorOnExactlyTheDocumentsFile) {
-  defaults.setObject(url("alpha"), key);
-  ASSERT_TRUE(openFileInDefaultEditor(defaults, documentURL));
-  ASSERT_TRUE(desktop.waitForCalls("alpha", 1));
-  EXPECT_EQ(desktop.calls("alpha"), (std::vector<std::vector<std::string>>{{document.string()}}));
 }
 
 TEST_F(EditorsTest, OpenInEditorWithoutUsableInputsLaunchesNothing) {

@@ -64,16 +64,6 @@ bool processEnded(int pid) {
   return !(std::ifstream("/proc/" + std::to_string(pid) + "/stat") >> id >> name >> state) || state == "Z";
 }
 
-int sasscChildren() {
-  int count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    std::string pid, comm, state, ppid;
-    if (std::ifstream(entry.path() / "stat") >> pid >> comm >> state >> ppid && ppid == std::to_string(getpid()))
-      count += comm == "(sassc)";
-  }
-  return count;
-}
-
 FakeResources::FakeResources(const std::string& sasscScript) {
   writeFile(sassc(), sasscScript);
   std::filesystem::permissions(sassc(), std::filesystem::perms::owner_all);

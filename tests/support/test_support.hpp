@@ -38,9 +38,6 @@ std::string writeScript(const std::filesystem::path& path, const std::string& bo
 // Gone, or ended and waiting for a parent to collect it.
 bool processEnded(int pid);
 
-// sassc children of this process, finished but unreaped ones included.
-int sasscChildren();
-
 // A resource folder for tests: the real Template/ and, as "sassc", the given shell script.
 class FakeResources {
  public:

@@ -86,19 +86,13 @@ std::optional<std::string> evaluate(WebKitWebView* view, const std::string& scri
 }
 
 std::optional<std::string> waitForPage(WebKitWebView* view, const std::string& script, const std::string& expected) {
-  int finished = 0;
-  const gulong handler = g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer count) {
-                                            if (event == WEBKIT_LOAD_FINISHED) ++*static_cast<int*>(count);
-                                          }),
-                                          &finished);
+  // Polled: an update in place finishes no load.
   std::optional<std::string> value;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while ((webkit_web_view_is_loading(view) || (value = evaluate(view, script)) != expected) &&
-         std::chrono::steady_clock::now() < deadline) {
-    const int seen = finished;  // the next finished load, rather than polling the page
-    runUntil([&] { return finished > seen; }, std::chrono::milliseconds(500));
-  }
-  g_signal_handler_disconnect(view, handler);
+  runUntil([&] {
+    value = webkit_web_view_is_loading(view) ? std::nullopt : evaluate(view, script);
+    if (value != expected) runFor(std::chrono::milliseconds(50));
+    return value == expected;
+  }, std::chrono::seconds(30));
   return value;
 }
 

@@ -50,7 +50,7 @@ std::string labelOf(const WindowController& controller);
 std::string waitForLabel(const WindowController& controller, const std::function<bool(const std::string&)>& wanted);
 // Evaluates a script in the page and gives its value as text; none on a script error.
 std::optional<std::string> evaluate(WebKitWebView* view, const std::string& script);
-// Waits for finished page loads until the script yields `expected`; returns the last value.
+// Waits until the script yields `expected` in the page; returns the last value.
 std::optional<std::string> waitForPage(WebKitWebView* view, const std::string& script, const std::string& expected);
 
 }  // namespace fennelview::test
