@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-process figures of the application: the time from launch to the first finished page
 // load and the idle memory with one window (median of 10 launches on the example), and the
 // time and peak memory of opening a style sheet that compiles to about 20 MB of CSS.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints, on a generated project of many partials, the time from saving a partial to the
 // document's stored result next to a bare `sassc --line-numbers` run of the main file, and
 // the CPU cost of the inline source map that tells which files a compile read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LibSass and Dart Sass side by side, in one run: the time of one compile (a child started and
 // read to the end, as the app does it) on the example and on a framework-sized project, the
 // share of a Dart Sass compile that is its start-up (an empty file compiled), and, on the

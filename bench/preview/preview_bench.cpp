@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures what one save costs a document window: the time from writing the file to the first
 // frame drawn with the new style, and the CPU that the app, its web processes and the X server
 // spend from the save until they are idle again. Each figure is taken with the page updated in

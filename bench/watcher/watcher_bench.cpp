@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what a change of the watched list costs next to rebuilding the whole inotify
 // descriptor (stop, then start) over the same list, and how many saves each way reports
 // when the list changes right after every save. A project of FOLDERS x FILES partials.

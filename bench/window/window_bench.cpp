@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures, in real document windows, the time from saving a file to its stored result and
 // to the page showing it (updated in place): with one window open and with fifty, next to the
 // time of a bare sassc run on the same file.

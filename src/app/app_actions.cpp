@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's actions ("app.") and every shortcut, the windows' included.
 #include <gtk/gtk.h>
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The GTK half of the application shell: the delegate, its actions, document opening and the
 # executable, which sits at the top of the build tree beside its resource folder.
 add_library(fennelview_shell STATIC

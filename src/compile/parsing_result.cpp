@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/parsing_result.hpp"
 
 #include "build_config.hpp"

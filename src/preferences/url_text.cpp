@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "preferences/url_text.hpp"
 
 #include <glib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The render view's own actions ("win."), with their shortcuts: the page's width and zoom,
 // the CSS toggle and its search.
 #include <gtk/gtk.h>

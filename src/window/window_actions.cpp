@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document window's own actions ("win."); their shortcuts are set with the application's.
 #include <gtk/gtk.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real executable as a child process without a display: what a user at a terminal sees.
 #include <gtest/gtest.h>
 

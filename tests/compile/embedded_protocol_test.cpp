@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/embedded_protocol.hpp"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/sass_parser.hpp"
 
 #include "compile/compiler_output.hpp"

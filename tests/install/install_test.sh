@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary prefix and uses it as a desktop would: the files are in
 # place and valid, the installed binary shows a compiled style sheet in its window, and a file
 # manager's "open" starts the app through D-Bus activation.

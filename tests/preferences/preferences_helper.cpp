@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A second application process: writes the N keys PREFIX0, PREFIX1, ... to the settings file,
 // one write each. Usage: preferences_helper SETTINGS-FILE PREFIX N
 #include <string>
