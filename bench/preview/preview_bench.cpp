@@ -54,16 +54,19 @@ bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit
   return done();
 }
 
-
-
-// utime + stime, in clock ticks, of one process; 0 when it is gone.
-long long cpuTicks(pid_t pid) {
+// The fields of /proc/PID/stat from the state on (after the command name, which may hold
+// spaces); nothing when the process is gone.
+std::istringstream statFields(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
   std::string line;
   std::getline(in, line);
   const auto close = line.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream fields(line.substr(close + 2));
+  return std::istringstream(close == std::string::npos ? std::string() : line.substr(close + 2));
+}
+
+// utime + stime, in clock ticks, of one process; 0 when it is gone.
+long long cpuTicks(pid_t pid) {
+  auto fields = statFields(pid);
   std::string skip;
   for (int i = 3; i < 14; ++i) fields >> skip;  // fields 3..13
   long long user = 0, system = 0;
@@ -72,12 +75,7 @@ long long cpuTicks(pid_t pid) {
 }
 
 pid_t parentOf(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  std::getline(in, line);
-  const auto close = line.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream fields(line.substr(close + 2));
+  auto fields = statFields(pid);
   std::string state;
   pid_t parent = 0;
   fields >> state >> parent;
