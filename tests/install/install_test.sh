@@ -16,7 +16,7 @@ if [ -z "${FENNELVIEW_TEST_PREFIX:-}" ]; then
   # A private session bus that finds the prefix's D-Bus service, as a login session would;
   # GIO offers an application only when its Exec is found on PATH.
   PATH="$work/prefix/bin:$PATH" FENNELVIEW_TEST_PREFIX="$work/prefix" XDG_DATA_DIRS="$work/prefix/share:/usr/share" \
-    XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" GDK_BACKEND=x11 \
+    XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" GDK_BACKEND=x11 GSK_RENDERER=cairo \
     dbus-run-session -- "$0" "$@"
   exit
 fi
@@ -51,7 +51,9 @@ page_colour() {
 # The page is green only when sassc compiled the variable and the nested rule.
 printf '$fennel: #26a269;\nhtml { background: $fennel; body { display: none; } }\n' >"$work/fennel.scss"
 "$prefix/bin/fennelview" "$work/fennel.scss" 2>"$work/app.log" &
-app=$! && page_colour fennel.scss >/dev/null && kill "$app" && wait "$app" || true
+app=$!
+trap 'kill "$app" 2>/dev/null || true' EXIT  # a failure must not leave the app holding the display
+page_colour fennel.scss >/dev/null && kill "$app" && wait "$app" || true
 
 cp "$work/fennel.scss" "$work/from-files.scss"
 gio open "$work/from-files.scss" || fail "gio open"
