@@ -21,7 +21,7 @@ TEST(CommandLine, StatusHelpVersionAndTheStartUpMessage) {
   const auto noFolder = runApp({"/nowhere.scss"}, {"FENNELVIEW_RESOURCES=/nonexistent-fennelview"});
   EXPECT_EQ(noFolder.err.substr(0, noFolder.err.find('\n')),
             "fennelview: the resource folder /nonexistent-fennelview does not exist.");
-  test::FakeResources resources("#!/bin/sh\necho 'sassc: 9.8.7'\necho 'libsass: 9.8.7-test'\n");
+  test::FakeResources resources("echo 'sassc: 9.8.7'\necho 'libsass: 9.8.7-test'");
   EXPECT_EQ(runApp({"--version"}).out.substr(0, 100).find(std::string("Fennelview ") + build::versionNumber + " (" +
                                                          build::buildNumber + ")\nLibSass 9.8.7-test\n"),
             0u);

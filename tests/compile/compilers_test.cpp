@@ -12,8 +12,7 @@ using test::TempDir;
 
 // A real executable named sass that answers --version with `versionLine`.
 void putSass(const TempDir& folder, const std::string& versionLine) {
-  test::writeFile(folder / "sass", "#!/bin/sh\necho '" + versionLine + "'\n");
-  std::filesystem::permissions(folder / "sass", std::filesystem::perms::owner_all);
+  test::writeScript(folder / "sass", "echo '" + versionLine + "'");
 }
 
 // A resource folder holding the real sassc and no Dart Sass.

@@ -65,9 +65,8 @@ bool processEnded(int pid) {
   return !(std::ifstream("/proc/" + std::to_string(pid) + "/stat") >> id >> name >> state) || state == "Z";
 }
 
-FakeResources::FakeResources(const std::string& sasscScript) {
-  writeFile(sassc(), sasscScript);
-  std::filesystem::permissions(sassc(), std::filesystem::perms::owner_all);
+FakeResources::FakeResources(const std::string& sasscBody) {
+  writeScript(sassc(), sasscBody);
   std::filesystem::copy(realResources() / "Template", dir_.path() / "Template",
                         std::filesystem::copy_options::recursive);
   if (const char* previous = getenv("FENNELVIEW_RESOURCES")) {
