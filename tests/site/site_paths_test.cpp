@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "site/site_paths.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "site/content_types.hpp"
+#include "test_support.hpp"
+
+namespace fennelview {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test;
+
+TEST(SitePathsTest, UrlPathsDecodeAndNormalizeButNeverClimbOrEnterDotNames) {
+  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+      {"/img/a%20b.png", "/img/a b.png"}, {"/a/./b/../c.css", "/a/c.css"}, {"/a/..%2Fc.css", "/c.css"},
+      {"/", "/"},                         {"/docs/", "/docs/"},            {"/%C3%A9t%C3%A9.html", "/été.html"},
+      {"/../x", std::nullopt},            {"/..%2F..%2Fx", std::nullopt}, {"/a/%2e%2e/%2e%2e/x", std::nullopt},
+      {"/.git/config", std::nullopt},     {"/a/.env", std::nullopt},      {"/x%00.html", std::nullopt},
+      {"/x%zz", std::nullopt},
+  };
+  for (const auto& [url, expected] : cases) EXPECT_EQ(normalizedUrlPath(url), expected) << url;
+  EXPECT_EQ(encodedUrlPath("/img/a b&c.png"), "/img/a%20b%26c.png");
+}
+
+TEST(SitePathsTest, RequestsReadOnlyRegularFilesInsideTheProjectAfterLinks) {
+  TempDir dir;
+  const fs::path root = dir / "site";
+  const fs::path web = root / "public";
+  for (const auto& folder : {"outside", "site/.git", "site/node_modules/kit", "site/public/img", "site/public/docs",
+                             "site/public/empty", "site/public/.hidden"}) {
+    fs::create_directories(dir / folder);
+  }
+  for (const auto& file : {"outside/secret.txt", "site/.git/config", "site/node_modules/kit/kit.css",
+                           "site/public/index.html", "site/public/img/logo.png", "site/public/docs/index.html",
+                           "site/public/.env", "site/public/.hidden/x.txt"}) {
+    writeFile(dir / file, "x");
+  }
+  fs::create_symlink("../../outside/secret.txt", web / "leak.txt");
+  fs::create_symlink(dir / "outside", web / "out");
+  fs::create_symlink("../.git/config", web / "git.txt");
+  fs::create_symlink("../node_modules/kit", web / "kit");  // inside the project: allowed
+  ASSERT_EQ(mkfifo((web / "pipe").c_str(), 0600), 0);
+  const fs::path real = fs::canonical(root);
+  const std::vector<std::pair<std::string, std::optional<fs::path>>> cases = {
+      {"/img/logo.png", real / "public/img/logo.png"},
+      {"/", real / "public/index.html"},
+      {"/docs/", real / "public/docs/index.html"},
+      {"/kit/kit.css", real / "node_modules/kit/kit.css"},
+      {"/leak.txt", std::nullopt},
+      {"/out/secret.txt", std::nullopt},
+      {"/img/..%2F..%2F..%2Foutside/secret.txt", std::nullopt},
+      {"/git.txt", std::nullopt},
+      {"/.env", std::nullopt},
+      {"/.hidden/x.txt", std::nullopt},
+      {"/empty/", std::nullopt},
+      {"/pipe", std::nullopt},
+      {"/missing.png", std::nullopt},
+  };
+  for (const auto& [url, expected] : cases) EXPECT_EQ(confinedFile(root, web, url), expected) << url;
+}
+
+TEST(SitePathsTest, WebRootIsTheHighestFolderWithAnIndexUnlessChosen) {
+  TempDir dir;
+  fs::create_directories(dir / "public/blog/post");
+  fs::create_directories(dir / "docs");
+  writeFile(dir / "public/index.html", "");
+  writeFile(dir / "public/blog/index.html", "");
+  EXPECT_EQ(webRootFor(dir / "public/blog/post/a.html", dir.path()), dir / "public");
+  EXPECT_EQ(webRootFor(dir / "docs/a.html", dir.path()), dir.path());
+  EXPECT_EQ(webRootFor(dir / "public/blog/post/a.html", dir.path(), fs::path("public/blog")), dir / "public/blog");
+  EXPECT_EQ(webRootFor(dir / "public/a.html", dir.path(), fs::path("../..")), dir / "public");
+}
+
+TEST(SitePathsTest, ContentTypesFromTheTableThenFromGio) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"a.mjs", "text/javascript"}, {"a.JS", "text/javascript"}, {"a.svg", "image/svg+xml"},
+      {"a.woff2", "font/woff2"},    {"a.wasm", "application/wasm"}, {"a.map", "application/json"},
+      {"a.pdf", "application/pdf"}, {"a", "application/octet-stream"},
+  };
+  for (const auto& [file, type] : cases) EXPECT_EQ(contentTypeFor(file), type) << file;
+}
+
+}  // namespace
+}  // namespace fennelview
