@@ -17,7 +17,9 @@ ProjectSettings projectSettings(const UserDefaults& settings, const std::filesys
   if (!stored) return value;
   if (const auto found = stored->find("loadPaths"); found != stored->end() && found->second.is_array()) {
     for (const auto& entry : found->second) {
-      if (entry.is_string() && !entry.get<std::string>().empty()) value.loadPaths.push_back(entry.get<std::string>());
+      if (entry.is_string() && !entry.get<std::string>().empty()) {
+        value.loadPaths.push_back(entry.get<std::string>());
+      }
     }
   }
   if (const auto webRoot = typedValue<std::string>(*stored, "webRoot"); webRoot && !webRoot->empty()) {
@@ -26,7 +28,8 @@ ProjectSettings projectSettings(const UserDefaults& settings, const std::filesys
   return value;
 }
 
-void setProjectSettings(UserDefaults& settings, const std::filesystem::path& projectRoot, const ProjectSettings& value) {
+void setProjectSettings(UserDefaults& settings, const std::filesystem::path& projectRoot,
+                        const ProjectSettings& value) {
   if (value == ProjectSettings{}) {
     settings.setObject(nullptr, keyOf(projectRoot));
     return;

@@ -45,7 +45,8 @@ std::string ServedSite::servedPage(std::string_view html, std::string_view pageU
   for (const auto& link : htmlLinks(html)) {
     if (stem_.empty() || !link.isStylesheet() || stylesheetStem(link.href) != stem_) continue;
     const std::string_view href = std::string_view(link.href).substr(0, link.href.find_first_of("?#"));
-    const auto path = normalizedUrlPath(href.starts_with('/') ? std::string(href) : std::string(pageFolder) + std::string(href));
+    const std::string target = href.starts_with('/') ? std::string(href) : std::string(pageFolder) + std::string(href);
+    const auto path = normalizedUrlPath(target);
     if (!path) continue;
     cssPaths_.insert(*path);
     const std::string url = encodedUrlPath(*path) + "?v=" + std::to_string(version_);

@@ -25,7 +25,8 @@ bool isLocalHref(std::string_view href);
 
 // Visits the files under `root` breadth-first, by name within a folder, skipping node_modules,
 // vendor and dot-folders and not following linked folders; stops after maximumProjectEntries.
-void visitProjectFiles(const std::filesystem::path& root, const std::function<void(const std::filesystem::path&)>& visit);
+void visitProjectFiles(const std::filesystem::path& root,
+                       const std::function<void(const std::filesystem::path&)>& visit);
 
 // The first maximumPageBytes of a file; empty when it cannot be read.
 std::string readPageHead(const std::filesystem::path& file);

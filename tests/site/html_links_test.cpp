@@ -15,7 +15,7 @@ TEST(HtmlLinksTest, FindsStylesheetLinksHoweverWrittenAndOnlyRealOnes) {
       {R"(<link rel="stylesheet preload" href="d.css"><link rel="icon" href="x.ico">)", {"d.css"}},
       {R"(<link rel=preload href=e.css><link rel="alternate stylesheet" href="f.css">)", {"f.css"}},
       {R"(<!-- <link rel="stylesheet" href="no.css"> --><link rel=stylesheet href=g.css>)", {"g.css"}},
-      {R"(<script>let s = '<link rel="stylesheet" href="no.css">';</script><link rel=stylesheet href=h.css>)", {"h.css"}},
+      {R"(<script>s = '<link rel="stylesheet" href="no.css">';</script><link rel=stylesheet href=h.css>)", {"h.css"}},
       {R"(<div title="<link rel=stylesheet href=no.css>"></div><link rel=stylesheet href="i.css?v=1">)", {"i.css?v=1"}},
       {R"(<style>a{}</STYLE ><link rel=stylesheet href=j.css)", {"j.css"}},
       {R"(<linkx rel=stylesheet href=no.css><link rel=stylesheet href="unterminated)", {"unterminated"}},

@@ -14,14 +14,14 @@ namespace fs = std::filesystem;
 using namespace test;
 
 TEST(SitePathsTest, UrlPathsDecodeAndNormalizeButNeverClimbOrEnterDotNames) {
-  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+  const std::vector<std::pair<std::string, std::string>> cases = {
       {"/img/a%20b.png", "/img/a b.png"}, {"/a/./b/../c.css", "/a/c.css"}, {"/a/..%2Fc.css", "/c.css"},
-      {"/", "/"},                         {"/docs/", "/docs/"},            {"/%C3%A9t%C3%A9.html", "/été.html"},
-      {"/../x", std::nullopt},            {"/..%2F..%2Fx", std::nullopt}, {"/a/%2e%2e/%2e%2e/x", std::nullopt},
-      {"/.git/config", std::nullopt},     {"/a/.env", std::nullopt},      {"/x%00.html", std::nullopt},
-      {"/x%zz", std::nullopt},
-  };
+      {"/", "/"},                         {"/docs/", "/docs/"},            {"/%C3%A9t%C3%A9.html", "/été.html"}};
   for (const auto& [url, expected] : cases) EXPECT_EQ(normalizedUrlPath(url), expected) << url;
+  for (const auto* url :
+       {"/../x", "/..%2F..%2Fx", "/a/%2e%2e/%2e%2e/x", "/.git/config", "/a/.env", "/x%00.html", "/x%zz"}) {
+    EXPECT_EQ(normalizedUrlPath(url), std::nullopt) << url;
+  }
   EXPECT_EQ(encodedUrlPath("/img/a b&c.png"), "/img/a%20b%26c.png");
 }
 
@@ -44,22 +44,14 @@ TEST(SitePathsTest, RequestsReadOnlyRegularFilesInsideTheProjectAfterLinks) {
   fs::create_symlink("../node_modules/kit", web / "kit");  // inside the project: allowed
   ASSERT_EQ(mkfifo((web / "pipe").c_str(), 0600), 0);
   const fs::path real = fs::canonical(root);
-  const std::vector<std::pair<std::string, std::optional<fs::path>>> cases = {
-      {"/img/logo.png", real / "public/img/logo.png"},
-      {"/", real / "public/index.html"},
-      {"/docs/", real / "public/docs/index.html"},
-      {"/kit/kit.css", real / "node_modules/kit/kit.css"},
-      {"/leak.txt", std::nullopt},
-      {"/out/secret.txt", std::nullopt},
-      {"/img/..%2F..%2F..%2Foutside/secret.txt", std::nullopt},
-      {"/git.txt", std::nullopt},
-      {"/.env", std::nullopt},
-      {"/.hidden/x.txt", std::nullopt},
-      {"/empty/", std::nullopt},
-      {"/pipe", std::nullopt},
-      {"/missing.png", std::nullopt},
-  };
-  for (const auto& [url, expected] : cases) EXPECT_EQ(confinedFile(root, web, url), expected) << url;
+  const std::vector<std::pair<std::string, fs::path>> served = {
+      {"/img/logo.png", real / "public/img/logo.png"}, {"/", real / "public/index.html"},
+      {"/docs/", real / "public/docs/index.html"},     {"/kit/kit.css", real / "node_modules/kit/kit.css"}};
+  for (const auto& [url, expected] : served) EXPECT_EQ(confinedFile(root, web, url), expected) << url;
+  for (const auto* url : {"/leak.txt", "/out/secret.txt", "/img/..%2F..%2F..%2Foutside/secret.txt", "/git.txt", "/.env",
+                          "/.hidden/x.txt", "/empty/", "/pipe", "/missing.png"}) {
+    EXPECT_EQ(confinedFile(root, web, url), std::nullopt) << url;
+  }
 }
 
 TEST(SitePathsTest, WebRootIsTheHighestFolderWithAnIndexUnlessChosen) {
