@@ -100,9 +100,12 @@ void visitProjectFiles(const fs::path& root, const std::function<void(const fs::
 
 std::string readPageHead(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
-  std::string text(maximumPageBytes, '\0');
+  std::error_code ec;
+  const auto size = fs::file_size(file, ec);
+  // Sized to the file: a search reads thousands of small pages.
+  std::string text(ec ? 0 : static_cast<std::size_t>(std::min<std::uintmax_t>(size, maximumPageBytes)), '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(in ? text.size() : static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  text.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
   return text;
 }
 
