@@ -40,4 +40,10 @@ void setProjectSettings(UserDefaults& settings, const std::filesystem::path& pro
   settings.setObject(stored, keyOf(projectRoot));
 }
 
+std::vector<std::string> projectLoadPaths(const ProjectSettings& value, const std::filesystem::path& projectRoot) {
+  std::vector<std::string> folders;
+  for (const auto& entry : value.loadPaths) folders.push_back((projectRoot / entry).lexically_normal().string());
+  return folders;
+}
+
 }  // namespace fennelview

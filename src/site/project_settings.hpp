@@ -21,6 +21,10 @@ struct ProjectSettings {
 // Stored under "project:ROOT" as {"loadPaths": [...], "webRoot": "..."}. Values of another type
 // count as absent; an empty ProjectSettings removes the key.
 ProjectSettings projectSettings(const UserDefaults& settings, const std::filesystem::path& projectRoot);
-void setProjectSettings(UserDefaults& settings, const std::filesystem::path& projectRoot, const ProjectSettings& value);
+void setProjectSettings(UserDefaults& settings, const std::filesystem::path& projectRoot,
+                        const ProjectSettings& value);
+
+// A project's load paths as folders to search: relative entries resolve from the project root.
+std::vector<std::string> projectLoadPaths(const ProjectSettings& value, const std::filesystem::path& projectRoot);
 
 }  // namespace fennelview
