@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The application's actions ("app.") and every shortcut, the windows' included.
+// The application's actions ("app.") and their shortcuts; the windows' own are in window_actions.cpp.
 #include <gtk/gtk.h>
 
 #include "app/app_delegate.hpp"
+#include "window/document_window.hpp"
 
 namespace fennelview {
 
@@ -15,8 +16,9 @@ struct Accelerator {
   const char* keys;
 };
 constexpr Accelerator accelerators[] = {
-    {"app.open", "<Control>o"},         {"win.open-in-editor", "<Control>e"}, {"app.preferences", "<Control>comma"},
-    {"win.close", "<Control>w"},        {"app.quit", "<Control>q"},
+    {"app.open", "<Control>o"},
+    {"app.preferences", "<Control>comma"},
+    {"app.quit", "<Control>q"},
 };
 
 }  // namespace
@@ -39,6 +41,7 @@ void AppDelegate::installActions() {
     const char* list[] = {keys, nullptr};
     gtk_application_set_accels_for_action(application_.get(), action, list);
   }
+  registerWindowShortcuts(application_.get());
   updateSupportAction();
   // A mail program may be installed or removed while the app runs.
   appInfoMonitor_ = GObjectPtr<GAppInfoMonitor>(g_app_info_monitor_get());

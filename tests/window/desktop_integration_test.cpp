@@ -34,17 +34,16 @@ TEST_F(DesktopIntegrationTest, ActionsThatCannotWorkAreDisabledWhileNothingCanTa
   auto window = open(dir / "a.scss");
   AppDelegate delegate;
   delegate.applicationDidFinishLaunching();
-  auto* windowActions = G_ACTION_MAP(window->window());
   auto* appActions = G_ACTION_MAP(delegate.application());
-  ASSERT_TRUE(enabled(windowActions, "open-in-editor"));
+  ASSERT_TRUE(window->canOpenInEditor());
   ASSERT_TRUE(enabled(appActions, "contact-support"));
 
   const std::vector<std::string> apps{"zed", "nameless", "alpha", "mid", "mail"};
   guiDesktop().setInstalled(apps, false);
-  EXPECT_TRUE(runUntil([&] { return !enabled(windowActions, "open-in-editor"); }));
+  EXPECT_TRUE(runUntil([&] { return !window->canOpenInEditor(); }));
   EXPECT_TRUE(runUntil([&] { return !enabled(appActions, "contact-support"); }));
   guiDesktop().setInstalled(apps, true);
-  EXPECT_TRUE(runUntil([&] { return enabled(windowActions, "open-in-editor") && enabled(appActions, "contact-support"); }));
+  EXPECT_TRUE(runUntil([&] { return window->canOpenInEditor() && enabled(appActions, "contact-support"); }));
 }
 
 }  // namespace
