@@ -3,6 +3,8 @@
 #include <gtk/gtk.h>
 
 #include "app/app_delegate.hpp"
+#include "app/document_controller.hpp"
+#include "common/glib_ptr.hpp"
 #include "window/document_window.hpp"
 
 namespace fennelview {
@@ -35,6 +37,14 @@ void AppDelegate::installActions() {
       {"about", +[](GSimpleAction*, GVariant*, gpointer d) { delegateOf(d).showAbout(delegateOf(d).activeWindow()); },
        nullptr, nullptr, nullptr, {}},
       {"quit", +[](GSimpleAction*, GVariant*, gpointer d) { delegateOf(d).quit(); }, nullptr, nullptr, nullptr, {}},
+      // A second document on a file that is open already, on purpose (a window's New Window).
+      {"new-window",
+       +[](GSimpleAction*, GVariant* uri, gpointer d) {
+         GObjectPtr<GFile> file(g_file_new_for_uri(g_variant_get_string(uri, nullptr)));
+         DocumentController::openDocument(file.get(), delegateOf(d).application(), UserDefaults::standard(),
+                                          DocumentController::Reuse::never);
+       },
+       "s", nullptr, nullptr, {}},
   };
   g_action_map_add_action_entries(G_ACTION_MAP(application_.get()), entries, G_N_ELEMENTS(entries), this);
   for (const auto& [action, keys] : accelerators) {

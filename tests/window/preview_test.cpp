@@ -118,28 +118,47 @@ TEST_F(PreviewTest, ThePageTakesEveryWidthPresetAtOnceAndKeepsItAndTheZoomForThe
   EXPECT_DOUBLE_EQ(webkit_web_view_get_zoom_level(view), 1.1);
 }
 
-using PreviewDropTest = GuiTest;
+using OpenDocumentTest = GuiTest;
 
-TEST_F(PreviewDropTest, AFileDroppedOnTheWindowOpensInAWindowOfItsOwn) {
-  for (const char* name : {"a.scss", "b.scss"}) writeFile(dir / name, "h1 { color: red; }");
+TEST_F(OpenDocumentTest, AnOpenFileByAnyPathOrDropShowsItsWindowADroppedOneOpensAndNewWindowAddsAView) {
+  std::filesystem::create_directory(dir / "styles");
+  for (const char* name : {"styles/a.scss", "b.scss"}) writeFile(dir / name, "h1 { color: red; }");
+  std::filesystem::create_symlink(dir / "styles" / "a.scss", dir / "link.scss");
   AppDelegate delegate;
   ASSERT_TRUE(g_application_register(G_APPLICATION(delegate.application()), nullptr, nullptr));
-  GObjectPtr<GFile> first(g_file_new_for_path((dir / "a.scss").c_str()));
-  auto window = DocumentController::openDocument(first.get(), delegate.application(), defaults);
-  GValue value = G_VALUE_INIT;
-  g_value_take_object(g_value_init(&value, G_TYPE_FILE), g_file_new_for_path((dir / "b.scss").c_str()));
-  gboolean accepted = FALSE;
-  g_signal_emit_by_name(window->renderViewController().dropTarget(), "drop", &value, 10.0, 10.0, &accepted);
-  g_value_unset(&value);
-  EXPECT_TRUE(accepted);
-  std::shared_ptr<WindowController> opened;
-  for (GList* w = gtk_application_get_windows(delegate.application()); w; w = w->next) {
-    if (auto other = WindowController::fromWindow(GTK_WINDOW(w->data)); other && other != window) opened = other;
-  }
-  ASSERT_TRUE(opened);
-  EXPECT_EQ(opened->sassDocument()->path(), (dir / "b.scss").string());
-  closeWindow(opened);
-  closeWindow(window);
+  auto* app = delegate.application();
+  const auto windows = [&] {
+    std::vector<std::shared_ptr<WindowController>> found;
+    for (GList* w = gtk_application_get_windows(app); w; w = w->next) {
+      if (auto controller = WindowController::fromWindow(GTK_WINDOW(w->data))) found.push_back(controller);
+    }
+    return found;
+  };
+  GObjectPtr<GFile> first(g_file_new_for_path((dir / "styles" / "a.scss").c_str()));
+  auto window = DocumentController::openDocument(first.get(), app, defaults);
+  const auto drop = [&](const std::filesystem::path& file) {
+    GValue value = G_VALUE_INIT;
+    g_value_take_object(g_value_init(&value, G_TYPE_FILE), g_file_new_for_path(file.c_str()));
+    gboolean accepted = FALSE;
+    g_signal_emit_by_name(window->renderViewController().dropTarget(), "drop", &value, 10.0, 10.0, &accepted);
+    g_value_unset(&value);
+    return accepted;
+  };
+  EXPECT_TRUE(drop(dir / "link.scss"));
+  GObjectPtr<GFile> dotted(g_file_new_for_path((dir / "styles" / ".." / "styles" / "a.scss").c_str()));
+  DocumentController::openDocument(dotted.get(), app, defaults);
+  EXPECT_EQ(windows().size(), 1u) << "the same file by a link or another path";
+
+  EXPECT_TRUE(drop(dir / "b.scss"));
+  ASSERT_EQ(windows().size(), 2u);
+  EXPECT_EQ(windows().front()->sassDocument()->path(), (dir / "b.scss").string()) << "the newest first";
+
+  ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.new-window", nullptr));
+  const auto all = windows();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_NE(all.front(), window);
+  EXPECT_EQ(all.front()->sassDocument()->path(), window->sassDocument()->path());
+  for (const auto& each : all) closeWindow(each);
 }
 
 }  // namespace
