@@ -66,7 +66,18 @@ void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
 
 bool WindowController::openInEditor() {
   if (!document_) return false;
-  return openFileInDefaultEditor(userDefaults_, document_->fileURL());
+  std::string failure;
+  if (openFileInDefaultEditor(userDefaults_, document_->fileURL(), &failure)) return true;
+  showToast(failure);
+  return false;
+}
+
+void WindowController::showToast(const std::string& text) {
+  if (!toastOverlay_) return;
+  GCharPtr escaped(g_markup_escape_text(text.c_str(), -1));  // toasts take markup
+  AdwToast* toast = adw_toast_new(escaped.get());
+  adw_toast_set_timeout(toast, 10);
+  adw_toast_overlay_add_toast(toastOverlay_, toast);
 }
 
 void WindowController::showWindow() { gtk_window_present(window_); }

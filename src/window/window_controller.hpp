@@ -46,6 +46,8 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   bool openInEditor();
   // Open in Editor works only while some editor for style sheets is installed.
   bool canOpenInEditor() const { return canOpenInEditor_; }
+  // A passing message over the window's content, such as why an editor did not start.
+  void showToast(const std::string& text);
   // Another document, in a window of its own, on this window's file.
   void openNewWindow();
 
