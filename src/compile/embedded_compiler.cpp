@@ -17,6 +17,9 @@ namespace {
 constexpr const char* kName = "Dart Sass";
 // The protocol's id for errors that belong to no compile.
 constexpr std::uint32_t kNoCompile = 0xffffffff;
+// A superseded compile that has run this long costs more to finish than a fresh process
+// costs to start: the protocol cannot cancel one, so the process is ended instead.
+constexpr auto kWorthRestarting = std::chrono::milliseconds(500);
 // Ends in a row without a single result after which queued compiles fail instead of
 // starting the process yet again.
 constexpr int kRestartLimit = 3;
@@ -43,6 +46,7 @@ struct EmbeddedCompiler::Request {
   Done done;
   std::chrono::milliseconds timeout{0};
   guint timer = 0;
+  std::chrono::steady_clock::time_point sent;
   // Cancelled while in flight: kept until its answer comes, so its memory is still watched.
   bool cancelled = false;
   // Tried again after an end that could not be blamed on one compile.
@@ -100,6 +104,12 @@ void EmbeddedCompiler::cancel(std::uint32_t ticket) {
     it->second->cancelled = true;
     it->second->done = nullptr;
     it->second->messages.clear();
+    const bool onlyCancelled = std::ranges::all_of(inFlight_, [](const auto& entry) { return entry.second->cancelled; });
+    if (onlyCancelled && std::chrono::steady_clock::now() - it->second->sent > kWorthRestarting) {
+      dropProcess();
+      inFlight_.clear();
+      pump();
+    }
     return;
   }
   std::erase_if(queue_, [&](const auto& r) { return r->ticket == ticket; });
@@ -123,6 +133,7 @@ void EmbeddedCompiler::pump() {
     r->messages.clear();
     r->received = 0;
     outgoing_ += r->packet;
+    r->sent = std::chrono::steady_clock::now();
     r->timer = g_timeout_add(
         static_cast<guint>(std::max<std::int64_t>(1, r->timeout.count())),
         [](gpointer data) -> gboolean {
@@ -297,13 +308,18 @@ bool EmbeddedCompiler::takePackets() {
   return true;
 }
 
-void EmbeddedCompiler::endProcess(std::optional<std::string> reason, std::optional<std::uint32_t> blamed) {
+void EmbeddedCompiler::dropProcess() {
   stopSources();
   memoryGuard_.reset();
   child_.reset();
   outgoing_.clear();
   incoming_.clear();
-  const std::string errors = std::exchange(errors_, {});
+  errors_.clear();
+}
+
+void EmbeddedCompiler::endProcess(std::optional<std::string> reason, std::optional<std::uint32_t> blamed) {
+  const std::string errors = std::move(errors_);
+  dropProcess();
   if (!reason) ++endsWithoutResult_;
   auto flights = std::move(inFlight_);
   inFlight_.clear();
@@ -352,8 +368,7 @@ void EmbeddedCompiler::armIdleTimer() {
       [](gpointer data) -> gboolean {
         auto* self = static_cast<EmbeddedCompiler*>(data);
         self->sources_[4] = 0;
-        self->stopSources();
-        self->child_.reset();
+        self->dropProcess();
         return G_SOURCE_REMOVE;
       },
       this);

@@ -53,7 +53,8 @@ class EmbeddedCompiler {
   // Queues one compile and returns its ticket. `done` is called once, from the main loop,
   // unless cancel() comes first. A compile that takes longer than `timeout` is stopped.
   std::uint32_t compile(const embedded::CompileRequest& request, std::chrono::milliseconds timeout, Done done);
-  // Drops a compile; its result, should it still come, is ignored.
+  // Drops a compile; its result, should it still come, is ignored. A long one that nothing
+  // else waits on ends the process, which cannot be told to stop it.
   void cancel(std::uint32_t ticket);
 
   void setLimits(CompileLimits limits) { limits_ = limits; }
@@ -77,6 +78,8 @@ class EmbeddedCompiler {
   // Ends the process. A compile that `blamed` names fails with `reason`; the others in
   // flight are tried again once, one at a time when the culprit is unknown.
   void endProcess(std::optional<std::string> reason, std::optional<std::uint32_t> blamed);
+  // Kills the process and forgets what it was sent and wrote.
+  void dropProcess();
   void deliver(std::unique_ptr<Request> request, Outcome outcome);
   void stopSources();
   void armIdleTimer();

@@ -82,22 +82,34 @@ TEST_F(EmbeddedCompilerTest, OneProcessServesEveryCompileAndSeesEachChange) {
   EXPECT_EQ(compiler.processesStarted(), 1u);
 }
 
-TEST_F(EmbeddedCompilerTest, ACrashedOrIdleProcessIsStartedAgainForTheNextCompile) {
+TEST_F(EmbeddedCompilerTest, ACrashedIdleOrLongSupersededProcessIsStartedAgainForTheNextCompile) {
   writeFile(dir / "a.scss", ".a { b: c; }");
-  compile("a.scss");
+  // A compile that would never end, superseded after a while, takes its process with it.
+  ASSERT_EQ(mkfifo((dir / "_pipe.scss").c_str(), 0600), 0);
+  writeFile(dir / "blocked.scss", "@import \"pipe\";\n");
+  std::optional<EmbeddedCompiler::Outcome> blocked;
+  const auto ticket = start("blocked.scss", blocked);
+  test::runFor(std::chrono::milliseconds(700));
+  compiler.cancel(ticket);
+  EXPECT_THAT(compile("a.scss"), HasSubstr(".a {\n  b: c;"));
+  EXPECT_EQ(compiler.processesStarted(), 2u);
+
+  // A compile on a process that has died fails; the next one gets a new process.
   kill(*compiler.processId(), SIGKILL);
   std::optional<EmbeddedCompiler::Outcome> during;
   start("a.scss", during);
   ASSERT_TRUE(runUntil([&] { return during.has_value(); }, kTimeout));
+  EXPECT_THAT(textOf(during), HasSubstr("Dart Sass ended without giving a result"));
   EXPECT_THAT(compile("a.scss"), HasSubstr(".a {\n  b: c;"));
-  EXPECT_EQ(compiler.processesStarted(), 2u);
+  EXPECT_EQ(compiler.processesStarted(), 3u);
 
   compiler.setIdleTime(std::chrono::milliseconds(100));
   compile("a.scss");
   const auto pid = *compiler.processId();
   EXPECT_TRUE(runUntil([&] { return !compiler.processId() && test::processEnded(pid); }));
   EXPECT_THAT(compile("a.scss"), HasSubstr(".a {\n  b: c;"));
-  EXPECT_EQ(compiler.processesStarted(), 3u);
+  EXPECT_EQ(compiler.processesStarted(), 4u);
+  EXPECT_FALSE(blocked);
 }
 
 TEST_F(EmbeddedCompilerTest, AStyleSheetThatNeverEndsIsStoppedAtTheMemoryLimitAndTheOthersAreRetried) {
