@@ -67,7 +67,9 @@ EmbeddedCompiler::EmbeddedCompiler(std::filesystem::path executable, std::filesy
 
 EmbeddedCompiler::~EmbeddedCompiler() {
   stopSources();
-  if (sources_[4]) g_source_remove(sources_[4]);
+  for (const int i : {4, 5}) {
+    if (sources_[i]) g_source_remove(sources_[i]);
+  }
 }
 
 std::shared_ptr<EmbeddedCompiler> EmbeddedCompiler::shared(const std::filesystem::path& executable,
@@ -95,7 +97,18 @@ std::uint32_t EmbeddedCompiler::compile(const embedded::CompileRequest& request,
   r->timeout = timeout;
   const auto ticket = r->ticket;
   queue_.push_back(std::move(r));
-  pump();
+  // Sent from the main loop, so that not even a failure to start answers inside this call.
+  if (!sources_[5]) {
+    sources_[5] = g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer data) -> gboolean {
+          auto* self = static_cast<EmbeddedCompiler*>(data);
+          self->sources_[5] = 0;
+          self->pump();
+          return G_SOURCE_REMOVE;
+        },
+        this, nullptr);
+  }
   return ticket;
 }
 

@@ -94,8 +94,9 @@ class EmbeddedCompiler {
   std::string outgoing_;
   std::string incoming_;
   std::string errors_;
-  // Standard output, standard error, the exit watch, the writer, the idle timer.
-  guint sources_[5] = {0, 0, 0, 0, 0};
+  // Standard output, standard error, the exit watch, the writer, the idle timer, the pump
+  // that sends new requests from the main loop.
+  guint sources_[6] = {0, 0, 0, 0, 0, 0};
 
   std::map<std::uint32_t, std::unique_ptr<Request>> inFlight_;
   std::deque<std::unique_ptr<Request>> queue_;

@@ -108,6 +108,10 @@ TEST_F(SassParserTest, ACompilerThatCannotStartFailsSayingWhy) {
     SassParser parser(path);
     EXPECT_THAT(messageOf(compileWith(parser, "x.scss").result),
                 AllOf(HasSubstr("could not be started"), HasSubstr(path), HasSubstr(reason)));
+    if (path.empty()) continue;
+    parser.setCompiler({"dart-sass", path, "Dart Sass"});
+    EXPECT_THAT(messageOf(compileWith(parser, dir / "x.scss").result),
+                AllOf(HasSubstr("could not be started"), HasSubstr(path), HasSubstr(reason)));
   }
 }
 
