@@ -50,10 +50,11 @@ class SassParser {
   // Folders searched for imports (`--load-path`), for the compiles started from now on.
   void setLoadPaths(std::vector<std::string> loadPaths) { loadPaths_ = std::move(loadPaths); }
 
-  // Kills the running children (their whole process groups) and drops their results.
+  // Kills the running sassc children (their whole process groups) and drops every result
+  // still to come, Dart Sass's included.
   void cancelAll();
   std::size_t runningCount() const { return running_.size(); }
-  // Children started over the parser's life.
+  // Compiles started over the parser's life.
   std::uint64_t startedCount() const { return started_; }
 
   // A compile whose result is not formed after this long is killed and gives a failure.
