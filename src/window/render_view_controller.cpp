@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "preferences/editor_line.hpp"
+#include "window/preview_web_context.hpp"
 #include "window/window_controller.hpp"
 
 namespace fennelview {
@@ -80,7 +81,10 @@ std::string RenderViewController::labelText(const std::string& compilerName,
 
 WebKitWebView* RenderViewController::webView() {
   if (!webView_) {
-    webView_ = GObjectPtr<WebKitWebView>(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new())));
+    // In the web process all previews share; a page lost with it is loaded again.
+    webView_ = PreviewWebContext::shared().makeWebView([weak = WeakSelf(weak_from_this())](const std::string&, bool loadAgain) {
+      if (auto self = weak.lock(); self && loadAgain && self->viewModel_ && !self->closed_) self->loadFullPage();
+    });
     g_signal_connect(webView_.get(), "decide-policy", G_CALLBACK(decidePolicy), this);
     g_signal_connect(webView_.get(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
                        auto* self = static_cast<RenderViewController*>(data);

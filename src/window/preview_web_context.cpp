@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <epoxy/gl.h>
+// epoxy's GL header comes before any other.
+#include "preview_web_context.hpp"
+
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace fennelview {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// Our own ending of an unanswering process is reported a moment later, by WebKit, as one by API.
+constexpr auto kOwnEndingReported = std::chrono::seconds(5);
+
+std::string lostText(WebKitWebProcessTerminationReason reason, bool unresponsive, bool reloaded) {
+  std::string why;
+  if (unresponsive) {
+    why = "A page's scripts stopped answering, so the preview's web process was ended";
+  } else if (reason == WEBKIT_WEB_PROCESS_CRASHED) {
+    why = "The preview's web process crashed";
+  } else if (reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT) {
+    why = "The preview's web process used too much memory";
+  } else {
+    why = "The preview's web process was ended";
+  }
+  return why + (reloaded ? "; the page was loaded again." : " again and again; the page comes back with the next save.");
+}
+
+}  // namespace
+
+std::optional<std::string> openGLRenderer() {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return std::nullopt;
+  GObjectPtr<GdkGLContext> context(gdk_display_create_gl_context(display, nullptr));
+  if (!context || !gdk_gl_context_realize(context.get(), nullptr)) return std::nullopt;
+  gdk_gl_context_make_current(context.get());
+  const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  std::optional<std::string> renderer;
+  if (name) renderer = name;
+  gdk_gl_context_clear_current();
+  return renderer;
+}
+
+PreviewWebContext::PreviewWebContext(RendererProbe probe, PreviewLimits limits)
+    : probe_(std::move(probe)), limits_(limits), settings_(webkit_settings_new()) {}
+
+PreviewWebContext::~PreviewWebContext() {
+  if (unresponsiveTimer_) g_source_remove(unresponsiveTimer_);
+  for (const auto& [view, page] : pages_) {
+    g_signal_handlers_disconnect_by_data(view, this);
+    g_object_weak_unref(G_OBJECT(view), viewGone, this);
+  }
+}
+
+PreviewWebContext& PreviewWebContext::shared() {
+  // Never destroyed: the web process and its views go with the application.
+  static PreviewWebContext* const instance = std::make_unique<PreviewWebContext>().release();
+  return *instance;
+}
+
+const DrawingPath& PreviewWebContext::drawingPath() {
+  if (!renderer_) {
+    renderer_ = probe_ ? probe_() : std::nullopt;
+    setHardwareAcceleration(choice_);
+  }
+  return path_;
+}
+
+void PreviewWebContext::setHardwareAcceleration(HardwareAcceleration choice) {
+  choice_ = choice;
+  if (!renderer_) return;  // applied when the first view is made
+  path_ = chooseDrawingPath(choice_, *renderer_);
+  // Shared by every view, so one change redraws them all.
+  webkit_settings_set_hardware_acceleration_policy(
+      settings_.get(), path_.accelerated ? WEBKIT_HARDWARE_ACCELERATION_POLICY_ALWAYS : WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+}
+
+GObjectPtr<WebKitWebView> PreviewWebContext::makeWebView(PageLost pageLost) {
+  drawingPath();
+  if (!anchor_) {
+    anchor_ = GObjectPtr<WebKitWebView>(
+        WEBKIT_WEB_VIEW(g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings_.get(), nullptr))));
+  }
+  GObjectPtr<WebKitWebView> view(WEBKIT_WEB_VIEW(g_object_ref_sink(
+      g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", anchor_.get(), "settings", settings_.get(), nullptr))));
+  pages_[view.get()] = Page{std::move(pageLost), {}};
+  g_object_weak_ref(G_OBJECT(view.get()), viewGone, this);
+  g_signal_connect(view.get(), "web-process-terminated",
+                   G_CALLBACK(+[](WebKitWebView* view, WebKitWebProcessTerminationReason reason, gpointer data) {
+                     static_cast<PreviewWebContext*>(data)->terminated(view, reason);
+                   }),
+                   this);
+  g_signal_connect(view.get(), "notify::is-web-process-responsive", G_CALLBACK(+[](WebKitWebView* view, GParamSpec*, gpointer data) {
+                     static_cast<PreviewWebContext*>(data)->responsivenessChanged(view);
+                   }),
+                   this);
+  return view;
+}
+
+void PreviewWebContext::viewGone(gpointer self, GObject* view) {
+  static_cast<PreviewWebContext*>(self)->pages_.erase(reinterpret_cast<WebKitWebView*>(view));
+}
+
+void PreviewWebContext::terminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason) {
+  const auto found = pages_.find(view);
+  if (found == pages_.end()) return;
+  auto& page = found->second;
+  const auto now = Clock::now();
+  const bool unresponsive = reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API && endedUnresponsive_ &&
+                            now - *endedUnresponsive_ < kOwnEndingReported;
+  while (!page.endings.empty() && now - page.endings.front() > limits_.endingsWindow) page.endings.pop_front();
+  page.endings.push_back(now);
+  // A page that takes its process down each time it loads is not loaded for ever.
+  const bool reload = static_cast<int>(page.endings.size()) <= limits_.endings;
+  // The owner may close the view from here; the callback is kept until it has run.
+  const auto pageLost = page.pageLost;
+  if (pageLost) pageLost(lostText(reason, unresponsive, reload), reload);
+}
+
+void PreviewWebContext::responsivenessChanged(WebKitWebView*) {
+  const bool anyUnresponsive = std::any_of(pages_.begin(), pages_.end(), [](const auto& entry) {
+    return !webkit_web_view_get_is_web_process_responsive(entry.first);
+  });
+  if (!anyUnresponsive && unresponsiveTimer_) g_source_remove(std::exchange(unresponsiveTimer_, 0));
+  if (!anyUnresponsive || unresponsiveTimer_) return;
+  unresponsiveTimer_ = g_timeout_add_full(
+      G_PRIORITY_DEFAULT, static_cast<guint>(limits_.unresponsive.count()),
+      +[](gpointer data) -> gboolean {
+        auto* self = static_cast<PreviewWebContext*>(data);
+        self->unresponsiveTimer_ = 0;
+        self->endUnresponsiveProcess();
+        return G_SOURCE_REMOVE;
+      },
+      this, nullptr);
+}
+
+void PreviewWebContext::endUnresponsiveProcess() {
+  for (const auto& [view, page] : pages_) {
+    if (webkit_web_view_get_is_web_process_responsive(view)) continue;
+    endedUnresponsive_ = Clock::now();
+    webkit_web_view_terminate_web_process(view);
+    return;  // every preview shares it
+  }
+}
+
+}  // namespace fennelview
