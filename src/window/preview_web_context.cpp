@@ -50,6 +50,8 @@ PreviewWebContext::PreviewWebContext(RendererProbe probe, PreviewLimits limits)
 
 PreviewWebContext::~PreviewWebContext() {
   if (unresponsiveTimer_) g_source_remove(unresponsiveTimer_);
+  if (answerTimer_) g_source_remove(answerTimer_);
+  if (question_) g_cancellable_cancel(question_.get());
   for (const auto& [view, page] : pages_) {
     g_signal_handlers_disconnect_by_data(view, this);
     g_object_weak_unref(G_OBJECT(view), viewGone, this);
@@ -140,11 +142,47 @@ void PreviewWebContext::responsivenessChanged(WebKitWebView*) {
 
 void PreviewWebContext::endUnresponsiveProcess() {
   for (const auto& [view, page] : pages_) {
-    if (webkit_web_view_get_is_web_process_responsive(view)) continue;
-    endedUnresponsive_ = Clock::now();
-    webkit_web_view_terminate_web_process(view);
-    return;  // every preview shares it
+    if (!webkit_web_view_get_is_web_process_responsive(view)) return endProcessOf(view);
   }
+}
+
+void PreviewWebContext::endProcessOf(WebKitWebView* view) {
+  endedUnresponsive_ = Clock::now();
+  webkit_web_view_terminate_web_process(view);  // every preview shares it
+}
+
+void PreviewWebContext::expectAnswer(WebKitWebView* view) {
+  if (question_ || !pages_.contains(view)) return;
+  question_ = GObjectPtr<GCancellable>(g_cancellable_new());
+  struct Asked {
+    PreviewWebContext* self;
+    GObjectPtr<GCancellable> question;
+  };
+  webkit_web_view_call_async_javascript_function(
+      view, "return 1", -1, nullptr, nullptr, nullptr, nullptr,
+      +[](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Asked> asked(static_cast<Asked*>(data));
+        GObjectPtr<JSCValue> value(webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, nullptr));
+        // Answered, or the process ended some other way: either way no longer a question.
+        if (g_cancellable_is_cancelled(asked->question.get()) || asked->self->question_.get() != asked->question.get()) return;
+        auto* self = asked->self;
+        self->question_ = {};
+        if (self->answerTimer_) g_source_remove(std::exchange(self->answerTimer_, 0));
+      },
+      std::make_unique<Asked>(Asked{this, question_}).release());
+  askedView_ = view;
+  answerTimer_ = g_timeout_add_full(
+      G_PRIORITY_DEFAULT, static_cast<guint>(limits_.unanswered.count()),
+      +[](gpointer data) -> gboolean {
+        auto* self = static_cast<PreviewWebContext*>(data);
+        self->answerTimer_ = 0;
+        // The answer that may still come finds its question cancelled.
+        g_cancellable_cancel(self->question_.get());
+        self->question_ = {};
+        if (self->pages_.contains(self->askedView_)) self->endProcessOf(self->askedView_);
+        return G_SOURCE_REMOVE;
+      },
+      this, nullptr);
 }
 
 }  // namespace fennelview

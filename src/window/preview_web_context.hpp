@@ -20,8 +20,11 @@ std::optional<std::string> openGLRenderer();
 
 // When the previews' web process is ended, and when a page is no longer loaded again.
 struct PreviewLimits {
-  // A process whose scripts do not answer for this long is ended.
+  // A process that WebKit reports as not answering for this long is ended.
   std::chrono::milliseconds unresponsive{5000};
+  // So is one that leaves a save's question unanswered this long; generous, since a huge style
+  // sheet on a busy machine may take seconds to apply and still be well.
+  std::chrono::milliseconds unanswered{10000};
   // A view whose process ends this often within the window is no longer reloaded.
   int endings = 3;
   std::chrono::seconds endingsWindow{60};
@@ -46,6 +49,10 @@ class PreviewWebContext {
   // A new preview web view in the shared web process.
   GObjectPtr<WebKitWebView> makeWebView(PageLost pageLost);
 
+  // Asks the view's web process for an answer, as a save does: one that does not come within
+  // the limit is ended. WebKit itself only notices on loads and input.
+  void expectAnswer(WebKitWebView* view);
+
   // The setting's value; applies at once to every view.
   void setHardwareAcceleration(HardwareAcceleration choice);
   // The path in use and why; OpenGL is probed on first use.
@@ -61,6 +68,7 @@ class PreviewWebContext {
   void terminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason);
   void responsivenessChanged(WebKitWebView* view);
   void endUnresponsiveProcess();
+  void endProcessOf(WebKitWebView* view);
 
   RendererProbe probe_;
   PreviewLimits limits_;
@@ -73,6 +81,10 @@ class PreviewWebContext {
   GObjectPtr<WebKitWebView> anchor_;
   std::map<WebKitWebView*, Page> pages_;
   guint unresponsiveTimer_ = 0;
+  // One question at a time; cancelled when this goes.
+  GObjectPtr<GCancellable> question_;
+  guint answerTimer_ = 0;
+  WebKitWebView* askedView_ = nullptr;
   std::optional<std::chrono::steady_clock::time_point> endedUnresponsive_;
 };
 

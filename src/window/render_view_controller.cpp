@@ -213,6 +213,7 @@ void RenderViewController::updateInPlace(bool replaceStyle) {
   g_variant_dict_insert(&arguments, "line", "s", where.line > 0 ? std::to_string(where.line).c_str() : "");
   g_variant_dict_insert(&arguments, "column", "s", where.column > 0 ? std::to_string(where.column).c_str() : "");
   g_variant_dict_insert(&arguments, "editorLink", "s", kEditorLink);
+  PreviewWebContext::shared().expectAnswer(webView());
   webkit_web_view_call_async_javascript_function(
       webView(), kUpdateScript, -1, g_variant_dict_end(&arguments), kWorld, nullptr, nullptr,
       +[](GObject* view, GAsyncResult* result, gpointer data) {

@@ -81,7 +81,7 @@ TEST_F(PreviewWebContextTest, WindowsShareOneWebProcessDrawnInSoftwareAndAKilled
 }
 
 TEST_F(PreviewWebContextTest, AProcessWhoseScriptsStopAnsweringIsEndedEveryPageSaysWhyOnceAndComesBack) {
-  PreviewWebContext context(openGLRenderer, PreviewLimits{.unresponsive = std::chrono::milliseconds(300)});
+  PreviewWebContext context(openGLRenderer, PreviewLimits{.unresponsive = std::chrono::milliseconds(300), .unanswered = std::chrono::milliseconds(300)});
   struct Preview {
     GObjectPtr<WebKitWebView> view;
     GtkWindow* window = nullptr;
@@ -103,8 +103,8 @@ TEST_F(PreviewWebContextTest, AProcessWhoseScriptsStopAnsweringIsEndedEveryPageS
   }
   webkit_web_view_evaluate_javascript(previews[0].view.get(), "for (;;) {}", -1, nullptr, nullptr, nullptr, nullptr, nullptr);
   runFor(std::chrono::milliseconds(300));
-  // WebKit notices a process that does not answer when it is asked for something, such as a load.
-  webkit_web_view_load_html(previews[1].view.get(), "<h1>second</h1>", "file:///");
+  // A save in the other window asks the shared process for an answer that never comes.
+  context.expectAnswer(previews[1].view.get());
   ASSERT_TRUE(runUntil([&] { return !previews[0].told.empty() && !previews[1].told.empty(); }, std::chrono::seconds(30)));
   for (auto& preview : previews) {
     EXPECT_EQ(waitForPage(preview.view.get(), "document.querySelector('h1').textContent", "back"), "back");
