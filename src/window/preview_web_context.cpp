@@ -68,6 +68,10 @@ const DrawingPath& PreviewWebContext::drawingPath() {
   if (!renderer_) {
     renderer_ = probe_ ? probe_() : std::nullopt;
     setHardwareAcceleration(choice_);
+    // GTK draws the unaccelerated page cheaper with cairo than through software OpenGL. It reads
+    // this once, when it draws its first window, which the first preview's window is; a value
+    // the user set stays.
+    if (!path_.accelerated) g_setenv("GSK_RENDERER", "cairo", FALSE);
   }
   return path_;
 }
