@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "window/error_link.hpp"
+#include "window/preview_web_context.hpp"
 
 namespace fennelview {
 
@@ -55,7 +56,14 @@ using WeakPage = std::weak_ptr<PreviewPage>;
 
 }  // namespace
 
-PreviewPage::PreviewPage() : webView_(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new()))) {
+PreviewPage::PreviewPage()
+    : alive_(std::make_shared<PreviewPage*>(this)),
+      // In the web process all previews share; a page lost with it is loaded again.
+      webView_(PreviewWebContext::shared().makeWebView([alive = std::weak_ptr<PreviewPage*>(alive_)](const std::string&, bool loadAgain) {
+        const auto slot = alive.lock();
+        PreviewPage* self = slot ? *slot : nullptr;
+        if (self && loadAgain && self->model_ && !self->closed_) self->loadFullPage();
+      })) {
   g_signal_connect(webView_.get(), "decide-policy", G_CALLBACK(decidePolicy), this);
   g_signal_connect(webView_.get(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
                      auto* self = static_cast<PreviewPage*>(data);
@@ -100,6 +108,7 @@ void PreviewPage::updateInPlace(bool replaceStyle) {
   g_variant_dict_insert_value(&arguments, "error", text(model_->errorText()));
   g_variant_dict_insert_value(&arguments, "place", text(placeText_));
   g_variant_dict_insert(&arguments, "editorLink", "s", ErrorLink::kURI);
+  PreviewWebContext::shared().expectAnswer(webView());
   webkit_web_view_call_async_javascript_function(
       webView(), kUpdateScript, -1, g_variant_dict_end(&arguments), kWorld, nullptr, nullptr,
       +[](GObject* view, GAsyncResult* result, gpointer data) {

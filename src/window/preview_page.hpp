@@ -38,6 +38,8 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   static gboolean decidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                PreviewPage* self);
 
+  // Lets the web context's page-lost callback, which may outlive this page, find it.
+  std::shared_ptr<PreviewPage*> alive_;
   GObjectPtr<WebKitWebView> webView_;
   std::shared_ptr<const RenderPresenter> model_;
   std::string placeText_;
