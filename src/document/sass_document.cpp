@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "document/sass_document.hpp"
 
+#include <fcntl.h>
 #include <gio/gio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "common/canonical_equal.hpp"
 #include "common/glib_ptr.hpp"
@@ -60,6 +64,26 @@ std::vector<std::weak_ptr<SassDocument>>& openDocuments() {
   return documents;
 }
 
+// Why the file at `path` cannot be compiled, in the app's words, or none when it can. Asked
+// before the compiler runs: compilers report a missing file as an internal error, and a pipe
+// or a device would leave them waiting or reading without end.
+std::optional<std::string> unreadableReason(const std::string& path) {
+  GCharPtr shown(g_filename_display_name(path.c_str()));
+  const std::string name = "\xE2\x80\x9C" + std::string(shown.get()) + "\xE2\x80\x9D";
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      return "The file " + name + " was moved or deleted. The preview comes back as soon as a file is there again.";
+    }
+    return "The file " + name + " cannot be read: " + g_strerror(errno) + ".";
+  }
+  if (!S_ISREG(info.st_mode)) return name + " is not a file that can be compiled.";
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return "The file " + name + " cannot be read: " + g_strerror(errno) + ".";
+  close(fd);
+  return std::nullopt;
+}
+
 }  // namespace
 
 void SassDocument::recompileAll() {
@@ -77,6 +101,11 @@ void SassDocument::parse() {
   parser_->setLoadPaths(loadPathsFor(path(), settings_));
   if (followsCompilerChoice_) {
     parser_->setCompiler(compilerForChoice(settings_.stringForKey(std::string(kCompilerSettingKey))));
+  }
+  // A document without a file compiles the empty path, as the compiler makes of it.
+  if (const auto reason = path().empty() ? std::nullopt : unreadableReason(path())) {
+    store(ParsingResult::failure(ParsingError::parsingFailed(*reason)), {});
+    return;
   }
   const auto start = std::chrono::steady_clock::now();
   std::weak_ptr<SassDocument> weak = weak_from_this();

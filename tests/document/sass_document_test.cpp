@@ -60,8 +60,14 @@ TEST_F(SassDocumentTest, FollowsSavesInPlaceByRenameAndAfterDeletion) {
   EXPECT_TRUE(waitForText(doc, "Error"));
   test::writeFileByRename(file, ".a { color: #333333; }\n");
   EXPECT_TRUE(waitForText(doc, "#333333"));
+  // Gone, or not a file: said before any compiler runs, and compiled as soon as it is back.
+  const auto started = doc->parser().startedCount();
   std::filesystem::remove(file);
-  EXPECT_TRUE(waitForText(doc, "not found"));
+  EXPECT_TRUE(waitForText(doc, "The file \u201C" + file.string() + "\u201D was moved or deleted."));
+  std::filesystem::create_directory(file);
+  EXPECT_TRUE(waitForText(doc, "is not a file that can be compiled"));
+  EXPECT_EQ(doc->parser().startedCount(), started);
+  std::filesystem::remove(file);
   writeFile(file, ".a { color: #444444; }\n");
   EXPECT_TRUE(waitForText(doc, "#444444"));
 }
