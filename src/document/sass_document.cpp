@@ -95,6 +95,8 @@ void SassDocument::recompileAll() {
 
 void SassDocument::parse() {
   if (closed_) return;
+  restarted_ = compiling_.value();
+  changedWhileCompiling_ = false;
   parser_->cancelAll();
   setCompiling(true);
   // Read at each compile: a change of either applies to the next one.
@@ -107,14 +109,32 @@ void SassDocument::parse() {
     store(ParsingResult::failure(ParsingError::parsingFailed(*reason)), {});
     return;
   }
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = compileStart_ = std::chrono::steady_clock::now();
   std::weak_ptr<SassDocument> weak = weak_from_this();
   parser_->parseFile(path(), [weak, start](ParsingResult result, std::vector<std::string> filesRead) {
     auto self = weak.lock();
     if (!self) return;
     const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    self->lastCompileSeconds_ = elapsed;
     self->store(std::move(result).stamped(elapsed), std::move(filesRead));
+    if (self->changedWhileCompiling_) self->parse();
   });
+}
+
+// A change while a compile runs restarts it once, which shows a quick second save soonest. A
+// further change lets the restarted compile end and show, then compiles again: saves that come
+// faster than the compile still show progress, and the last one always shows. A compile that
+// runs far beyond the last one's time is taken as stuck and restarted all the same.
+void SassDocument::compileForChange() {
+  constexpr double kStuckAfterSeconds = 5.0;
+  if (compiling_.value() && restarted_) {
+    const double running = std::chrono::duration<double>(std::chrono::steady_clock::now() - compileStart_).count();
+    if (running < std::max(2 * lastCompileSeconds_, kStuckAfterSeconds)) {
+      changedWhileCompiling_ = true;
+      return;
+    }
+  }
+  parse();
 }
 
 void SassDocument::store(ParsingResult result, std::vector<std::string> filesRead) {
@@ -158,7 +178,7 @@ void SassDocument::parseSoon() {
         auto self = static_cast<std::weak_ptr<SassDocument>*>(data)->lock();
         if (self) {
           self->pendingParse_ = 0;
-          self->parse();
+          self->compileForChange();
         }
         return G_SOURCE_REMOVE;
       },
