@@ -209,9 +209,10 @@ void FileWatcher::stop() {
 void FileWatcher::openStream() {
   const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd < 0) {
+    const int error = errno;
     // Too many descriptors or inotify instances: every path is checked on the timer until a
     // later change of the list can make one.
-    streamFailure_ = std::string("No file watcher can be made (") + g_strerror(errno) +
+    streamFailure_ = std::string("No file watcher can be made (") + g_strerror(error) +
                      "): files are checked for changes twice a second instead.";
     for (auto& [path, entry] : entries_) place(path, entry);
     return;

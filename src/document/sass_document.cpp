@@ -72,14 +72,18 @@ std::optional<std::string> unreadableReason(const std::string& path) {
   const std::string name = "\xE2\x80\x9C" + std::string(shown.get()) + "\xE2\x80\x9D";
   struct stat info;
   if (stat(path.c_str(), &info) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) {
       return "The file " + name + " was moved or deleted. The preview comes back as soon as a file is there again.";
     }
-    return "The file " + name + " cannot be read: " + g_strerror(errno) + ".";
+    return "The file " + name + " cannot be read: " + g_strerror(error) + ".";
   }
   if (!S_ISREG(info.st_mode)) return name + " is not a file that can be compiled.";
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return "The file " + name + " cannot be read: " + g_strerror(errno) + ".";
+  if (fd < 0) {
+    const int error = errno;
+    return "The file " + name + " cannot be read: " + g_strerror(error) + ".";
+  }
   close(fd);
   return std::nullopt;
 }
@@ -106,7 +110,7 @@ void SassDocument::parse() {
   }
   // A document without a file compiles the empty path, as the compiler makes of it.
   if (const auto reason = path().empty() ? std::nullopt : unreadableReason(path())) {
-    store(ParsingResult::failure(ParsingError::parsingFailed(*reason)), {});
+    store(ParsingResult::failure(ParsingError::parsingFailed(*reason)).named(parser_->compiler().name), {});
     return;
   }
   const auto start = compileStart_ = std::chrono::steady_clock::now();

@@ -55,7 +55,7 @@ TEST_F(RenderViewTest, HostileFilesShowAMessageInTheirWindow) {
   writeFile(dir / "latin1.scss", ".a { content: \"caf\xE9\"; }\n");
   writeFile(dir / "import.scss", "@import \"missing-partial\";\n");
   const std::pair<const char*, const char*> cases[] = {
-      {"folder.scss", "not found or unreadable"}, {"latin1.scss", "Invalid UTF-8"}, {"import.scss", "File to import not found"}};
+      {"folder.scss", "is not a file that can be compiled"}, {"latin1.scss", "Invalid UTF-8"}, {"import.scss", "File to import not found"}};
   std::vector<std::shared_ptr<WindowController>> windows;
   for (const auto& [name, fragment] : cases) windows.push_back(open(dir / name));
   for (std::size_t i = 0; i < windows.size(); ++i) {
