@@ -39,6 +39,7 @@ class SassParser {
   std::string executablePath() const { return compiler_.executable.string(); }
   // The compiler for the compiles started from now on; it names their results.
   void setCompiler(Compiler compiler) { compiler_ = std::move(compiler); }
+  const Compiler& compiler() const { return compiler_; }
 
   // Starts the compiler on `path` in the file's folder and returns at once: LibSass as
   // `sassc <path> --line-numbers` with an inline source map and the load paths, Dart Sass
