@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <regex>
 
+#include "build_config.hpp"
 #include "common/resources.hpp"
 
 extern char** environ;
@@ -132,7 +133,7 @@ Compilers::Compilers(std::filesystem::path resourceFolder, std::string searchPat
 
 Compilers& Compilers::shared() {
   static Compilers compilers(resourceDirectory(), [] {
-    const char* path = std::getenv("PATH");
+    const char* path = build::dartSassOffered ? std::getenv("PATH") : nullptr;
     return std::string(path ? path : "");
   }());
   return compilers;
@@ -154,7 +155,7 @@ const std::optional<Compiler>& Compilers::libSass() {
 const std::optional<Compiler>& Compilers::dartSass() {
   if (!dartSass_.probed) {
     std::vector<std::filesystem::path> candidates;
-    if (!resourceFolder_.empty()) candidates.push_back(resourceFolder_ / "dart-sass" / "sass");
+    if (auto bundled = bundledDartSass(resourceFolder_)) candidates.push_back(std::move(*bundled));
     if (auto onPath = findInSearchPath(searchPath_, "sass")) candidates.push_back(std::move(*onPath));
     for (const auto& sass : candidates) {
       const auto output = versionOutput(sass);
