@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/resources.hpp"
 
-#include <glib/gi18n.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <clocale>
-
-#include "build_config.hpp"
 #include "common/canonical_equal.hpp"
 #include "test_support.hpp"
 
@@ -23,20 +19,6 @@ TEST(Resources, EachMissingPieceIsNamedInTheStartUpMessage) {
   EXPECT_NE(checkResources().value_or("").find("index.html"), std::string::npos);
   setenv("FENNELVIEW_RESOURCES", test::realResources().c_str(), 1);
   EXPECT_EQ(checkResources(), std::nullopt);
-}
-
-// The build tree's catalogue as the build-tree app binds it, under the plain C.UTF-8 locale that
-// machines without German locales have: LANGUAGE alone chooses the language.
-TEST(Translations, TheBuildTreeCatalogueTranslatesUnderLanguage) {
-  setenv("LANGUAGE", "de", 1);
-  const std::string previous = std::setlocale(LC_ALL, nullptr);
-  ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-  bindtextdomain(build::gettextPackage, FENNELVIEW_TEST_LOCALE_DIR);
-  bind_textdomain_codeset(build::gettextPackage, "UTF-8");
-  EXPECT_STREQ(g_dgettext(build::gettextPackage, "Live preview for Sass style sheets"),
-               "Live-Vorschau für Sass-Stylesheets");
-  std::setlocale(LC_ALL, previous.c_str());
-  unsetenv("LANGUAGE");
 }
 
 TEST(CanonicalEqual, OnlyCanonicallyEquivalentUtf8IsEqual) {

@@ -38,7 +38,9 @@ if [ -d "$2/resources/dart-sass" ]; then
     fail "the installed app does not find its Dart Sass"
 fi
 [ -z "$(find "$prefix/share" -type f -exec file {} + | grep ELF)" ] || fail "an ELF file is installed under share/"
-[ -s "$prefix/share/locale/de/LC_MESSAGES/fennelview.mo" ] || fail "the German catalogue is not installed"
+# Machines without a German locale still translate under C.UTF-8 with LANGUAGE.
+[ "$(LANG=C.UTF-8 LANGUAGE=de TEXTDOMAINDIR="$prefix/share/locale" gettext fennelview \
+  "Live preview for Sass style sheets")" = "Live-Vorschau für Sass-Stylesheets" ] || fail "the German catalogue"
 grep -q '^Name\[de\]=' "$prefix/share/applications/$id.desktop" || fail "the desktop file has no German name"
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null || fail "appstreamcli validate"
