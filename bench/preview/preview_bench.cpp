@@ -25,7 +25,7 @@
 #include "display_environment.hpp"
 #include "median.hpp"
 #include "test_support.hpp"
-#include "preferences/user_defaults.hpp"
+#include "preferences/settings.hpp"
 #include "common/glib_ptr.hpp"
 #include "window/render_view_controller.hpp"
 
@@ -141,10 +141,11 @@ struct Probe {
   int frames = 0;
 };
 
-Figures measure(const fs::path& sheet, const std::string& scss, const fs::path& templateFile, bool reload, int saves) {
+Figures measure(const fs::path& sheet, const std::string& scss, const fs::path& templateFile, bool reload, int saves,
+                Settings& settings) {
   test::writeFile(sheet, scss + "\nh1 { color: rgb(1, 2, 3); }\n");
   GObjectPtr<GFile> file(g_file_new_for_path(sheet.c_str()));
-  auto window = DocumentController::openDocument(file.get(), nullptr, UserDefaults::standard());
+  auto window = DocumentController::openDocument(file.get(), nullptr, settings);
   WebKitWebView* view = window->renderViewController().webView();
   Probe probe;
   WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view);
@@ -228,11 +229,12 @@ int main(int argc, char** argv) {
   const fs::path templateFile = dir / "resources" / "Template" / "index.html";
   const std::pair<std::string, std::string> sheets[] = {
       {"example", test::readFile(FENNELVIEW_BENCH_EXAMPLE)}, {"large", largeSheet()}};
+  Settings settings(dir / "settings.json");
   std::printf("median of %d saves; CPU = app + web processes + X server from the save until idle\n", saves);
   for (const auto& [name, scss] : sheets) {
     const auto sheet = dir / "sheet.scss";
-    const auto reload = measure(sheet, scss, templateFile, true, saves);
-    const auto inPlace = measure(sheet, scss, templateFile, false, saves);
+    const auto reload = measure(sheet, scss, templateFile, true, saves, settings);
+    const auto inPlace = measure(sheet, scss, templateFile, false, saves, settings);
     std::printf("%s (%zu bytes of CSS)\n", name.c_str(), inPlace.cssBytes);
     for (const auto& [mode, f] : {std::pair{"full reload", reload}, std::pair{"in place", inPlace}}) {
       std::printf("  %-11s save to frame %7.1f ms, CPU %7.1f ms (app %.0f, web %.0f, X %.0f)\n", mode, f.toFrameMs,

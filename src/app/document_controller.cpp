@@ -32,13 +32,13 @@ void addToRecentFiles(GFile* file, const std::string& uri) {
 }  // namespace
 
 std::shared_ptr<WindowController> DocumentController::openDocument(GFile* file, GtkApplication* application,
-                                                                  UserDefaults& defaults) {
-  auto document = SassDocument::create(defaults);
+                                                                  Settings& settings) {
+  auto document = SassDocument::create(settings);
   GCharPtr uri(g_file_get_uri(file));
   document->setFileURL(std::string(uri.get()));
   document->readFromURL(uri.get(), typeName(file));
   addToRecentFiles(file, uri.get());
-  auto controller = makeWindowControllers(document, application, defaults);
+  auto controller = makeWindowControllers(document, application, settings);
   controller->showWindow();
   return controller;
 }

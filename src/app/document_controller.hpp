@@ -20,10 +20,10 @@ class DocumentController {
   static constexpr const char* applicationName = "Fennelview";
 
   // Creates the document, sets its file URL, reads it (first compile, then watching),
-  // gives it its window (keeping its size in `defaults`) and shows that; adds the file to the
+  // gives it its window (keeping its size in `settings`) and shows that; adds the file to the
   // recent files. The window owns controller and document.
   static std::shared_ptr<WindowController> openDocument(GFile* file, GtkApplication* application,
-                                                        UserDefaults& defaults);
+                                                        Settings& settings);
 };
 
 }  // namespace fennelview

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -41,14 +42,17 @@ std::optional<T> typedValue(const nlohmann::json::object_t& object, const std::s
 // The user's settings: JSON values under string keys, kept in one JSON object file.
 // Every read sees the file as it is on disk now (another process may have written it).
 // A write re-reads the file and replaces it atomically while holding a lock on its folder,
-// so writers in other processes lose nothing. Keys and strings that are not UTF-8 are kept
-// in an escaped form and read back as they were given. Values registered with
-// registerDefaults() live in memory only and answer a read while nothing has been written
-// for the key. Main thread only.
+// so writers in other processes lose nothing; a linked file stays a link and its target is
+// written. Keys and strings that are not UTF-8 are kept in an escaped form and read back as
+// they were given. A damaged file (not JSON, not an object, over 4 MB) is copied aside and the
+// settings start empty; one that is not a regular file or cannot be read is left alone and
+// not written. Values registered with registerDefaults() live in memory only and answer a
+// read while nothing has been written for the key. Main thread only.
 class UserDefaults {
  public:
-  // The process-wide store in $XDG_CONFIG_HOME/fennelview/settings.json.
-  static UserDefaults& standard();
+  static constexpr std::size_t largestFile = 4 << 20;
+
+  // $XDG_CONFIG_HOME/fennelview/settings.json, the app's own file.
   static std::filesystem::path standardFile();
 
   explicit UserDefaults(std::filesystem::path file);
@@ -68,6 +72,9 @@ class UserDefaults {
   // Adds to (or replaces in) the registration domain; never touches written values.
   void registerDefaults(const nlohmann::json::object_t& values);
 
+  // What the user has to learn about the file (set aside, not saved), once; none after that.
+  std::optional<std::string> takeNotice();
+
  private:
   // Identity of the file as last read or written, to notice writes by other processes.
   struct FileStamp {
@@ -86,7 +93,8 @@ class UserDefaults {
   void refresh() const;
   void load() const;
   nlohmann::json::object_t readFile() const;
-  void setAsideBrokenFile(const std::string& reason) const;
+  // `source`: the open damaged file to copy, or -1 for one that must stay as it is.
+  void setAsideBrokenFile(const std::string& reason, int source) const;
   bool write(const std::filesystem::path& target, int folder);
   std::optional<FileStamp> stampOfFile() const;
 
@@ -94,12 +102,16 @@ class UserDefaults {
   mutable nlohmann::json::object_t written_;
   mutable std::optional<FileStamp> loadedStamp_;
   mutable bool loaded_ = false;
-  // Set while a broken file could not be moved aside: it must not be replaced.
+  // Set while a damaged file could not be copied aside: it must not be replaced.
   mutable bool protectFile_ = false;
+  // The damaged file last set aside, and whether it must be left as it is.
+  mutable std::optional<FileStamp> damagedStamp_;
+  mutable bool damagedIsProtected_ = false;
   // Changes that could not be saved yet (null: removed); they stay over what the file holds.
   nlohmann::json::object_t unsaved_;
   nlohmann::json::object_t registered_;
   bool writeFailureReported_ = false;
+  mutable std::optional<std::string> notice_;
 };
 
 }  // namespace fennelview

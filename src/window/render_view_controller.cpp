@@ -147,17 +147,13 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
 
   documentPath_ = document->path();
   // Restored before the store is known to this view, so restoring writes nothing back.
-  sizeKey_ = "preview:" + documentPath_;
-  if (const auto kept = windowController.userDefaults().objectForKey(sizeKey_); kept && kept->is_object()) {
-    if (const auto width = kept->find("width"); width != kept->end() && width->is_string()) {
-      setPreviewWidth(width->get<std::string>());
-    }
-    if (const auto zoom = kept->find("zoom"); zoom != kept->end() && zoom->is_number()) {
-      zoomLevel_ = std::clamp(zoom->get<double>(), kZoomLevels.front(), kZoomLevels.back());
-      webkit_web_view_set_zoom_level(webView(), zoomLevel_);
-    }
+  const auto kept = windowController.settings().preview(documentPath_);
+  if (kept.width) setPreviewWidth(*kept.width);
+  if (kept.zoom) {
+    zoomLevel_ = std::clamp(*kept.zoom, kZoomLevels.front(), kZoomLevels.back());
+    webkit_web_view_set_zoom_level(webView(), zoomLevel_);
   }
-  settings_ = &windowController.userDefaults();
+  settings_ = &windowController.settings();
 
   document->compiling().producer().start(Observer<bool>([weak = WeakSelf(weak_from_this())](const bool& compiling) {
     if (auto self = weak.lock()) self->showCompiling(compiling);
@@ -336,7 +332,7 @@ void RenderViewController::showCSS(bool shown) {
 
 void RenderViewController::saveSize() {
   if (!settings_ || documentPath_.empty()) return;
-  settings_->setObject({{"width", widthPreset_}, {"zoom", zoomLevel_}}, sizeKey_);
+  settings_->setPreview(documentPath_, widthPreset_, zoomLevel_);
 }
 
 }  // namespace fennelview

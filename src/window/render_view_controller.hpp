@@ -10,7 +10,7 @@
 
 #include "common/glib_ptr.hpp"
 #include "compile/parsing_result.hpp"
-#include "preferences/user_defaults.hpp"
+#include "preferences/settings.hpp"
 #include "present/render_presenter.hpp"
 #include "window/css_view.hpp"
 
@@ -94,9 +94,8 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   bool compiling_ = false;
   guint compilingTimer_ = 0;
 
-  UserDefaults* settings_ = nullptr;  // the window controller's store, from viewDidAppear on
+  Settings* settings_ = nullptr;  // the window controller's, from viewDidAppear on
   std::string documentPath_;
-  std::string sizeKey_;  // the page size is kept under this settings key
   std::string widthPreset_ = "fill";
   double zoomLevel_ = 1.0;
 };

@@ -29,7 +29,7 @@ void WindowController::installActions() {
 
 void WindowController::updateEditorAction() {
   auto* action = g_action_map_lookup_action(G_ACTION_MAP(window_), "open-in-editor");
-  g_simple_action_set_enabled(G_SIMPLE_ACTION(action), !PreferencesController(userDefaults_).editors().empty());
+  g_simple_action_set_enabled(G_SIMPLE_ACTION(action), !PreferencesController(settings_).editors().empty());
 }
 
 }  // namespace fennelview

@@ -20,7 +20,7 @@ void deleteControllerHandle(gpointer handle) { delete static_cast<std::shared_pt
 }  // namespace
 
 std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkApplication* application,
-                                                                       UserDefaults& defaults) {
+                                                                       Settings& settings) {
   registerWindowResources();
   GObjectPtr<GtkBuilder> builder(gtk_builder_new_from_resource(mainDescription));
   auto* window = GTK_WINDOW(gtk_builder_get_object(builder.get(), "document-window-controller"));
@@ -28,7 +28,7 @@ std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkAppli
       GTK_WIDGET(gtk_builder_get_object(builder.get(), "render-view")),
       GTK_WIDGET(gtk_builder_get_object(builder.get(), "header-view")),
       GTK_LABEL(gtk_builder_get_object(builder.get(), "parsing-metadata-label")));
-  std::shared_ptr<WindowController> controller(new WindowController(window, renderView, defaults));
+  std::shared_ptr<WindowController> controller(new WindowController(window, renderView, settings));
   controller->titleLabel_ = GTK_LABEL(gtk_builder_get_object(builder.get(), "title-label"));
   // The window holds the controller; the handle goes when the window does.
   g_object_set_data_full(G_OBJECT(window), controllerKey, new std::shared_ptr<WindowController>(controller),
@@ -46,9 +46,9 @@ std::shared_ptr<WindowController> WindowController::fromWindow(GtkWindow* window
 }
 
 WindowController::WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView,
-                                   UserDefaults& defaults,
+                                   Settings& settings,
                                    std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe)
-    : userDefaults_(defaults),
+    : settings_(settings),
       documentChangeSignal_(std::move(pipe.first)),
       documentChangeSink_(std::move(pipe.second)),
       window_(window),
@@ -74,7 +74,7 @@ void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
 
 bool WindowController::openInEditor() {
   if (!document_) return false;
-  return openFileInDefaultEditor(userDefaults_, document_->fileURL());
+  return openFileInDefaultEditor(settings_.store(), document_->fileURL());
 }
 
 void WindowController::showWindow() { gtk_window_present(window_); }
@@ -82,15 +82,9 @@ void WindowController::showWindow() { gtk_window_present(window_); }
 void WindowController::setFrameAutosaveName(const std::string& name) {
   frameAutosaveName_ = name;
   if (name.empty()) return;
-  const auto frame = userDefaults_.dictionaryForKey(name);
-  if (!frame) return;
-  // A field of another type, or a size no window can have, counts as absent.
-  constexpr std::int64_t largest = 32767;
-  const auto width = typedValue<std::int64_t>(*frame, "width"), height = typedValue<std::int64_t>(*frame, "height");
-  if (width && height && *width > 0 && *height > 0 && *width <= largest && *height <= largest) {
-    gtk_window_set_default_size(window_, static_cast<int>(*width), static_cast<int>(*height));
-  }
-  if (typedValue<bool>(*frame, "maximized").value_or(false)) gtk_window_maximize(window_);
+  const auto frame = settings_.windowFrame(name);
+  if (frame.width && frame.height) gtk_window_set_default_size(window_, *frame.width, *frame.height);
+  if (frame.maximized) gtk_window_maximize(window_);
 }
 
 void WindowController::saveFrame() {
@@ -98,9 +92,7 @@ void WindowController::saveFrame() {
   if (frameAutosaveName_.empty()) return;
   int width = 0, height = 0;
   gtk_window_get_default_size(window_, &width, &height);
-  userDefaults_.setObject(
-      {{"width", width}, {"height", height}, {"maximized", static_cast<bool>(gtk_window_is_maximized(window_))}},
-      frameAutosaveName_);
+  settings_.setWindowFrame(frameAutosaveName_, width, height, gtk_window_is_maximized(window_));
 }
 
 void WindowController::connectWindowSignals() {
@@ -129,8 +121,8 @@ void WindowController::tearDown() {
 }
 
 std::shared_ptr<WindowController> makeWindowControllers(const std::shared_ptr<SassDocument>& document,
-                                                        GtkApplication* application, UserDefaults& defaults) {
-  auto controller = WindowController::instantiateFromMain(application, defaults);
+                                                        GtkApplication* application, Settings& settings) {
+  auto controller = WindowController::instantiateFromMain(application, settings);
   controller->setDocument(document);
   return controller;
 }

@@ -125,7 +125,7 @@ TEST_F(PreviewDropTest, AFileDroppedOnTheWindowOpensInAWindowOfItsOwn) {
   AppDelegate delegate;
   ASSERT_TRUE(g_application_register(G_APPLICATION(delegate.application()), nullptr, nullptr));
   GObjectPtr<GFile> first(g_file_new_for_path((dir / "a.scss").c_str()));
-  auto window = DocumentController::openDocument(first.get(), delegate.application(), defaults);
+  auto window = DocumentController::openDocument(first.get(), delegate.application(), settings);
   GValue value = G_VALUE_INIT;
   g_value_take_object(g_value_init(&value, G_TYPE_FILE), g_file_new_for_path((dir / "b.scss").c_str()));
   gboolean accepted = FALSE;
