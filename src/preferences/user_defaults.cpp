@@ -190,11 +190,15 @@ void UserDefaults::registerDefaults(const nlohmann::json::object_t& values) {
   }
 }
 
+UserDefaults::FileStamp UserDefaults::stampOf(const struct stat& info) {
+  return FileStamp{info.st_dev, info.st_ino, info.st_size,
+                   static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL + info.st_mtim.tv_nsec};
+}
+
 std::optional<UserDefaults::FileStamp> UserDefaults::stampOfFile() const {
   struct stat info {};
   if (::stat(file_.c_str(), &info) != 0) return std::nullopt;
-  return FileStamp{info.st_dev, info.st_ino, info.st_size,
-                   static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL + info.st_mtim.tv_nsec};
+  return stampOf(info);
 }
 
 void UserDefaults::refresh() const {
@@ -230,8 +234,7 @@ nlohmann::json::object_t UserDefaults::readFile() const {
     setAsideBrokenFile("is not a regular file", -1);
     return {};
   }
-  loadedStamp_ = FileStamp{info.st_dev, info.st_ino, info.st_size,
-                           static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL + info.st_mtim.tv_nsec};
+  loadedStamp_ = stampOf(info);
   if (info.st_size > static_cast<off_t>(largestFile)) {
     setAsideBrokenFile("is larger than 4 MB", fd.get());
     return {};

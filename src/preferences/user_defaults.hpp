@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -63,9 +64,6 @@ class UserDefaults {
   std::optional<nlohmann::json> objectForKey(const std::string& key) const;
   // The value of objectForKey() when it has the type asked for, else none.
   std::optional<std::string> stringForKey(const std::string& key) const { return typed<std::string>(key); }
-  std::optional<nlohmann::json::object_t> dictionaryForKey(const std::string& key) const {
-    return typed<nlohmann::json::object_t>(key);
-  }
   // A null value removes the key.
   void setObject(const nlohmann::json& value, const std::string& key);
 
@@ -96,6 +94,7 @@ class UserDefaults {
   // `source`: the open damaged file to copy, or -1 for one that must stay as it is.
   void setAsideBrokenFile(const std::string& reason, int source) const;
   bool write(const std::filesystem::path& target, int folder);
+  static FileStamp stampOf(const struct stat& info);
   std::optional<FileStamp> stampOfFile() const;
 
   const std::filesystem::path file_;

@@ -137,13 +137,15 @@ void PreferencesView::bindCompilers() {
                      if (selected < view->compilers_.size()) view->settings_.setCompiler(view->compilers_[selected].id);
                    }),
                    this);
-  // The compilers model does not say yet why it left a `sass` out; its reason goes here.
-  showRefusedCompiler(std::nullopt);
+  // The compilers model's reasons for each `sass` it left out go here once it gives them.
+  showRefusedCompilers({});
 }
 
-void PreferencesView::showRefusedCompiler(const std::optional<std::string>& reason) {
-  adw_action_row_set_subtitle(window_->refusedCompilerRow, reason ? reason->c_str() : "");
-  gtk_widget_set_visible(GTK_WIDGET(window_->refusedCompilerRow), reason.has_value());
+void PreferencesView::showRefusedCompilers(const std::vector<std::string>& reasons) {
+  std::string text;
+  for (const auto& reason : reasons) text += (text.empty() ? "" : "\n") + reason;
+  adw_action_row_set_subtitle(window_->refusedCompilerRow, text.c_str());
+  gtk_widget_set_visible(GTK_WIDGET(window_->refusedCompilerRow), !reasons.empty());
 }
 
 void PreferencesView::addLoadPath(const std::string& folder) {

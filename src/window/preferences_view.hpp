@@ -39,8 +39,8 @@ class PreferencesView {
   void removeLoadPath(const std::string& folder);
   // Asks for a folder and adds it.
   void chooseLoadPath();
-  // Says why a `sass` that was found is not offered; none hides the note.
-  void showRefusedCompiler(const std::optional<std::string>& reason);
+  // Says, one line each, why a `sass` that was found is not offered; an empty list hides the note.
+  void showRefusedCompilers(const std::vector<std::string>& reasons);
 
   GtkWindow* window() const { return GTK_WINDOW(window_); }
   AdwComboRow* editorRow() const;

@@ -32,16 +32,6 @@ TEST_F(PreferencesViewTest, TheChosenEditorIsStoredAtOnceAndOpensTheDocumentsFil
   EXPECT_TRUE(guiDesktop().calls("mid").empty());
 }
 
-TEST_F(PreferencesViewTest, EscapeClosesTheWindow) {
-  GtkWindow* window = PreferencesView::instantiate(settings).window();
-  g_object_add_weak_pointer(G_OBJECT(window), reinterpret_cast<gpointer*>(&window));
-  gtk_window_present(window);
-  ASSERT_TRUE(runUntil([&] { return gtk_window_is_active(window); }));
-  ASSERT_EQ(runProcess({"xdotool", "key", "Escape"}).exitStatus, 0);
-  EXPECT_TRUE(runUntil([&] { return window == nullptr; }));
-  if (window) gtk_window_destroy(window);
-}
-
 TEST_F(PreferencesViewTest, TheChosenCompilerIsStored) {
   auto& view = PreferencesView::instantiate(settings);
   ASSERT_EQ(Compilers::shared().found().size(), 2u) << "LibSass and Dart Sass, from scripts/install-deps";
