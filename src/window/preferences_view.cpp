@@ -89,7 +89,11 @@ PreferencesView& PreferencesView::instantiate(Settings& settings, GtkWindow* par
   // The list follows every change of the load paths, wherever it is made.
   view.loadPathsObservation_ = settings.observe(Settings::Entry::loadPaths, [&view] { view.showLoadPaths(); });
   if (const auto notice = settings.takeNotice()) {
-    adw_preferences_window_add_toast(ADW_PREFERENCES_WINDOW(window), adw_toast_new(notice->c_str()));
+    // A toast's title is markup; the file's name may hold characters markup reads as tags.
+    GCharPtr title(g_markup_escape_text(notice->c_str(), -1));
+    AdwToast* toast = adw_toast_new(title.get());
+    adw_toast_set_timeout(toast, 0);  // stays until dismissed: it is about the user's data
+    adw_preferences_window_add_toast(ADW_PREFERENCES_WINDOW(window), toast);
   }
   return view;
 }

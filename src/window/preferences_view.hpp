@@ -5,7 +5,6 @@
 #include <gtk/gtk.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 

@@ -32,8 +32,10 @@ TEST_F(PreferencesViewTest, TheChosenEditorIsStoredAtOnceAndOpensTheDocumentsFil
   EXPECT_TRUE(guiDesktop().calls("mid").empty());
 }
 
-TEST_F(PreferencesViewTest, TheChosenCompilerIsStored) {
+TEST_F(PreferencesViewTest, TheChosenCompilerIsStoredAndADamagedSettingsFileIsToldInTheWindow) {
+  writeFile(dir / "settings.json", "{\"compiler\": ");
   auto& view = PreferencesView::instantiate(settings);
+  EXPECT_EQ(settings.takeNotice(), std::nullopt) << "taken by the window's toast";
   ASSERT_EQ(Compilers::shared().found().size(), 2u) << "LibSass and Dart Sass, from scripts/install-deps";
   EXPECT_EQ(adw_combo_row_get_selected(view.compilerRow()), 0u) << "LibSass while nothing is stored";
   adw_combo_row_set_selected(view.compilerRow(), 1);
