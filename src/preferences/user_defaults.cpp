@@ -14,24 +14,11 @@
 #include <utility>
 
 #include "common/glib_ptr.hpp"
+#include "common/unique_fd.hpp"
 
 namespace fennelview {
 
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Marks the escaped form of a text JSON cannot hold (not UTF-8). File paths and URLs never
 // begin with a NUL, and a text that does is escaped too, so every text reads back as given.
@@ -101,7 +88,7 @@ std::filesystem::path writeTarget(const std::filesystem::path& file) {
 // The whole of the open file `source` in a new file at `path`; false (errno EEXIST when the
 // name is taken) otherwise. An existing file is never replaced.
 bool copyFile(int source, const std::string& path) {
-  FileDescriptor out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  UniqueFd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
   if (out.get() < 0) return false;
   char buffer[65536];
   off_t offset = 0;
@@ -133,7 +120,7 @@ bool copyFile(int source, const std::string& path) {
 // Whether the file at `path` holds exactly what the open file `source` holds, so the same
 // damaged file is not copied again at every start.
 bool sameContents(int source, const std::string& path) {
-  FileDescriptor other(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  UniqueFd other(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat mine {}, theirs {};
   if (other.get() < 0 || ::fstat(source, &mine) != 0 || ::fstat(other.get(), &theirs) != 0 ||
       !S_ISREG(theirs.st_mode) || mine.st_size != theirs.st_size) {
@@ -174,7 +161,7 @@ void UserDefaults::setObject(const nlohmann::json& value, const std::string& key
   std::filesystem::create_directories(target.parent_path(), ec);
   // The settings folder's lock is held from the read to the rename: a writer in another
   // process waits for it and then reads this one's keys. Without the lock the write goes on.
-  FileDescriptor folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   while (folder.get() >= 0 && ::flock(folder.get(), LOCK_EX) != 0 && errno == EINTR) continue;
   load();
   if (!protectFile_ && write(target, folder.get())) unsaved_.clear();
@@ -220,7 +207,7 @@ void UserDefaults::load() const {
 
 nlohmann::json::object_t UserDefaults::readFile() const {
   // Non-blocking: a FIFO in the file's place must not hold the app up.
-  FileDescriptor fd(::open(file_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  UniqueFd fd(::open(file_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) {
     const int error = errno;
     loadedStamp_ = stampOfFile();

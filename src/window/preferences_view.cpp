@@ -141,14 +141,17 @@ void PreferencesView::bindCompilers() {
                      if (selected < view->compilers_.size()) view->settings_.setCompiler(view->compilers_[selected].id);
                    }),
                    this);
-  // The compilers model's reasons for each `sass` it left out go here once it gives them.
-  showRefusedCompilers({});
+  std::vector<std::string> reasons;
+  for (const auto& refused : Compilers::shared().refused()) reasons.push_back(refused.executable.string() + ": " + refused.reason);
+  showRefusedCompilers(reasons);
 }
 
 void PreferencesView::showRefusedCompilers(const std::vector<std::string>& reasons) {
   std::string text;
   for (const auto& reason : reasons) text += (text.empty() ? "" : "\n") + reason;
-  adw_action_row_set_subtitle(window_->refusedCompilerRow, text.c_str());
+  // The row reads markup; a path or a compiler's words are text.
+  GCharPtr escaped(g_markup_escape_text(text.c_str(), -1));
+  adw_action_row_set_subtitle(window_->refusedCompilerRow, escaped.get());
   gtk_widget_set_visible(GTK_WIDGET(window_->refusedCompilerRow), !reasons.empty());
 }
 
