@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
   test::TempDir dir;
   writeProject(dir.path(), partials);
 
-  UserDefaults settings(dir / "settings.json");  // no compiler chosen: LibSass, whatever the user's settings say
+  Settings settings(dir / "settings.json");  // no compiler chosen: LibSass, whatever the user's settings say
   auto doc = SassDocument::create(settings);
   doc->setFilePath((dir / "main.scss").string());
   int stores = 0;

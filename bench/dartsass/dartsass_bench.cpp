@@ -176,7 +176,7 @@ struct Follower {
   fs::path folder;
   fs::path saved;  // the file each save writes
   std::string text;
-  std::unique_ptr<UserDefaults> settings;
+  std::unique_ptr<Settings> settings;
   std::shared_ptr<SassDocument> doc;
   int stores = 0;
   Disposable counting;
@@ -188,8 +188,8 @@ struct Follower {
     folder = copy;
     saved = copy / fs::relative(savedFile, project);
     text = test::readFile(saved);
-    settings = std::make_unique<UserDefaults>(copy.parent_path() / (copy.filename().string() + ".json"));
-    settings->setObject(std::string(compiler), std::string(kCompilerSettingKey));
+    settings = std::make_unique<Settings>(copy.parent_path() / (copy.filename().string() + ".json"));
+    settings->setCompiler(std::string(compiler));
     doc = SassDocument::create(*settings);
     doc->setFilePath((copy / fs::relative(main, project)).string());
     counting = doc->parsingResult().producer().start(Observer<ParsingResult>([this](const ParsingResult&) { ++stores; }));

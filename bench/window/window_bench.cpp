@@ -54,11 +54,11 @@ struct Watched {
   bool finishedSinceStart = false;
 };
 
-std::unique_ptr<Watched> openWatched(const std::filesystem::path& file) {
+std::unique_ptr<Watched> openWatched(const std::filesystem::path& file, Settings& settings) {
   auto watched = std::make_unique<Watched>();
   watched->file = file;
   GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
-  watched->window = DocumentController::openDocument(gfile.get(), nullptr, UserDefaults::standard());
+  watched->window = DocumentController::openDocument(gfile.get(), nullptr, settings);
   g_signal_connect(watched->window->renderViewController().webView(), "load-changed",
                    G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
                      auto& w = *static_cast<Watched*>(data);
@@ -150,6 +150,7 @@ int main(int argc, char** argv) {
     std::cerr << "window_bench: no sassc in the resource folder\n";
     return 1;
   }
+  Settings settings(dir / "settings.json");
   std::vector<std::unique_ptr<Watched>> open;
   for (int i = 0; i < kManyWindows; ++i) {
     const auto sheet = dir / (std::to_string(i) + "-" + source.filename().string());
@@ -167,7 +168,7 @@ int main(int argc, char** argv) {
       std::printf("file: %s (%zu bytes), %d saves per figure\n", source.c_str(), original.size(), runs);
       std::printf("sassc alone:                        median %.1f ms\n", test::median(raw));
     }
-    open.push_back(openWatched(sheet));
+    open.push_back(openWatched(sheet, settings));
     // Each window shows its first compiled page before the next one opens.
     if (!runUntil([&] { return showsCompiledPage(*open.back()); })) {
       std::cerr << "window_bench: window " << i << " showed no page\n";

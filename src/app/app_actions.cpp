@@ -41,7 +41,7 @@ void AppDelegate::installActions() {
       {"new-window",
        +[](GSimpleAction*, GVariant* uri, gpointer d) {
          GObjectPtr<GFile> file(g_file_new_for_uri(g_variant_get_string(uri, nullptr)));
-         DocumentController::openDocument(file.get(), delegateOf(d).application(), UserDefaults::standard(),
+         DocumentController::openDocument(file.get(), delegateOf(d).application(), delegateOf(d).settings(),
                                           DocumentController::Reuse::never);
        },
        "s", nullptr, nullptr, {}},

@@ -40,9 +40,10 @@ AppDelegate::AppDelegate()
                    }),
                    this);
   g_signal_connect(application_.get(), "open",
-                   G_CALLBACK(+[](GApplication* app, GFile** files, gint count, gchar*, gpointer) {
+                   G_CALLBACK(+[](GApplication* app, GFile** files, gint count, gchar*, gpointer self) {
                      for (gint i = 0; i < count; ++i) {
-                       DocumentController::openDocument(files[i], GTK_APPLICATION(app), UserDefaults::standard());
+                       DocumentController::openDocument(files[i], GTK_APPLICATION(app),
+                                                        static_cast<AppDelegate*>(self)->settings_);
                      }
                    }),
                    this);
@@ -75,7 +76,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   addIconSearchPath();
   gtk_window_set_default_icon_name(build::bundleIdentifier);
   installActions();
-  PreferencesController(UserDefaults::standard()).registerDefaultEditor();
+  PreferencesController(settings_).registerDefaultEditor();
 }
 
 void AppDelegate::contactSupport() const { support_.openFeedbackMail(); }
@@ -107,7 +108,7 @@ void AppDelegate::showOpenDialog(GtkWindow* parent) {
                        GObjectPtr<GListModel> files(gtk_file_chooser_get_files(GTK_FILE_CHOOSER(native)));
                        for (guint i = 0; i < g_list_model_get_n_items(files.get()); ++i) {
                          GObjectPtr<GFile> file(G_FILE(g_list_model_get_item(files.get(), i)));
-                         DocumentController::openDocument(file.get(), delegate->application(), UserDefaults::standard());
+                         DocumentController::openDocument(file.get(), delegate->application(), delegate->settings());
                        }
                      }
                      g_object_unref(native);
@@ -120,7 +121,7 @@ void AppDelegate::showOpenDialog(GtkWindow* parent) {
 void AppDelegate::showPreferences(GtkWindow* parent) {
   // One preferences window at a time; asking again brings it forward.
   if (!preferencesWindow_) {
-    preferencesWindow_ = PreferencesView::instantiate(UserDefaults::standard(), parent).window();
+    preferencesWindow_ = PreferencesView::instantiate(settings_, parent).window();
     g_object_add_weak_pointer(G_OBJECT(preferencesWindow_), reinterpret_cast<gpointer*>(&preferencesWindow_));
     gtk_window_set_application(preferencesWindow_, application_.get());
   }

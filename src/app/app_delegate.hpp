@@ -6,6 +6,7 @@
 
 #include "app/support_controller.hpp"
 #include "common/glib_ptr.hpp"
+#include "preferences/settings.hpp"
 
 namespace fennelview {
 
@@ -22,6 +23,7 @@ class AppDelegate {
   // Runs the GtkApplication with the process's arguments until its last window closes.
   int run(int argc, char** argv);
   GtkApplication* application() const { return application_.get(); }
+  Settings& settings() { return settings_; }
 
   // On "startup": registers the fallback of defaultEditorPath through a fresh controller.
   void applicationDidFinishLaunching();
@@ -45,6 +47,8 @@ class AppDelegate {
   GtkWindow* activeWindow() const;
 
   SupportController support_;
+  // The user's settings, read by every window and document of this process.
+  Settings settings_{UserDefaults::standardFile()};
   GObjectPtr<GtkApplication> application_;
   GtkWindow* preferencesWindow_ = nullptr;  // weak: cleared when the window goes
   GObjectPtr<GAppInfoMonitor> appInfoMonitor_;

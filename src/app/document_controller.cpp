@@ -46,19 +46,19 @@ std::shared_ptr<WindowController> DocumentController::windowShowing(GFile* file,
 }
 
 std::shared_ptr<WindowController> DocumentController::openDocument(GFile* file, GtkApplication* application,
-                                                                  UserDefaults& defaults, Reuse reuse) {
+                                                                  Settings& settings, Reuse reuse) {
   if (reuse == Reuse::openWindow) {
     if (auto shown = windowShowing(file, application)) {
       shown->showWindow();
       return shown;
     }
   }
-  auto document = SassDocument::create(defaults);
+  auto document = SassDocument::create(settings);
   GCharPtr uri(g_file_get_uri(file));
   document->setFileURL(std::string(uri.get()));
   document->readFromURL(uri.get(), typeName(file));
   addToRecentFiles(file, uri.get());
-  auto controller = makeWindowControllers(document, application, defaults);
+  auto controller = makeWindowControllers(document, application, settings);
   controller->showWindow();
   return controller;
 }

@@ -22,11 +22,11 @@ class DocumentController {
   enum class Reuse { openWindow, never };
 
   // Creates the document, sets its file URL, reads it (first compile, then watching),
-  // gives it its window (keeping its size in `defaults`) and shows that; adds the file to the
+  // gives it its window (keeping its size in `settings`) and shows that; adds the file to the
   // recent files. The window owns controller and document. With Reuse::openWindow, a window
   // of the application showing the same file is shown instead.
   static std::shared_ptr<WindowController> openDocument(GFile* file, GtkApplication* application,
-                                                        UserDefaults& defaults, Reuse reuse = Reuse::openWindow);
+                                                        Settings& settings, Reuse reuse = Reuse::openWindow);
   // The application's window showing this file, found by the file's identity, not its path.
   static std::shared_ptr<WindowController> windowShowing(GFile* file, GtkApplication* application);
 };

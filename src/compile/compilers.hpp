@@ -13,8 +13,7 @@
 
 namespace fennelview {
 
-// The setting that chooses the compiler, and its values.
-inline constexpr std::string_view kCompilerSettingKey = "compiler";
+// The ids of the compilers, also the values of the setting that chooses one.
 inline constexpr std::string_view kLibSassId = "libsass";
 inline constexpr std::string_view kDartSassId = "dart-sass";
 

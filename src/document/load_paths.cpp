@@ -5,26 +5,11 @@
 #include <filesystem>
 #include <sstream>
 
-#include "preferences/user_defaults.hpp"
+#include "preferences/settings.hpp"
 
 namespace fennelview {
 
-namespace {
-
-// Anything but an array of strings counts as no list; entries of another type are skipped.
-std::vector<std::string> userLoadPaths(const UserDefaults& settings) {
-  std::vector<std::string> folders;
-  const auto list = settings.objectForKey("loadPaths");
-  if (!list || !list->is_array()) return folders;
-  for (const auto& entry : *list) {
-    if (entry.is_string() && !entry.get<std::string>().empty()) folders.push_back(entry.get<std::string>());
-  }
-  return folders;
-}
-
-}  // namespace
-
-std::vector<std::string> loadPathsFor(const std::string& documentPath, const UserDefaults& settings) {
+std::vector<std::string> loadPathsFor(const std::string& documentPath, const Settings& settings) {
   std::vector<std::string> folders;
   if (const char* sassPath = std::getenv("SASS_PATH")) {
     std::istringstream entries(sassPath);
@@ -32,7 +17,7 @@ std::vector<std::string> loadPathsFor(const std::string& documentPath, const Use
       if (!entry.empty()) folders.push_back(entry);
     }
   }
-  for (auto& folder : userLoadPaths(settings)) folders.push_back(std::move(folder));
+  for (auto& folder : settings.loadPaths()) folders.push_back(std::move(folder));
   if (documentPath.empty()) return folders;
   std::error_code ec;
   for (auto folder = std::filesystem::path(documentPath).parent_path(); !folder.empty();

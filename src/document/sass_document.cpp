@@ -16,16 +16,16 @@
 
 namespace fennelview {
 
-std::shared_ptr<SassDocument> SassDocument::create(UserDefaults& settings) {
+std::shared_ptr<SassDocument> SassDocument::create(Settings& settings) {
   return std::shared_ptr<SassDocument>(new SassDocument(std::make_unique<SassParser>(), settings, true));
 }
 
-std::shared_ptr<SassDocument> SassDocument::create(std::string executablePath) {
+std::shared_ptr<SassDocument> SassDocument::create(Settings& settings, std::string executablePath) {
   return std::shared_ptr<SassDocument>(
-      new SassDocument(std::make_unique<SassParser>(std::move(executablePath)), UserDefaults::standard(), false));
+      new SassDocument(std::make_unique<SassParser>(std::move(executablePath)), settings, false));
 }
 
-SassDocument::SassDocument(std::unique_ptr<SassParser> parser, UserDefaults& settings, bool followsCompilerChoice)
+SassDocument::SassDocument(std::unique_ptr<SassParser> parser, Settings& settings, bool followsCompilerChoice)
     : parser_(std::move(parser)), settings_(settings), followsCompilerChoice_(followsCompilerChoice) {}
 
 SassDocument::~SassDocument() {
@@ -58,12 +58,6 @@ bool SassDocument::readFromURL(const std::string&, const std::string&) {
 
 namespace {
 
-// The open documents, for recompileAll(); only the main thread touches it.
-std::vector<std::weak_ptr<SassDocument>>& openDocuments() {
-  static std::vector<std::weak_ptr<SassDocument>> documents;
-  return documents;
-}
-
 // Why the file at `path` cannot be compiled, in the app's words, or none when it can. Asked
 // before the compiler runs: compilers report a missing file as an internal error, and a pipe
 // or a device would leave them waiting or reading without end.
@@ -90,13 +84,6 @@ std::optional<std::string> unreadableReason(const std::string& path) {
 
 }  // namespace
 
-void SassDocument::recompileAll() {
-  const auto documents = openDocuments();
-  for (const auto& weak : documents) {
-    if (auto document = weak.lock()) document->parse();
-  }
-}
-
 void SassDocument::parse() {
   if (closed_) return;
   restarted_ = compiling_.value();
@@ -106,7 +93,7 @@ void SassDocument::parse() {
   // Read at each compile: a change of either applies to the next one.
   parser_->setLoadPaths(loadPathsFor(path(), settings_));
   if (followsCompilerChoice_) {
-    parser_->setCompiler(compilerForChoice(settings_.stringForKey(std::string(kCompilerSettingKey))));
+    parser_->setCompiler(compilerForChoice(settings_.compiler()));
   }
   // A document without a file compiles the empty path, as the compiler makes of it.
   if (const auto reason = path().empty() ? std::nullopt : unreadableReason(path())) {
@@ -192,8 +179,12 @@ void SassDocument::parseSoon() {
 
 void SassDocument::watchFile() {
   if (closed_) return;
-  if (std::ranges::none_of(openDocuments(), [this](const auto& weak) { return weak.lock().get() == this; })) {
-    openDocuments().push_back(weak_from_this());
+  if (settingsObservations_.empty()) {
+    const auto reparse = [weak = weak_from_this()] {
+      if (auto self = weak.lock()) self->parse();
+    };
+    settingsObservations_.push_back(settings_.observe(Settings::Entry::loadPaths, reparse));
+    if (followsCompilerChoice_) settingsObservations_.push_back(settings_.observe(Settings::Entry::compiler, reparse));
   }
   auto files = listed_;
   files.insert(path());
@@ -213,7 +204,7 @@ void SassDocument::close() {
   if (closed_) return;
   closed_ = true;
   follow({});
-  std::erase_if(openDocuments(), [this](const auto& weak) { return weak.expired() || weak.lock().get() == this; });
+  settingsObservations_.clear();
   if (pendingParse_) g_source_remove(std::exchange(pendingParse_, 0));
   subscriptions_.dispose();
   parser_->cancelAll();

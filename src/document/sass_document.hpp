@@ -14,8 +14,8 @@
 
 #include "compile/parsing_result.hpp"
 #include "compile/sass_parser.hpp"
-#include "preferences/user_defaults.hpp"
 #include "document/signal.hpp"
+#include "preferences/settings.hpp"
 
 namespace fennelview {
 
@@ -25,10 +25,11 @@ namespace fennelview {
 class SassDocument : public std::enable_shared_from_this<SassDocument> {
  public:
   // init: a new parser; the property is made on first use. Each compile runs the compiler
-  // chosen in `settings` (`compiler`) with its load paths.
-  static std::shared_ptr<SassDocument> create(UserDefaults& settings = UserDefaults::standard());
+  // chosen in `settings` with its load paths; an open document compiles again when either
+  // is changed there.
+  static std::shared_ptr<SassDocument> create(Settings& settings);
   // For tests and tools: a document whose parser runs the given executable as LibSass.
-  static std::shared_ptr<SassDocument> create(std::string executablePath);
+  static std::shared_ptr<SassDocument> create(Settings& settings, std::string executablePath);
   ~SassDocument();
   SassDocument(const SassDocument&) = delete;
   SassDocument& operator=(const SassDocument&) = delete;
@@ -66,11 +67,8 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   // The files the document follows: its own and those its compiles read (absolute paths).
   const std::set<std::string>& followedFiles() const { return listed_; }
 
-  // Compiles every open document again, e.g. when the load paths have changed.
-  static void recompileAll();
-
  private:
-  SassDocument(std::unique_ptr<SassParser> parser, UserDefaults& settings, bool followsCompilerChoice);
+  SassDocument(std::unique_ptr<SassParser> parser, Settings& settings, bool followsCompilerChoice);
   void store(ParsingResult result, std::vector<std::string> filesRead);
   void setCompiling(bool compiling);
   // Lists the files that joined the set with the shared watcher and removes those that left.
@@ -80,8 +78,9 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   void compileForChange();
 
   std::unique_ptr<SassParser> parser_;
-  UserDefaults& settings_;
+  Settings& settings_;
   bool followsCompilerChoice_;
+  std::vector<Settings::Observation> settingsObservations_;
   std::once_flag propertyOnce_;
   std::unique_ptr<MutableProperty<ParsingResult>> parsingResult_;
   std::optional<std::string> fileURL_;

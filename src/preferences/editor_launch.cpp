@@ -51,7 +51,7 @@ bool launchEditor(const std::string& editorURL, const std::string& fileURL, std:
 }
 
 bool openFileInDefaultEditor(UserDefaults& defaults, const std::optional<std::string>& fileURL, std::string* failure) {
-  const auto editorURL = defaults.stringForKey(PreferencesController::defaultEditorPathKey);
+  const auto editorURL = defaults.stringForKey(Settings::defaultEditorPathKey);
   if (!editorURL || !isValidURL(*editorURL)) return fail(failure, "No editor is chosen: choose one in Preferences.");
   if (!fileURL || !isValidURL(*fileURL)) return fail(failure, "The document has no file to open.");
   return launchEditor(*editorURL, *fileURL, failure);

@@ -8,7 +8,6 @@
 
 #include "common/glib_ptr.hpp"
 #include "preferences/editor_launch.hpp"
-#include "preferences/preferences_controller.hpp"
 
 namespace fennelview {
 
@@ -24,16 +23,16 @@ std::optional<std::vector<std::string>> editorLineArguments(const std::string& e
   return std::nullopt;
 }
 
-bool openFileAtLineInDefaultEditor(UserDefaults& defaults, const std::string& file, int line, int column) {
+bool openFileAtLineInDefaultEditor(Settings& settings, const std::string& file, int line, int column) {
   GCharPtr fileURL(g_filename_to_uri(file.c_str(), nullptr, nullptr));
   if (!fileURL) return false;
-  const auto stored = defaults.stringForKey(PreferencesController::defaultEditorPathKey);
+  const auto stored = settings.defaultEditorPath();
   if (!stored) return false;
   GCharPtr desktopFile(g_filename_from_uri(stored->c_str(), nullptr, nullptr));
   GObjectPtr<GDesktopAppInfo> app(desktopFile ? g_desktop_app_info_new_from_filename(desktopFile.get()) : nullptr);
   const char* executable = app ? g_app_info_get_executable(G_APP_INFO(app.get())) : nullptr;
   const auto arguments = executable ? editorLineArguments(executable, file, line, column) : std::nullopt;
-  if (!arguments) return openFileInDefaultEditor(defaults, std::string(fileURL.get()));
+  if (!arguments) return openFileInDefaultEditor(settings.store(), std::string(fileURL.get()));
 
   std::vector<char*> argv{const_cast<char*>(executable)};
   for (const auto& argument : *arguments) argv.push_back(const_cast<char*>(argument.c_str()));

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "preferences/user_defaults.hpp"
+#include "preferences/settings.hpp"
 
 namespace fennelview {
 
@@ -16,6 +16,6 @@ std::optional<std::vector<std::string>> editorLineArguments(const std::string& e
 
 // Opens the file in the stored default editor at the line where its command line allows,
 // and just the file otherwise. Returns whether a launch was asked for.
-bool openFileAtLineInDefaultEditor(UserDefaults& defaults, const std::string& file, int line, int column);
+bool openFileAtLineInDefaultEditor(Settings& settings, const std::string& file, int line, int column);
 
 }  // namespace fennelview

@@ -48,7 +48,7 @@ std::vector<std::shared_ptr<Editor>> lookUpEditors() {
 
 }  // namespace
 
-PreferencesController::PreferencesController(UserDefaults& defaults) : defaults_(defaults) {}
+PreferencesController::PreferencesController(Settings& defaults) : defaults_(defaults) {}
 
 const std::vector<std::shared_ptr<Editor>>& PreferencesController::editors() {
   if (!editors_) editors_ = lookUpEditors();
@@ -58,7 +58,7 @@ const std::vector<std::shared_ptr<Editor>>& PreferencesController::editors() {
 std::shared_ptr<Editor> PreferencesController::defaultEditor() {
   const auto& list = editors();
   if (list.empty()) return nullptr;
-  if (const auto wanted = defaults_.stringForKey(defaultEditorPathKey)) {
+  if (const auto wanted = defaults_.defaultEditorPath()) {
     for (const auto& editor : list) {
       if (canonicallyEqual(editor->path(), *wanted)) return editor;
     }
@@ -68,13 +68,13 @@ std::shared_ptr<Editor> PreferencesController::defaultEditor() {
 
 void PreferencesController::setDefaultEditor(const std::shared_ptr<Editor>& editor) {
   if (!editor) return;
-  defaults_.setObject(editor->path(), defaultEditorPathKey);
+  defaults_.setDefaultEditorPath(editor->path());
 }
 
 void PreferencesController::registerDefaultEditor() {
   const auto& list = editors();
   if (list.empty()) return;
-  defaults_.registerDefaults({{defaultEditorPathKey, list.back()->path()}});
+  defaults_.registerDefaultEditorPath(list.back()->path());
 }
 
 }  // namespace fennelview

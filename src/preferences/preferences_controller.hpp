@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "preferences/editor.hpp"
-#include "preferences/user_defaults.hpp"
+#include "preferences/settings.hpp"
 
 namespace fennelview {
 
@@ -14,10 +14,10 @@ namespace fennelview {
 // Main thread only; the list is computed on first use and then kept.
 class PreferencesController {
  public:
-  static constexpr const char* defaultEditorPathKey = "defaultEditorPath";
+  static constexpr const char* defaultEditorPathKey = Settings::defaultEditorPathKey;
 
   // Touches neither GIO nor the stored values.
-  explicit PreferencesController(UserDefaults& defaults);
+  explicit PreferencesController(Settings& defaults);
 
   // The applications GIO registers for the type of Template/main.css, in GIO's order.
   const std::vector<std::shared_ptr<Editor>>& editors();
@@ -30,7 +30,7 @@ class PreferencesController {
   void registerDefaultEditor();
 
  private:
-  UserDefaults& defaults_;
+  Settings& defaults_;
   std::optional<std::vector<std::shared_ptr<Editor>>> editors_;
 };
 

@@ -41,14 +41,16 @@ std::string escaped(const std::string& text) {
 }
 
 std::string unescaped(const std::string& text) {
-  if (text.empty() || text[0] != escapeMark) return text;
+  // Only the form escaped() writes is read as escaped, so no two texts in a file read as one
+  // (a lone NUL is not the empty text).
+  if (text.size() < 2 || text[0] != escapeMark) return text;
   GBytes* bytes = g_uri_unescape_bytes(text.c_str() + 1, text.size() - 1, nullptr, nullptr);
   if (!bytes) return text;
   gsize size = 0;
   const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
   std::string result(data ? data : "", size);
   g_bytes_unref(bytes);
-  return result;
+  return escaped(result) == text ? result : text;
 }
 
 // Applies `change` to every text in the value, object keys included.
@@ -83,12 +85,61 @@ std::filesystem::path writeTarget(const std::filesystem::path& file) {
   return file;
 }
 
-}  // namespace
-
-UserDefaults& UserDefaults::standard() {
-  static UserDefaults store(standardFile());
-  return store;
+// The whole of the open file `source` in a new file at `path`; false (errno EEXIST when the
+// name is taken) otherwise. An existing file is never replaced.
+bool copyFile(int source, const std::string& path) {
+  UniqueFd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (out.get() < 0) return false;
+  char buffer[65536];
+  off_t offset = 0;
+  for (;;) {
+    const ssize_t count = ::pread(source, buffer, sizeof buffer, offset);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) {
+      if (count == 0) return true;
+      const int error = errno;
+      ::unlink(path.c_str());
+      errno = error;
+      return false;
+    }
+    for (ssize_t done = 0; done < count;) {
+      const ssize_t written = ::write(out.get(), buffer + done, static_cast<std::size_t>(count - done));
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) {
+        const int error = written < 0 ? errno : EIO;
+        ::unlink(path.c_str());
+        errno = error;
+        return false;
+      }
+      done += written;
+    }
+    offset += count;
+  }
 }
+
+// Whether the file at `path` holds exactly what the open file `source` holds, so the same
+// damaged file is not copied again at every start.
+bool sameContents(int source, const std::string& path) {
+  UniqueFd other(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat mine {}, theirs {};
+  if (other.get() < 0 || ::fstat(source, &mine) != 0 || ::fstat(other.get(), &theirs) != 0 ||
+      !S_ISREG(theirs.st_mode) || mine.st_size != theirs.st_size) {
+    errno = EEXIST;
+    return false;
+  }
+  char a[65536], b[65536];
+  for (off_t offset = 0;;) {
+    const ssize_t countA = ::pread(source, a, sizeof a, offset), countB = ::pread(other.get(), b, sizeof b, offset);
+    if (countA != countB || countA < 0 || std::memcmp(a, b, static_cast<std::size_t>(countA)) != 0) {
+      errno = EEXIST;
+      return false;
+    }
+    if (countA == 0) return true;
+    offset += countA;
+  }
+}
+
+}  // namespace
 
 std::filesystem::path UserDefaults::standardFile() {
   return std::filesystem::path(g_get_user_config_dir()) / "fennelview" / "settings.json";
@@ -126,11 +177,15 @@ void UserDefaults::registerDefaults(const nlohmann::json::object_t& values) {
   }
 }
 
+UserDefaults::FileStamp UserDefaults::stampOf(const struct stat& info) {
+  return FileStamp{info.st_dev, info.st_ino, info.st_size,
+                   static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL + info.st_mtim.tv_nsec};
+}
+
 std::optional<UserDefaults::FileStamp> UserDefaults::stampOfFile() const {
   struct stat info {};
   if (::stat(file_.c_str(), &info) != 0) return std::nullopt;
-  return FileStamp{info.st_dev, info.st_ino, info.st_size,
-                   static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL + info.st_mtim.tv_nsec};
+  return stampOf(info);
 }
 
 void UserDefaults::refresh() const {
@@ -151,19 +206,42 @@ void UserDefaults::load() const {
 }
 
 nlohmann::json::object_t UserDefaults::readFile() const {
-  loadedStamp_ = stampOfFile();
-  if (!loadedStamp_) return {};  // no file yet: nothing written
-
-  gchar* raw = nullptr;
-  gsize length = 0;
-  GError* rawError = nullptr;
-  if (!g_file_get_contents(file_.c_str(), &raw, &length, &rawError)) {
-    GErrorPtr error(rawError);
-    setAsideBrokenFile(std::string("could not be read (") + error->message + ")");
+  // Non-blocking: a FIFO in the file's place must not hold the app up.
+  UniqueFd fd(::open(file_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    const int error = errno;
+    loadedStamp_ = stampOfFile();
+    if (!loadedStamp_) return {};  // no file yet (or a link to none): nothing written
+    setAsideBrokenFile(std::string("could not be read (") + std::strerror(error) + ")", -1);
     return {};
   }
-  GCharPtr owned(raw);
-  const std::string contents(owned.get(), length);
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    loadedStamp_ = stampOfFile();
+    setAsideBrokenFile("is not a regular file", -1);
+    return {};
+  }
+  loadedStamp_ = stampOf(info);
+  if (info.st_size > static_cast<off_t>(largestFile)) {
+    setAsideBrokenFile("is larger than 4 MB", fd.get());
+    return {};
+  }
+  std::string contents;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      setAsideBrokenFile(std::string("could not be read (") + std::strerror(errno) + ")", -1);
+      return {};
+    }
+    if (count == 0) break;
+    contents.append(buffer, static_cast<std::size_t>(count));
+    if (contents.size() > largestFile) {  // it grew while being read
+      setAsideBrokenFile("is larger than 4 MB", fd.get());
+      return {};
+    }
+  }
   if (onlyWhitespace(contents)) return {};
 
   // Values nested deeper would overflow the stack in the recursive copies and dumps later on.
@@ -177,35 +255,49 @@ nlohmann::json::object_t UserDefaults::readFile() const {
       },
       /*allow_exceptions=*/false);
   if (tooDeep) {
-    setAsideBrokenFile("nests values too deeply");
+    setAsideBrokenFile("nests values too deeply", fd.get());
   } else if (parsed.is_discarded()) {
-    setAsideBrokenFile("is not valid JSON");
+    setAsideBrokenFile("is not valid JSON", fd.get());
   } else if (!parsed.is_object()) {
-    setAsideBrokenFile("does not hold a JSON object");
+    setAsideBrokenFile("does not hold a JSON object", fd.get());
   } else {
     return transformed(parsed, unescaped).get<nlohmann::json::object_t>();
   }
   return {};
 }
 
-void UserDefaults::setAsideBrokenFile(const std::string& reason) const {
-  // RENAME_NOREPLACE: an earlier broken file is never overwritten, even by a concurrent process.
-  const std::string base = file_.string() + ".broken";
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    const std::string aside = attempt == 0 ? base : base + "." + std::to_string(attempt);
-    if (::renameat2(AT_FDCWD, file_.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
-      std::cerr << "Fennelview: the settings file \"" << file_.string() << "\" " << reason
-                << ". It has been kept as \"" << aside << "\" and the settings start empty.\n";
-      loadedStamp_.reset();
-      return;
-    }
-    if (errno != EEXIST) break;
+void UserDefaults::setAsideBrokenFile(const std::string& reason, int source) const {
+  // Judged before (a write re-reads the file): told and copied once.
+  if (loadedStamp_ && loadedStamp_ == damagedStamp_) {
+    protectFile_ = damagedIsProtected_;
+    return;
   }
-  const std::string why = std::strerror(errno);
-  std::cerr << "Fennelview: the settings file \"" << file_.string() << "\" " << reason
-            << " and could not be moved aside to \"" << base << "\" (" << why
-            << "). It is left as it is; settings changed now will not be saved.\n";
-  protectFile_ = true;
+  const std::string base = file_.string() + ".broken";
+  std::string message = "The settings file \"" + file_.string() + "\" " + reason + ". ";
+  // A copy, never a rename: a linked file stays linked, and an earlier copy is never replaced.
+  std::optional<std::string> kept;
+  for (int attempt = 0; source >= 0 && !kept && attempt < 1000; ++attempt) {
+    const std::string aside = attempt == 0 ? base : base + "." + std::to_string(attempt);
+    if (sameContents(source, aside) || copyFile(source, aside)) kept = aside;
+    else if (errno != EEXIST) break;
+  }
+  if (kept) {
+    message += "A copy is kept as \"" + *kept + "\" and the settings start empty.";
+  } else {
+    message += source >= 0 ? "It could not be copied aside (" + std::string(std::strerror(errno)) + "), so it"
+                           : "It";
+    message += " is left as it is; settings changed now will not be saved.";
+    protectFile_ = true;
+  }
+  std::cerr << "Fennelview: " << message << "\n";
+  if (!notice_) notice_ = message;
+  damagedStamp_ = loadedStamp_;
+  damagedIsProtected_ = protectFile_;
+}
+
+std::optional<std::string> UserDefaults::takeNotice() {
+  refresh();
+  return std::exchange(notice_, std::nullopt);
 }
 
 bool UserDefaults::write(const std::filesystem::path& target, int folder) {
@@ -219,8 +311,10 @@ bool UserDefaults::write(const std::filesystem::path& target, int folder) {
                                 0600, &rawError)) {
     GErrorPtr error(rawError);
     if (!writeFailureReported_) {
-      std::cerr << "Fennelview: the settings could not be saved to \"" << target.string() << "\" (" << error->message
-                << "). Changes are kept until Fennelview quits.\n";
+      const std::string message = "The settings could not be saved to \"" + target.string() + "\" (" +
+                                  error->message + "). Changes are kept until Fennelview quits.";
+      std::cerr << "Fennelview: " << message << "\n";
+      if (!notice_) notice_ = message;
       writeFailureReported_ = true;
     }
     return false;

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -41,14 +43,17 @@ std::optional<T> typedValue(const nlohmann::json::object_t& object, const std::s
 // The user's settings: JSON values under string keys, kept in one JSON object file.
 // Every read sees the file as it is on disk now (another process may have written it).
 // A write re-reads the file and replaces it atomically while holding a lock on its folder,
-// so writers in other processes lose nothing. Keys and strings that are not UTF-8 are kept
-// in an escaped form and read back as they were given. Values registered with
-// registerDefaults() live in memory only and answer a read while nothing has been written
-// for the key. Main thread only.
+// so writers in other processes lose nothing; a linked file stays a link and its target is
+// written. Keys and strings that are not UTF-8 are kept in an escaped form and read back as
+// they were given. A damaged file (not JSON, not an object, over 4 MB) is copied aside and the
+// settings start empty; one that is not a regular file or cannot be read is left alone and
+// not written. Values registered with registerDefaults() live in memory only and answer a
+// read while nothing has been written for the key. Main thread only.
 class UserDefaults {
  public:
-  // The process-wide store in $XDG_CONFIG_HOME/fennelview/settings.json.
-  static UserDefaults& standard();
+  static constexpr std::size_t largestFile = 4 << 20;
+
+  // $XDG_CONFIG_HOME/fennelview/settings.json, the app's own file.
   static std::filesystem::path standardFile();
 
   explicit UserDefaults(std::filesystem::path file);
@@ -59,14 +64,14 @@ class UserDefaults {
   std::optional<nlohmann::json> objectForKey(const std::string& key) const;
   // The value of objectForKey() when it has the type asked for, else none.
   std::optional<std::string> stringForKey(const std::string& key) const { return typed<std::string>(key); }
-  std::optional<nlohmann::json::object_t> dictionaryForKey(const std::string& key) const {
-    return typed<nlohmann::json::object_t>(key);
-  }
   // A null value removes the key.
   void setObject(const nlohmann::json& value, const std::string& key);
 
   // Adds to (or replaces in) the registration domain; never touches written values.
   void registerDefaults(const nlohmann::json::object_t& values);
+
+  // What the user has to learn about the file (set aside, not saved), once; none after that.
+  std::optional<std::string> takeNotice();
 
  private:
   // Identity of the file as last read or written, to notice writes by other processes.
@@ -86,20 +91,26 @@ class UserDefaults {
   void refresh() const;
   void load() const;
   nlohmann::json::object_t readFile() const;
-  void setAsideBrokenFile(const std::string& reason) const;
+  // `source`: the open damaged file to copy, or -1 for one that must stay as it is.
+  void setAsideBrokenFile(const std::string& reason, int source) const;
   bool write(const std::filesystem::path& target, int folder);
+  static FileStamp stampOf(const struct stat& info);
   std::optional<FileStamp> stampOfFile() const;
 
   const std::filesystem::path file_;
   mutable nlohmann::json::object_t written_;
   mutable std::optional<FileStamp> loadedStamp_;
   mutable bool loaded_ = false;
-  // Set while a broken file could not be moved aside: it must not be replaced.
+  // Set while a damaged file could not be copied aside: it must not be replaced.
   mutable bool protectFile_ = false;
+  // The damaged file last set aside, and whether it must be left as it is.
+  mutable std::optional<FileStamp> damagedStamp_;
+  mutable bool damagedIsProtected_ = false;
   // Changes that could not be saved yet (null: removed); they stay over what the file holds.
   nlohmann::json::object_t unsaved_;
   nlohmann::json::object_t registered_;
   bool writeFailureReported_ = false;
+  mutable std::optional<std::string> notice_;
 };
 
 }  // namespace fennelview

@@ -13,7 +13,8 @@ std::string keyOf(const std::filesystem::path& projectRoot) { return "project:" 
 
 ProjectSettings projectSettings(const UserDefaults& settings, const std::filesystem::path& projectRoot) {
   ProjectSettings value;
-  const auto stored = settings.dictionaryForKey(keyOf(projectRoot));
+  const auto kept = settings.objectForKey(keyOf(projectRoot));
+  const auto stored = kept ? typedValue<nlohmann::json::object_t>(*kept) : std::nullopt;
   if (!stored) return value;
   if (const auto found = stored->find("loadPaths"); found != stored->end() && found->second.is_array()) {
     for (const auto& entry : found->second) {

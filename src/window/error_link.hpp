@@ -5,7 +5,7 @@
 #include <string>
 
 #include "present/render_presenter.hpp"
-#include "preferences/user_defaults.hpp"
+#include "preferences/settings.hpp"
 
 namespace fennelview {
 
@@ -21,13 +21,13 @@ class ErrorLink {
   // "file:line:column" as the link shows it; a file name in any encoding reads as text.
   static std::string text(const ErrorLocation& where);
 
-  void setSettings(UserDefaults& settings) { settings_ = &settings; }
+  void setSettings(Settings& settings) { settings_ = &settings; }
   void setPlace(std::optional<ErrorLocation> where) { place_ = std::move(where); }
   // Opens the place in the editor; false when there is none or no editor could be asked.
   bool open() const;
 
  private:
-  UserDefaults* settings_ = nullptr;  // the window controller's store
+  Settings* settings_ = nullptr;  // the window controller's
   std::optional<ErrorLocation> place_;
 };
 

@@ -52,24 +52,21 @@ void PageSize::zoom(int steps) {
   save();
 }
 
-void PageSize::keepIn(UserDefaults& settings, const std::string& documentPath) {
+void PageSize::keepIn(Settings& settings, const std::string& documentPath) {
   if (documentPath.empty()) return;
-  key_ = "preview:" + documentPath;
-  // Restored before the store is known here, so restoring writes nothing back.
-  if (const auto kept = settings.objectForKey(key_); kept && kept->is_object()) {
-    if (const auto width = kept->find("width"); width != kept->end() && width->is_string()) {
-      setPreset(width->get<std::string>());
-    }
-    if (const auto zoom = kept->find("zoom"); zoom != kept->end() && zoom->is_number()) {
-      zoomLevel_ = std::clamp(zoom->get<double>(), kZoomLevels.front(), kZoomLevels.back());
-      webkit_web_view_set_zoom_level(webView_, zoomLevel_);
-    }
+  documentPath_ = documentPath;
+  // Restored before the settings are known here, so restoring writes nothing back.
+  const auto kept = settings.preview(documentPath_);
+  if (kept.width) setPreset(*kept.width);
+  if (kept.zoom) {
+    zoomLevel_ = std::clamp(*kept.zoom, kZoomLevels.front(), kZoomLevels.back());
+    webkit_web_view_set_zoom_level(webView_, zoomLevel_);
   }
   settings_ = &settings;
 }
 
 void PageSize::save() {
-  if (settings_) settings_->setObject({{"width", preset_}, {"zoom", zoomLevel_}}, key_);
+  if (settings_) settings_->setPreview(documentPath_, preset_, zoomLevel_);
 }
 
 }  // namespace fennelview

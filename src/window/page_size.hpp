@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "preferences/user_defaults.hpp"
+#include "preferences/settings.hpp"
 
 namespace fennelview {
 
@@ -25,7 +25,7 @@ class PageSize {
   double zoomLevel() const { return zoomLevel_; }
 
   // Restores what was kept for the document, then keeps every change there.
-  void keepIn(UserDefaults& settings, const std::string& documentPath);
+  void keepIn(Settings& settings, const std::string& documentPath);
   void onChange(std::function<void()> changed) { changed_ = std::move(changed); }
 
  private:
@@ -35,8 +35,8 @@ class PageSize {
   AdwClamp* frame_;         // owned by the render view
   std::string preset_ = "fill";
   double zoomLevel_ = 1.0;
-  UserDefaults* settings_ = nullptr;
-  std::string key_;
+  Settings* settings_ = nullptr;
+  std::string documentPath_;
   std::function<void()> changed_;
 };
 

@@ -2,18 +2,71 @@
 #include "preferences_view.hpp"
 
 #include <algorithm>
+#include <memory>
 
 #include "common/glib_ptr.hpp"
-#include "document/sass_document.hpp"
 #include "window/window_resources.hpp"
+
+struct _FennelviewPreferencesWindow {
+  AdwPreferencesWindow parent_instance;
+  AdwComboRow* editorRow;
+  AdwActionRow* noEditorRow;
+  AdwComboRow* compilerRow;
+  AdwActionRow* refusedCompilerRow;
+  AdwPreferencesGroup* loadPathsGroup;
+  AdwActionRow* noLoadPathsRow;
+  std::unique_ptr<fennelview::PreferencesView> view;
+};
+
+G_DEFINE_FINAL_TYPE(FennelviewPreferencesWindow, fennelview_preferences_window, ADW_TYPE_PREFERENCES_WINDOW)
+
+static void fennelview_preferences_window_init(FennelviewPreferencesWindow* self) {
+  std::construct_at(&self->view);
+  gtk_widget_init_template(GTK_WIDGET(self));
+}
+
+static void fennelview_preferences_window_dispose(GObject* object) {
+  auto* self = FENNELVIEW_PREFERENCES_WINDOW(object);
+  self->view.reset();
+  gtk_widget_dispose_template(GTK_WIDGET(self), fennelview_preferences_window_get_type());
+  G_OBJECT_CLASS(fennelview_preferences_window_parent_class)->dispose(object);
+}
+
+static void fennelview_preferences_window_finalize(GObject* object) {
+  std::destroy_at(&FENNELVIEW_PREFERENCES_WINDOW(object)->view);
+  G_OBJECT_CLASS(fennelview_preferences_window_parent_class)->finalize(object);
+}
+
+static void fennelview_preferences_window_class_init(FennelviewPreferencesWindowClass* klass) {
+  G_OBJECT_CLASS(klass)->dispose = fennelview_preferences_window_dispose;
+  G_OBJECT_CLASS(klass)->finalize = fennelview_preferences_window_finalize;
+  auto* widgetClass = GTK_WIDGET_CLASS(klass);
+  fennelview::registerWindowResources();
+  gtk_widget_class_set_template_from_resource(widgetClass, "/org/fennelview/Fennelview/window/preferences_view.ui");
+  const std::pair<const char*, glong> children[] = {
+      {"editor-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, editorRow)},
+      {"no-editor-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, noEditorRow)},
+      {"compiler-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, compilerRow)},
+      {"refused-compiler-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, refusedCompilerRow)},
+      {"load-paths-group", G_STRUCT_OFFSET(FennelviewPreferencesWindow, loadPathsGroup)},
+      {"no-load-paths-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, noLoadPathsRow)},
+  };
+  for (const auto& [id, offset] : children) gtk_widget_class_bind_template_child_full(widgetClass, id, FALSE, offset);
+  gtk_widget_class_install_action(widgetClass, "preferences.add-load-path", nullptr,
+                                  +[](GtkWidget* widget, const char*, GVariant*) {
+                                    if (auto& view = FENNELVIEW_PREFERENCES_WINDOW(widget)->view) view->chooseLoadPath();
+                                  });
+  gtk_widget_class_install_action(widgetClass, "preferences.remove-load-path", "s",
+                                  +[](GtkWidget* widget, const char*, GVariant* folder) {
+                                    if (auto& view = FENNELVIEW_PREFERENCES_WINDOW(widget)->view) {
+                                      view->removeLoadPath(g_variant_get_string(folder, nullptr));
+                                    }
+                                  });
+}
 
 namespace fennelview {
 
 namespace {
-constexpr const char* description = "/org/fennelview/Fennelview/window/preferences_view.ui";
-constexpr const char* viewKey = "fennelview-preferences-view";
-void deleteView(gpointer view) { delete static_cast<PreferencesView*>(view); }
-
 GObjectPtr<GtkStringList> stringList(const std::vector<std::string>& names) {
   GObjectPtr<GtkStringList> list(gtk_string_list_new(nullptr));
   for (const auto& name : names) gtk_string_list_append(list.get(), name.c_str());
@@ -21,51 +74,52 @@ GObjectPtr<GtkStringList> stringList(const std::vector<std::string>& names) {
 }
 }  // namespace
 
-PreferencesView& PreferencesView::instantiate(UserDefaults& defaults, GtkWindow* parent) {
+PreferencesView::PreferencesView(Settings& settings, FennelviewPreferencesWindow* window)
+    : settings_(settings), preferences_(settings), window_(window) {}
+
+PreferencesView& PreferencesView::instantiate(Settings& settings, GtkWindow* parent) {
   adw_init();
-  std::unique_ptr<PreferencesView> view(new PreferencesView(defaults));
-  registerWindowResources();
-  GObjectPtr<GtkBuilder> builder(gtk_builder_new_from_resource(description));
-  const auto object = [&](const char* id) { return gtk_builder_get_object(builder.get(), id); };
-  view->window_ = ADW_PREFERENCES_WINDOW(object("preferences-view"));
-  view->editorRow_ = ADW_COMBO_ROW(object("editor-row"));
-  view->noEditorRow_ = GTK_WIDGET(object("no-editor-row"));
-  view->compilerRow_ = ADW_COMBO_ROW(object("compiler-row"));
-  view->loadPathsGroup_ = ADW_PREFERENCES_GROUP(object("load-paths-group"));
-  view->noLoadPathsRow_ = GTK_WIDGET(object("no-load-paths-row"));
-  g_signal_connect_swapped(object("add-load-path-button"), "clicked", G_CALLBACK(+[](PreferencesView* self) {
-                             self->chooseLoadPath();
-                           }),
-                           view.get());
-  if (parent) gtk_window_set_transient_for(view->window(), parent);
-  view->bindEditors();
-  view->bindCompilers();
-  view->showLoadPaths();
-  GtkWindow* window = view->window();
-  auto& result = *view;
-  g_object_set_data_full(G_OBJECT(window), viewKey, view.release(), deleteView);
-  return result;
+  auto* window = FENNELVIEW_PREFERENCES_WINDOW(g_object_new(fennelview_preferences_window_get_type(), nullptr));
+  window->view.reset(new PreferencesView(settings, window));
+  auto& view = *window->view;
+  if (parent) gtk_window_set_transient_for(view.window(), parent);
+  view.bindEditors();
+  view.bindCompilers();
+  view.showLoadPaths();
+  // The list follows every change of the load paths, wherever it is made.
+  view.loadPathsObservation_ = settings.observe(Settings::Entry::loadPaths, [&view] { view.showLoadPaths(); });
+  if (const auto notice = settings.takeNotice()) {
+    // A toast's title is markup; the file's name may hold characters markup reads as tags.
+    GCharPtr title(g_markup_escape_text(notice->c_str(), -1));
+    AdwToast* toast = adw_toast_new(title.get());
+    adw_toast_set_timeout(toast, 0);  // stays until dismissed: it is about the user's data
+    adw_preferences_window_add_toast(ADW_PREFERENCES_WINDOW(window), toast);
+  }
+  return view;
 }
+
+AdwComboRow* PreferencesView::editorRow() const { return window_->editorRow; }
+AdwComboRow* PreferencesView::compilerRow() const { return window_->compilerRow; }
 
 void PreferencesView::bindEditors() {
   const auto& list = preferences_.editors();
   std::vector<std::string> names;
   // An application without a display name still needs a visible entry.
   for (const auto& editor : list) names.push_back(editor->description().empty() ? editor->path() : editor->description());
-  adw_combo_row_set_model(editorRow_, G_LIST_MODEL(stringList(names).get()));
+  adw_combo_row_set_model(window_->editorRow, G_LIST_MODEL(stringList(names).get()));
   if (list.empty()) {
-    gtk_widget_set_visible(GTK_WIDGET(editorRow_), FALSE);
-    gtk_widget_set_visible(noEditorRow_, TRUE);
+    gtk_widget_set_visible(GTK_WIDGET(window_->editorRow), FALSE);
+    gtk_widget_set_visible(GTK_WIDGET(window_->noEditorRow), TRUE);
     return;
   }
   const auto found = std::find(list.begin(), list.end(), preferences_.defaultEditor());
-  adw_combo_row_set_selected(editorRow_, static_cast<guint>(found - list.begin()));
+  adw_combo_row_set_selected(window_->editorRow, static_cast<guint>(found - list.begin()));
   // Connected after the first selection, so showing the window writes nothing.
-  g_signal_connect(editorRow_, "notify::selected", G_CALLBACK(+[](AdwComboRow* row, GParamSpec*, gpointer self) {
-                     auto& view = *static_cast<PreferencesView*>(self);
+  g_signal_connect(window_->editorRow, "notify::selected",
+                   G_CALLBACK(+[](AdwComboRow* row, GParamSpec*, PreferencesView* view) {
                      const guint selected = adw_combo_row_get_selected(row);
-                     const auto& editors = view.preferences_.editors();
-                     if (selected < editors.size()) view.preferences_.setDefaultEditor(editors[selected]);
+                     const auto& editors = view->preferences_.editors();
+                     if (selected < editors.size()) view->preferences_.setDefaultEditor(editors[selected]);
                    }),
                    this);
 }
@@ -74,51 +128,51 @@ void PreferencesView::bindCompilers() {
   compilers_ = Compilers::shared().found();
   std::vector<std::string> names;
   for (const auto& compiler : compilers_) names.push_back(compiler.name);
-  adw_combo_row_set_model(compilerRow_, G_LIST_MODEL(stringList(names).get()));
-  const auto current = Compilers::shared().forChoice(defaults_.stringForKey(std::string(kCompilerSettingKey))).id;
-  const auto found = std::find_if(compilers_.begin(), compilers_.end(), [&](const auto& c) { return c.id == current; });
-  adw_combo_row_set_selected(compilerRow_, found == compilers_.end() ? GTK_INVALID_LIST_POSITION
-                                                                     : static_cast<guint>(found - compilers_.begin()));
-  gtk_widget_set_sensitive(GTK_WIDGET(compilerRow_), compilers_.size() > 1);
-  g_signal_connect(compilerRow_, "notify::selected", G_CALLBACK(+[](AdwComboRow* row, GParamSpec*, gpointer self) {
-                     auto& view = *static_cast<PreferencesView*>(self);
+  adw_combo_row_set_model(window_->compilerRow, G_LIST_MODEL(stringList(names).get()));
+  const auto current = Compilers::shared().forChoice(settings_.compiler()).id;
+  const auto found = std::ranges::find(compilers_, current, &Compiler::id);
+  adw_combo_row_set_selected(window_->compilerRow, found == compilers_.end()
+                                                       ? GTK_INVALID_LIST_POSITION
+                                                       : static_cast<guint>(found - compilers_.begin()));
+  gtk_widget_set_sensitive(GTK_WIDGET(window_->compilerRow), compilers_.size() > 1);
+  g_signal_connect(window_->compilerRow, "notify::selected",
+                   G_CALLBACK(+[](AdwComboRow* row, GParamSpec*, PreferencesView* view) {
                      const guint selected = adw_combo_row_get_selected(row);
-                     if (selected >= view.compilers_.size()) return;
-                     view.defaults_.setObject(view.compilers_[selected].id, std::string(kCompilerSettingKey));
-                     SassDocument::recompileAll();
+                     if (selected < view->compilers_.size()) view->settings_.setCompiler(view->compilers_[selected].id);
                    }),
                    this);
+  std::vector<std::string> reasons;
+  for (const auto& refused : Compilers::shared().refused()) reasons.push_back(refused.executable.string() + ": " + refused.reason);
+  showRefusedCompilers(reasons);
 }
 
-std::vector<std::string> PreferencesView::loadPaths() const {
-  std::vector<std::string> folders;
-  const auto stored = defaults_.objectForKey(loadPathsKey);
-  if (!stored || !stored->is_array()) return folders;
-  for (const auto& item : *stored) {
-    if (auto folder = typedValue<std::string>(item)) folders.push_back(std::move(*folder));
-  }
-  return folders;
+void PreferencesView::showRefusedCompilers(const std::vector<std::string>& reasons) {
+  std::string text;
+  for (const auto& reason : reasons) text += (text.empty() ? "" : "\n") + reason;
+  // The row reads markup; a path or a compiler's words are text.
+  GCharPtr escaped(g_markup_escape_text(text.c_str(), -1));
+  adw_action_row_set_subtitle(window_->refusedCompilerRow, escaped.get());
+  gtk_widget_set_visible(GTK_WIDGET(window_->refusedCompilerRow), !reasons.empty());
 }
 
 void PreferencesView::addLoadPath(const std::string& folder) {
-  auto folders = loadPaths();
-  if (std::find(folders.begin(), folders.end(), folder) != folders.end()) return;
+  auto folders = settings_.loadPaths();
+  if (std::ranges::find(folders, folder) != folders.end()) return;
   folders.push_back(folder);
-  storeLoadPaths(folders);
+  settings_.setLoadPaths(folders);
 }
 
-void PreferencesView::storeLoadPaths(const std::vector<std::string>& folders) {
-  defaults_.setObject(folders, loadPathsKey);
-  showLoadPaths();
-  SassDocument::recompileAll();
+void PreferencesView::removeLoadPath(const std::string& folder) {
+  auto folders = settings_.loadPaths();
+  if (std::erase(folders, folder) > 0) settings_.setLoadPaths(folders);
 }
 
 void PreferencesView::showLoadPaths() {
-  for (auto* row : loadPathRows_) adw_preferences_group_remove(loadPathsGroup_, row);
+  for (auto* row : loadPathRows_) adw_preferences_group_remove(window_->loadPathsGroup, row);
   loadPathRows_.clear();
   removeButtons_.clear();
-  const auto folders = loadPaths();
-  gtk_widget_set_visible(noLoadPathsRow_, folders.empty());
+  const auto folders = settings_.loadPaths();
+  gtk_widget_set_visible(GTK_WIDGET(window_->noLoadPathsRow), folders.empty());
   for (const auto& folder : folders) {
     GtkWidget* row = adw_action_row_new();
     // A path may hold characters that Pango markup would read as tags.
@@ -130,18 +184,10 @@ void PreferencesView::showLoadPaths() {
     gtk_widget_set_tooltip_text(remove, "Remove Load Path");
     const std::string accessibleName = "Remove " + folder;
     gtk_accessible_update_property(GTK_ACCESSIBLE(remove), GTK_ACCESSIBLE_PROPERTY_LABEL, accessibleName.c_str(), -1);
-    g_object_set_data_full(G_OBJECT(remove), "folder", g_strdup(folder.c_str()), g_free);
-    g_signal_connect(remove, "clicked", G_CALLBACK(+[](GtkButton* button, gpointer self) {
-                       auto& view = *static_cast<PreferencesView*>(self);
-                       const std::string gone = static_cast<const char*>(g_object_get_data(G_OBJECT(button), "folder"));
-                       auto kept = view.loadPaths();
-                       std::erase(kept, gone);
-                       // The emission holds the button, so its row may go during this handler.
-                       view.storeLoadPaths(kept);
-                     }),
-                     this);
+    gtk_actionable_set_action_name(GTK_ACTIONABLE(remove), "preferences.remove-load-path");
+    gtk_actionable_set_action_target_value(GTK_ACTIONABLE(remove), g_variant_new_string(folder.c_str()));
     adw_action_row_add_suffix(ADW_ACTION_ROW(row), remove);
-    adw_preferences_group_add(loadPathsGroup_, row);
+    adw_preferences_group_add(window_->loadPathsGroup, row);
     loadPathRows_.push_back(row);
     removeButtons_.push_back(remove);
   }
@@ -151,13 +197,13 @@ void PreferencesView::chooseLoadPath() {
   GtkFileChooserNative* dialog = gtk_file_chooser_native_new("Add Load Path", window(), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
                                                              "_Add", "_Cancel");
   gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(dialog), TRUE);
-  // The window (and with it this view) is kept until the answer, even if closed meanwhile.
-  g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkNativeDialog* native, gint response, gpointer window) {
-                     auto* view = static_cast<PreferencesView*>(g_object_get_data(G_OBJECT(window), viewKey));
-                     if (response == GTK_RESPONSE_ACCEPT && view) {
+  // The window is kept until the answer; its view may be gone by then if it was closed.
+  g_signal_connect(dialog, "response",
+                   G_CALLBACK(+[](GtkNativeDialog* native, gint response, FennelviewPreferencesWindow* window) {
+                     if (response == GTK_RESPONSE_ACCEPT && window->view) {
                        GObjectPtr<GFile> folder(gtk_file_chooser_get_file(GTK_FILE_CHOOSER(native)));
                        GCharPtr path(folder ? g_file_get_path(folder.get()) : nullptr);
-                       if (path) view->addLoadPath(path.get());
+                       if (path) window->view->addLoadPath(path.get());
                      }
                      g_object_unref(window);
                      g_object_unref(native);

@@ -11,50 +11,53 @@
 #include "compile/compilers.hpp"
 #include "preferences/editor.hpp"
 #include "preferences/preferences_controller.hpp"
+#include "preferences/settings.hpp"
+
+G_BEGIN_DECLS
+// The Preferences window, built from preferences_view.ui as its template; it owns its
+// PreferencesView.
+G_DECLARE_FINAL_TYPE(FennelviewPreferencesWindow, fennelview_preferences_window, FENNELVIEW, PREFERENCES_WINDOW,
+                     AdwPreferencesWindow)
+G_END_DECLS
 
 namespace fennelview {
 
-// The Preferences window: the default editor, the Sass compiler and the load paths. A change
-// is written at once (there is no separate save); a new compiler or new load paths compile
-// every open document again.
+// What the Preferences window shows and changes: the default editor, the Sass compiler and the
+// load paths. A change is written at once (there is no separate save); the open documents
+// observe the settings and compile again.
 class PreferencesView {
  public:
-  static constexpr const char* loadPathsKey = "loadPaths";
-
   // Builds the window; the window owns the view. Transient for `parent` when one is given.
-  static PreferencesView& instantiate(UserDefaults& defaults, GtkWindow* parent = nullptr);
+  static PreferencesView& instantiate(Settings& settings, GtkWindow* parent = nullptr);
 
   PreferencesView(const PreferencesView&) = delete;
   PreferencesView& operator=(const PreferencesView&) = delete;
 
-  // The stored folders; entries that are not strings are skipped.
-  std::vector<std::string> loadPaths() const;
   // Stores the folder at the end of the list, unless it is there already.
   void addLoadPath(const std::string& folder);
+  void removeLoadPath(const std::string& folder);
+  // Asks for a folder and adds it.
+  void chooseLoadPath();
+  // Says, one line each, why a `sass` that was found is not offered; an empty list hides the note.
+  void showRefusedCompilers(const std::vector<std::string>& reasons);
 
   GtkWindow* window() const { return GTK_WINDOW(window_); }
-  AdwComboRow* editorRow() const { return editorRow_; }
-  AdwComboRow* compilerRow() const { return compilerRow_; }
+  AdwComboRow* editorRow() const;
+  AdwComboRow* compilerRow() const;
   // The remove button of each load path, in list order.
   const std::vector<GtkWidget*>& removeButtons() const { return removeButtons_; }
 
  private:
-  explicit PreferencesView(UserDefaults& defaults) : defaults_(defaults), preferences_(defaults) {}
+  PreferencesView(Settings& settings, FennelviewPreferencesWindow* window);
   void bindEditors();
   void bindCompilers();
   void showLoadPaths();
-  void storeLoadPaths(const std::vector<std::string>& folders);
-  void chooseLoadPath();
 
-  UserDefaults& defaults_;
+  Settings& settings_;
   PreferencesController preferences_;
   std::vector<Compiler> compilers_;
-  AdwPreferencesWindow* window_ = nullptr;  // owns this view
-  AdwComboRow* editorRow_ = nullptr;
-  GtkWidget* noEditorRow_ = nullptr;
-  AdwComboRow* compilerRow_ = nullptr;
-  AdwPreferencesGroup* loadPathsGroup_ = nullptr;
-  GtkWidget* noLoadPathsRow_ = nullptr;
+  FennelviewPreferencesWindow* window_;  // owns this view
+  Settings::Observation loadPathsObservation_;
   std::vector<GtkWidget*> loadPathRows_;
   std::vector<GtkWidget*> removeButtons_;
 };

@@ -30,8 +30,8 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
   if (!document) return;
   windowController.setFrameAutosaveName(document->path());
   documentPath_ = document->path();
-  pageSize_.keepIn(windowController.userDefaults(), documentPath_);
-  errorLink_.setSettings(windowController.userDefaults());
+  pageSize_.keepIn(windowController.settings(), documentPath_);
+  errorLink_.setSettings(windowController.settings());
 
   document->compiling().producer().start(
       Observer<bool>([weak = std::weak_ptr<RenderViewController>(weak_from_this())](const bool& compiling) {

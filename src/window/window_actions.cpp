@@ -67,7 +67,7 @@ void registerWindowShortcuts(GtkApplication* application) {
 }
 
 void WindowController::updateEditorAction() {
-  canOpenInEditor_ = !PreferencesController(userDefaults_).editors().empty();
+  canOpenInEditor_ = !PreferencesController(settings_).editors().empty();
   gtk_widget_action_set_enabled(GTK_WIDGET(window_), "win.open-in-editor", canOpenInEditor_);
 }
 

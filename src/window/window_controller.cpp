@@ -12,10 +12,10 @@
 namespace fennelview {
 
 std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkApplication* application,
-                                                                       UserDefaults& defaults) {
+                                                                       Settings& settings) {
   auto* window = FENNELVIEW_DOCUMENT_WINDOW(g_object_new(FENNELVIEW_TYPE_DOCUMENT_WINDOW, nullptr));
   const auto parts = documentWindowParts(window);
-  std::shared_ptr<WindowController> controller(new WindowController(GTK_WINDOW(window), parts.renderView, defaults));
+  std::shared_ptr<WindowController> controller(new WindowController(GTK_WINDOW(window), parts.renderView, settings));
   controller->titleLabel_ = parts.titleLabel;
   controller->toastOverlay_ = parts.toastOverlay;
   documentWindowAdopt(window, controller);
@@ -36,9 +36,9 @@ std::shared_ptr<WindowController> WindowController::fromWindow(GtkWindow* window
 }
 
 WindowController::WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView,
-                                   UserDefaults& defaults,
+                                   Settings& settings,
                                    std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe)
-    : userDefaults_(defaults),
+    : settings_(settings),
       documentChangeSignal_(std::move(pipe.first)),
       documentChangeSink_(std::move(pipe.second)),
       window_(window),
@@ -67,7 +67,7 @@ void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
 bool WindowController::openInEditor() {
   if (!document_) return false;
   std::string failure;
-  if (openFileInDefaultEditor(userDefaults_, document_->fileURL(), &failure)) return true;
+  if (openFileInDefaultEditor(settings_.store(), document_->fileURL(), &failure)) return true;
   showToast(failure);
   return false;
 }
@@ -85,15 +85,9 @@ void WindowController::showWindow() { gtk_window_present(window_); }
 void WindowController::setFrameAutosaveName(const std::string& name) {
   frameAutosaveName_ = name;
   if (name.empty()) return;
-  const auto frame = userDefaults_.dictionaryForKey(name);
-  if (!frame) return;
-  // A field of another type, or a size no window can have, counts as absent.
-  constexpr std::int64_t largest = 32767;
-  const auto width = typedValue<std::int64_t>(*frame, "width"), height = typedValue<std::int64_t>(*frame, "height");
-  if (width && height && *width > 0 && *height > 0 && *width <= largest && *height <= largest) {
-    gtk_window_set_default_size(window_, static_cast<int>(*width), static_cast<int>(*height));
-  }
-  if (typedValue<bool>(*frame, "maximized").value_or(false)) gtk_window_maximize(window_);
+  const auto frame = settings_.windowFrame(name);
+  if (frame.width && frame.height) gtk_window_set_default_size(window_, *frame.width, *frame.height);
+  if (frame.maximized) gtk_window_maximize(window_);
 }
 
 void WindowController::saveFrame() {
@@ -101,9 +95,7 @@ void WindowController::saveFrame() {
   if (frameAutosaveName_.empty()) return;
   int width = 0, height = 0;
   gtk_window_get_default_size(window_, &width, &height);
-  userDefaults_.setObject(
-      {{"width", width}, {"height", height}, {"maximized", static_cast<bool>(gtk_window_is_maximized(window_))}},
-      frameAutosaveName_);
+  settings_.setWindowFrame(frameAutosaveName_, width, height, gtk_window_is_maximized(window_));
 }
 
 void WindowController::windowDidAppear() {
@@ -124,8 +116,8 @@ void WindowController::tearDown() {
 }
 
 std::shared_ptr<WindowController> makeWindowControllers(const std::shared_ptr<SassDocument>& document,
-                                                        GtkApplication* application, UserDefaults& defaults) {
-  auto controller = WindowController::instantiateFromMain(application, defaults);
+                                                        GtkApplication* application, Settings& settings) {
+  auto controller = WindowController::instantiateFromMain(application, settings);
   controller->setDocument(document);
   return controller;
 }

@@ -12,7 +12,7 @@
 #include "compile/parsing_result.hpp"
 #include "document/sass_document.hpp"
 #include "document/signal.hpp"
-#include "preferences/user_defaults.hpp"
+#include "preferences/settings.hpp"
 
 namespace fennelview {
 
@@ -25,7 +25,7 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
  public:
   // A new window from the "Main" description, owning its controller; added to the application
   // when one is given.
-  static std::shared_ptr<WindowController> instantiateFromMain(GtkApplication* application, UserDefaults& defaults);
+  static std::shared_ptr<WindowController> instantiateFromMain(GtkApplication* application, Settings& settings);
   // The controller of a document window, or null for any other window.
   static std::shared_ptr<WindowController> fromWindow(GtkWindow* window);
 
@@ -33,7 +33,7 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   WindowController(const WindowController&) = delete;
   WindowController& operator=(const WindowController&) = delete;
 
-  UserDefaults& userDefaults() const { return userDefaults_; }
+  Settings& settings() const { return settings_; }
   const Signal<ParsingResult>& documentChangeSignal() const { return documentChangeSignal_; }
   const Observer<ParsingResult>& documentChangeSink() const { return documentChangeSink_; }
 
@@ -56,7 +56,7 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   RenderViewController& renderViewController() const { return *renderView_; }
   void showWindow();
 
-  // The window's size and maximized state are kept in the user's defaults under this name;
+  // The window's size and maximized state are kept in the settings under this name;
   // naming restores what was kept. The empty name keeps nothing.
   void setFrameAutosaveName(const std::string& name);
   const std::string& frameAutosaveName() const { return frameAutosaveName_; }
@@ -67,11 +67,11 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   void tearDown();
 
  private:
-  WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView, UserDefaults& defaults,
+  WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView, Settings& settings,
                    std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe = Signal<ParsingResult>::pipe());
   void updateEditorAction();
 
-  UserDefaults& userDefaults_;
+  Settings& settings_;
   Signal<ParsingResult> documentChangeSignal_;
   Observer<ParsingResult> documentChangeSink_;
   GtkWindow* window_;  // owns this controller
@@ -88,6 +88,6 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
 
 // Gives an opened document its window (makeWindowControllers of the document).
 std::shared_ptr<WindowController> makeWindowControllers(const std::shared_ptr<SassDocument>& document,
-                                                        GtkApplication* application, UserDefaults& defaults);
+                                                        GtkApplication* application, Settings& settings);
 
 }  // namespace fennelview

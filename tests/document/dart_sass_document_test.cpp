@@ -18,7 +18,7 @@ class DartSassDocumentTest : public ::testing::Test {
  protected:
   void SetUp() override { choose("dart-sass"); }
   void TearDown() override { std::ranges::for_each(docs_, &SassDocument::close); }
-  void choose(const std::string& compiler) { settings.setObject(compiler, "compiler"); }
+  void choose(const std::string& compiler) { settings.setCompiler(compiler); }
   std::shared_ptr<SassDocument> open(const std::string& name) {
     auto doc = SassDocument::create(settings);
     doc->setFilePath((dir / name).string());
@@ -36,7 +36,7 @@ class DartSassDocumentTest : public ::testing::Test {
   }
 
   test::TempDir dir;
-  UserDefaults settings{dir / "settings.json"};
+  Settings settings{dir / "settings.json"};
   const std::string dartSass = compilerForChoice("dart-sass").name;
 
  private:
@@ -45,7 +45,7 @@ class DartSassDocumentTest : public ::testing::Test {
 
 TEST_F(DartSassDocumentTest, CompilesModulesAndASaveOfAVariableOnlyModuleRecompiles) {
   test::TempDir library;  // a load path: its deprecation warnings are left out, ours are kept
-  settings.setObject(nlohmann::json::array({library.path().string()}), "loadPaths");
+  settings.setLoadPaths({library.path().string()});
   writeFile(library / "_kit.scss", "$dark: darken(red, 10%);\n");
   writeFile(dir / "_tokens.scss", "$gap: 3px;\n");
   writeFile(dir / "_index.scss", "@forward \"tokens\";\n");
@@ -78,7 +78,7 @@ TEST_F(DartSassDocumentTest, AnErrorInAModuleNamesItsFileLineAndColumn) {
   EXPECT_TRUE(waitFor(doc, true, "width: 3px;"));
 }
 
-TEST_F(DartSassDocumentTest, LibSassSaysItLacksTheModuleSystemAndSwitchingRecompilesWithDartSass) {
+TEST_F(DartSassDocumentTest, LibSassSaysItLacksTheModuleSystemAndChoosingDartSassCompilesAgainWithIt) {
   choose("libsass");
   writeFile(dir / "main.scss", "@use \"sass:math\";\n.a { width: 2px; }\n");
   auto doc = open("main.scss");
@@ -86,8 +86,7 @@ TEST_F(DartSassDocumentTest, LibSassSaysItLacksTheModuleSystemAndSwitchingRecomp
   EXPECT_NE(doc->parsingResult().value().error()->localizedDescription()->find("Dart Sass"), std::string::npos);
   EXPECT_EQ(doc->parsingResult().value().compilerName(), compilerForChoice("libsass").name);
 
-  choose("dart-sass");
-  SassDocument::recompileAll();
+  choose("dart-sass");  // compiles again
   ASSERT_TRUE(waitFor(doc, true, ".a {\n  width: 2px;\n}"));
   EXPECT_EQ(doc->parsingResult().value().compilerName(), dartSass);
 }

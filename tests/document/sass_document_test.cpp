@@ -35,7 +35,7 @@ class SassDocumentTest : public ::testing::Test {
   void SetUp() override { writeFile(file, ".a { color: #111111; }\n"); }
   void TearDown() override { std::ranges::for_each(docs_, &SassDocument::close); }
   std::shared_ptr<SassDocument> open(const std::filesystem::path& path, const std::string& compiler = "") {
-    auto doc = compiler.empty() ? SassDocument::create() : SassDocument::create(compiler);
+    auto doc = compiler.empty() ? SassDocument::create(settings) : SassDocument::create(settings, compiler);
     doc->setFilePath(path.string());
     EXPECT_TRUE(doc->readFromURL(doc->fileURL().value_or(""), "scss"));
     docs_.push_back(doc);
@@ -44,6 +44,7 @@ class SassDocumentTest : public ::testing::Test {
 
   TempDir dir;
   std::filesystem::path file = dir / "style.scss";
+  Settings settings{dir / "settings.json"};
   std::vector<std::shared_ptr<SassDocument>> docs_;
 };
 
@@ -132,18 +133,19 @@ TEST_F(SassDocumentTest, AMissingImportCompilesAsSoonAsItAppearsAndASharedPartia
   EXPECT_TRUE(waitForText(doc, "#808080"));
 }
 
-TEST_F(SassDocumentTest, FindsImportsInNodeModulesAndSassPathAndRecompilesWhenTheyChange) {
-  std::filesystem::create_directories(dir / "node_modules/pkg");
-  std::filesystem::create_directories(dir / "lib");
+TEST_F(SassDocumentTest, FindsImportsInNodeModulesSassPathAndLoadPathsAndCompilesAgainWhenTheLoadPathsChange) {
+  for (const char* folder : {"node_modules/pkg", "lib", "shared"}) std::filesystem::create_directories(dir / folder);
   writeFile(dir / "node_modules/pkg/_x.scss", ".x { y: #808080; }\n");
   writeFile(dir / "lib/_fromenv.scss", ".e { f: #909090; }\n");
-  writeFile(file, "@import \"pkg/x\", \"fromenv\";\n");
-  auto doc = open(file);
-  ASSERT_TRUE(waitForText(doc, "fromenv"));
+  writeFile(dir / "shared/_kit.scss", ".k { l: #a0a0a0; }\n");
+  writeFile(file, "@import \"pkg/x\", \"fromenv\", \"kit\";\n");
   setenv("SASS_PATH", ("/nowhere:" + (dir / "lib").string()).c_str(), 1);
-  SassDocument::recompileAll();
-  EXPECT_TRUE(waitForText(doc, "#909090"));
+  auto doc = open(file);
+  ASSERT_TRUE(waitForText(doc, "kit"));
+  settings.setLoadPaths({"/nowhere", (dir / "shared").string()});
+  EXPECT_TRUE(waitForText(doc, "#a0a0a0"));
   EXPECT_NE(textOf(doc).find("#808080"), std::string::npos);
+  EXPECT_NE(textOf(doc).find("#909090"), std::string::npos);
   unsetenv("SASS_PATH");
 }
 

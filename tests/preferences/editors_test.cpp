@@ -20,8 +20,9 @@ std::string url(const char* id) { return desktop.applicationURL(id); }
 class EditorsTest : public ::testing::Test {
  protected:
   test::TempDir dir;
-  UserDefaults defaults{dir / "settings.json"};
-  PreferencesController preferences{defaults};
+  Settings settings{dir / "settings.json"};
+  UserDefaults& defaults = settings.store();
+  PreferencesController preferences{settings};
   std::filesystem::path document = dir / "Mes styles" / "thème & co.scss";
   std::string documentURL = GCharPtr(g_filename_to_uri(document.c_str(), nullptr, nullptr)).get();
 };
@@ -46,7 +47,7 @@ TEST_F(EditorsTest, DefaultIsTheStoredEditorElseTheFirstOrTheLastWhenNeverChosen
 
 TEST_F(EditorsTest, ChoiceIsStoredAtOnceAndSeenByAnotherController) {
   preferences.setDefaultEditor(preferences.editors()[1]);
-  PreferencesController other(defaults);
+  PreferencesController other(settings);
   EXPECT_EQ(UserDefaults(dir / "settings.json").stringForKey(key), url("nameless"));
   EXPECT_EQ(other.defaultEditor(), other.editors()[1]);
   EXPECT_NE(other.defaultEditor(), preferences.editors()[1]);  // each controller has its own objects

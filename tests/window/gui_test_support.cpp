@@ -32,9 +32,9 @@ const TestDesktop& desktopForAllTests = selectDesktop();
 
 const TestDesktop& guiDesktop() { return desktopForAllTests; }
 
-std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file, UserDefaults& defaults) {
+std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file, Settings& settings) {
   GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
-  auto controller = DocumentController::openDocument(gfile.get(), nullptr, defaults);
+  auto controller = DocumentController::openDocument(gfile.get(), nullptr, settings);
   EXPECT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(controller->window())); }));
   return controller;
 }
@@ -45,7 +45,7 @@ void closeWindow(const std::shared_ptr<WindowController>& controller) {
 }
 
 std::shared_ptr<WindowController> GuiTest::open(const std::filesystem::path& file) {
-  return windows_.emplace_back(openWindow(file, defaults));
+  return windows_.emplace_back(openWindow(file, settings));
 }
 
 void GuiTest::close(const std::shared_ptr<WindowController>& window) {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "preferences/user_defaults.hpp"
+#include "preferences/settings.hpp"
 #include "test_desktop.hpp"
 #include "window/window_controller.hpp"
 
@@ -24,8 +24,7 @@ namespace fennelview::test {
 const TestDesktop& guiDesktop();
 
 // Opens a file as the application does and waits until its window is on screen.
-std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file,
-                                             UserDefaults& defaults = UserDefaults::standard());
+std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file, Settings& settings);
 // Closes the window as the user does (close request, then destroy) and lets it go.
 void closeWindow(const std::shared_ptr<WindowController>& controller);
 
@@ -40,7 +39,8 @@ class GuiTest : public ::testing::Test {
   void close(const std::shared_ptr<WindowController>& window);
 
   TempDir dir;
-  UserDefaults defaults{dir / "settings.json"};
+  Settings settings{dir / "settings.json"};
+  UserDefaults& defaults = settings.store();
 
  private:
   std::vector<std::shared_ptr<WindowController>> windows_;

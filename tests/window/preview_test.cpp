@@ -129,7 +129,7 @@ TEST_F(OpenDocumentTest, AnOpenFileByAnyPathOrDropShowsItsWindowADroppedOneOpens
     return found;
   };
   GObjectPtr<GFile> first(g_file_new_for_path((dir / "styles" / "a.scss").c_str()));
-  auto window = DocumentController::openDocument(first.get(), app, defaults);
+  auto window = DocumentController::openDocument(first.get(), app, settings);
   const auto drop = [&](const std::filesystem::path& file) {
     GValue value = G_VALUE_INIT;
     g_value_take_object(g_value_init(&value, G_TYPE_FILE), g_file_new_for_path(file.c_str()));
@@ -140,7 +140,7 @@ TEST_F(OpenDocumentTest, AnOpenFileByAnyPathOrDropShowsItsWindowADroppedOneOpens
   };
   EXPECT_TRUE(drop(dir / "link.scss"));
   GObjectPtr<GFile> dotted(g_file_new_for_path((dir / "styles" / ".." / "styles" / "a.scss").c_str()));
-  DocumentController::openDocument(dotted.get(), app, defaults);
+  DocumentController::openDocument(dotted.get(), app, settings);
   EXPECT_EQ(windows().size(), 1u) << "the same file by a link or another path";
 
   EXPECT_TRUE(drop(dir / "b.scss"));

@@ -14,7 +14,7 @@ using namespace test;
 
 using WindowControllerTest = GuiTest;
 
-TEST_F(WindowControllerTest, WindowSizeIsKeptUnderTheDocumentsPathAndAWrongTypedOneIsIgnored) {
+TEST_F(WindowControllerTest, WindowSizeIsKeptUnderTheDocumentsPath) {
   const auto sheet = dir / "thème.scss";
   writeFile(sheet, "h1 { color: #123456; }\n");
   auto window = open(sheet);
@@ -24,12 +24,6 @@ TEST_F(WindowControllerTest, WindowSizeIsKeptUnderTheDocumentsPathAndAWrongTyped
   int width = 0, height = 0;
   gtk_window_get_default_size(open(sheet)->window(), &width, &height);
   EXPECT_EQ(std::pair(width, height), std::pair(700, 500));
-
-  defaults.setObject({{"width", "800"}, {"height", 600}, {"maximized", "yes"}}, sheet.string());
-  window = open(sheet);
-  gtk_window_get_default_size(window->window(), &width, &height);
-  EXPECT_NE(width, 800);
-  EXPECT_FALSE(gtk_window_is_maximized(window->window()));
 }
 
 }  // namespace
