@@ -62,7 +62,7 @@ TEST_F(SassDocumentTest, FollowsSavesInPlaceByRenameAndAfterDeletion) {
   writeFile(file, ".a { color: ;\n");
   EXPECT_TRUE(waitForText(doc, "Error"));
   test::writeFileByRename(file, ".a { color: #333333; }\n");
-  EXPECT_TRUE(waitForText(doc, "#333333")) << textOf(doc) << doc->parser().startedCount() << readFile(dir / "pids");
+  EXPECT_TRUE(waitForText(doc, "#333333"));
   // Gone, or not a file: said before any compiler runs, and compiled as soon as it is back.
   const auto started = doc->parser().startedCount();
   std::filesystem::remove(file);
@@ -99,8 +99,6 @@ TEST_F(SassDocumentTest, FollowsAPartialThreeImportsDeepThroughSavesErrorsAndThe
   writeFile(partial, "$deep: #101010;\n");
   auto doc = open(file);
   ASSERT_TRUE(waitForText(doc, "#101010"));
-  writeFile(partial, "$deep: #202020;\n");
-  EXPECT_TRUE(waitForText(doc, "#202020"));
   test::writeFileByRename(partial, "$deep: #303030 +;\n");
   ASSERT_TRUE(waitForText(doc, "Error"));
   EXPECT_EQ(doc->parsingResult().value().error()->userInfo().at("file"), UserInfoValue(partial.string()));
@@ -123,14 +121,12 @@ TEST_F(SassDocumentTest, AMissingImportCompilesAsSoonAsItAppearsAndASharedPartia
   ASSERT_TRUE(waitForText(doc, "not found") && waitForText(other, "not found"));
   writeFile(dir / "_later.scss", ".l { m: #606060; }\n");
   EXPECT_TRUE(waitForText(doc, "#606060") && waitForText(other, "#606060"));
-  writeFile(dir / "_later.scss", ".l { m: #707070; }\n");
-  EXPECT_TRUE(waitForText(doc, "#707070") && waitForText(other, "#707070"));
   // A second document on the same file goes; the first still follows its partial.
   auto twin = open(file);
-  ASSERT_TRUE(waitForText(twin, "#707070"));
+  ASSERT_TRUE(waitForText(twin, "#606060"));
   twin->close();
   writeFile(dir / "_later.scss", ".l { m: #808080; }\n");
-  EXPECT_TRUE(waitForText(doc, "#808080"));
+  EXPECT_TRUE(waitForText(doc, "#808080") && waitForText(other, "#808080"));
 }
 
 TEST_F(SassDocumentTest, FindsImportsInNodeModulesSassPathAndLoadPathsAndCompilesAgainWhenTheLoadPathsChange) {

@@ -22,10 +22,10 @@ TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionOtherFi
   ServedSite site(dir.path(), dir.path(), dir / "scss/main.scss");
   site.setCompiledCss("body { color: green }");
   EXPECT_EQ(site.servedPage("<link rel=stylesheet href=\"../css/main.css\">"
-                            "<LINK REL=stylesheet HREF=/dist/main.min.css>"
+                            "<LINK HREF=/dist/main.min.css REL=stylesheet>"
                             "<link rel=stylesheet href='other.css'><link rel=preload href=main.css>",
                             "/blog/post.html"),
-            "<link rel=stylesheet href=\"/css/main.css?v=1\"><LINK REL=stylesheet HREF=\"/dist/main.min.css?v=1\">"
+            "<link rel=stylesheet href=\"/css/main.css?v=1\"><LINK HREF=\"/dist/main.min.css?v=1\" REL=stylesheet>"
             "<link rel=stylesheet href='other.css'><link rel=preload href=main.css>");
   for (const auto* url : {"/css/main.css", "/css/../css/main.css", "/dist/main.min.css"}) {
     const SiteAnswer answer = site.answer(url);

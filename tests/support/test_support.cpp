@@ -69,16 +69,13 @@ FakeResources::FakeResources(const std::string& sasscBody) {
   writeScript(sassc(), sasscBody);
   std::filesystem::copy(realResources() / "Template", dir_.path() / "Template",
                         std::filesystem::copy_options::recursive);
-  if (const char* previous = getenv("FENNELVIEW_RESOURCES")) {
-    previous_ = previous;
-    hadPrevious_ = true;
-  }
+  if (const char* previous = getenv("FENNELVIEW_RESOURCES")) previous_ = previous;
   setenv("FENNELVIEW_RESOURCES", dir_.path().c_str(), 1);
 }
 
 FakeResources::~FakeResources() {
-  if (hadPrevious_) {
-    setenv("FENNELVIEW_RESOURCES", previous_.c_str(), 1);
+  if (previous_) {
+    setenv("FENNELVIEW_RESOURCES", previous_->c_str(), 1);
   } else {
     unsetenv("FENNELVIEW_RESOURCES");
   }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace fennelview::test {
@@ -49,8 +50,7 @@ class FakeResources {
 
  private:
   TempDir dir_;
-  std::string previous_;
-  bool hadPrevious_ = false;
+  std::optional<std::string> previous_;
 };
 
 // The build's resource folder, with the real sassc and Template/.
