@@ -12,6 +12,7 @@
 #include "preferences/preferences_controller.hpp"
 #include "window/preferences_view.hpp"
 #include "window/window_resources.hpp"
+#include "window/preview_web_context.hpp"
 
 namespace fennelview {
 
@@ -77,6 +78,12 @@ void AppDelegate::applicationDidFinishLaunching() {
   gtk_window_set_default_icon_name(build::bundleIdentifier);
   installActions();
   PreferencesController(settings_).registerDefaultEditor();
+  // The drawing choice applies to every preview at once, now and at each change.
+  const auto applyDrawing = [this] {
+    PreviewWebContext::shared().setHardwareAcceleration(hardwareAccelerationFromText(settings_.webRendering()));
+  };
+  applyDrawing();
+  drawingObservation_ = settings_.observe(Settings::Entry::webRendering, applyDrawing);
 }
 
 void AppDelegate::contactSupport() const { support_.openFeedbackMail(); }

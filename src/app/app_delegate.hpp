@@ -49,6 +49,7 @@ class AppDelegate {
   SupportController support_;
   // The user's settings, read by every window and document of this process.
   Settings settings_{UserDefaults::standardFile()};
+  Settings::Observation drawingObservation_;
   GObjectPtr<GtkApplication> application_;
   GtkWindow* preferencesWindow_ = nullptr;  // weak: cleared when the window goes
   GObjectPtr<GAppInfoMonitor> appInfoMonitor_;

@@ -85,4 +85,8 @@ void ParsingMetadataView::showCompilingNow() {
   gtk_label_set_text(label_.get(), labelText({}, std::nullopt).c_str());
 }
 
+void ParsingMetadataView::setNote(const std::string& note) {
+  gtk_widget_set_tooltip_text(GTK_WIDGET(label_.get()), note.empty() ? nullptr : note.c_str());
+}
+
 }  // namespace fennelview

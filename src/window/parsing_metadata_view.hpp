@@ -31,6 +31,8 @@ class ParsingMetadataView {
   void setCompiling(bool compiling);
   void show(const RenderPresenter& model);
   void stop();
+  // A standing remark on the header (its tooltip); empty removes it.
+  void setNote(const std::string& note);
 
  private:
   void showCompilingNow();

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "common/glib_ptr.hpp"
+#include "window/preview_web_context.hpp"
 #include "window/window_resources.hpp"
 
 struct _FennelviewPreferencesWindow {
@@ -13,6 +14,7 @@ struct _FennelviewPreferencesWindow {
   AdwActionRow* noEditorRow;
   AdwComboRow* compilerRow;
   AdwActionRow* refusedCompilerRow;
+  AdwComboRow* drawingRow;
   AdwPreferencesGroup* loadPathsGroup;
   AdwActionRow* noLoadPathsRow;
   std::unique_ptr<fennelview::PreferencesView> view;
@@ -48,6 +50,7 @@ static void fennelview_preferences_window_class_init(FennelviewPreferencesWindow
       {"no-editor-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, noEditorRow)},
       {"compiler-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, compilerRow)},
       {"refused-compiler-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, refusedCompilerRow)},
+      {"drawing-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, drawingRow)},
       {"load-paths-group", G_STRUCT_OFFSET(FennelviewPreferencesWindow, loadPathsGroup)},
       {"no-load-paths-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, noLoadPathsRow)},
   };
@@ -85,6 +88,7 @@ PreferencesView& PreferencesView::instantiate(Settings& settings, GtkWindow* par
   if (parent) gtk_window_set_transient_for(view.window(), parent);
   view.bindEditors();
   view.bindCompilers();
+  view.bindDrawing();
   view.showLoadPaths();
   // The list follows every change of the load paths, wherever it is made.
   view.loadPathsObservation_ = settings.observe(Settings::Entry::loadPaths, [&view] { view.showLoadPaths(); });
@@ -144,6 +148,36 @@ void PreferencesView::bindCompilers() {
   std::vector<std::string> reasons;
   for (const auto& refused : Compilers::shared().refused()) reasons.push_back(refused.executable.string() + ": " + refused.reason);
   showRefusedCompilers(reasons);
+}
+
+namespace {
+// In the order of the drawing row's entries.
+constexpr HardwareAcceleration kDrawingChoices[] = {HardwareAcceleration::Auto, HardwareAcceleration::On,
+                                                    HardwareAcceleration::Off};
+}  // namespace
+
+void PreferencesView::bindDrawing() {
+  adw_combo_row_set_model(window_->drawingRow, G_LIST_MODEL(stringList({"Automatic", "On", "Off"}).get()));
+  const auto current = hardwareAccelerationFromText(settings_.webRendering());
+  const auto found = std::ranges::find(kDrawingChoices, current);
+  adw_combo_row_set_selected(window_->drawingRow, static_cast<guint>(found - std::begin(kDrawingChoices)));
+  showDrawingPath();
+  g_signal_connect(window_->drawingRow, "notify::selected",
+                   G_CALLBACK(+[](AdwComboRow* row, GParamSpec*, PreferencesView* view) {
+                     const guint selected = adw_combo_row_get_selected(row);
+                     if (selected >= std::size(kDrawingChoices)) return;
+                     view->settings_.setWebRendering(hardwareAccelerationText(kDrawingChoices[selected]));
+                     // Applied here as well, so the reason below is the new one whatever observes the setting.
+                     PreviewWebContext::shared().setHardwareAcceleration(kDrawingChoices[selected]);
+                     view->showDrawingPath();
+                   }),
+                   this);
+}
+
+void PreferencesView::showDrawingPath() {
+  // The row reads markup; the renderer's name is text.
+  GCharPtr reason(g_markup_escape_text(PreviewWebContext::shared().drawingPath().reason.c_str(), -1));
+  adw_action_row_set_subtitle(ADW_ACTION_ROW(window_->drawingRow), reason.get());
 }
 
 void PreferencesView::showRefusedCompilers(const std::vector<std::string>& reasons) {

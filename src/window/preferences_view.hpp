@@ -51,6 +51,9 @@ class PreferencesView {
   PreferencesView(Settings& settings, FennelviewPreferencesWindow* window);
   void bindEditors();
   void bindCompilers();
+  // The drawing choice, and which path is in use and why.
+  void bindDrawing();
+  void showDrawingPath();
   void showLoadPaths();
 
   Settings& settings_;

@@ -59,10 +59,12 @@ using WeakPage = std::weak_ptr<PreviewPage>;
 PreviewPage::PreviewPage()
     : alive_(std::make_shared<PreviewPage*>(this)),
       // In the web process all previews share; a page lost with it is loaded again.
-      webView_(PreviewWebContext::shared().makeWebView([alive = std::weak_ptr<PreviewPage*>(alive_)](const std::string&, bool loadAgain) {
+      webView_(PreviewWebContext::shared().makeWebView([alive = std::weak_ptr<PreviewPage*>(alive_)](const std::string& why, bool loadAgain) {
         const auto slot = alive.lock();
         PreviewPage* self = slot ? *slot : nullptr;
-        if (self && loadAgain && self->model_ && !self->closed_) self->loadFullPage();
+        if (!self || self->closed_) return;
+        if (self->notice_ && !why.empty()) self->notice_(why);
+        if (loadAgain && self->model_) self->loadFullPage();
       })) {
   g_signal_connect(webView_.get(), "decide-policy", G_CALLBACK(decidePolicy), this);
   g_signal_connect(webView_.get(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {

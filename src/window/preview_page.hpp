@@ -31,6 +31,8 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   void show(std::shared_ptr<const RenderPresenter> model, std::string placeText);
   // Results that still arrive are not shown.
   void close() { closed_ = true; }
+  // Where the page says what happened to it (its web process ended, and why).
+  void setNotice(std::function<void(const std::string&)> notice) { notice_ = std::move(notice); }
 
  private:
   void loadFullPage();
@@ -49,6 +51,7 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   std::string loadedTemplate_;
   bool loading_ = false;
   bool closed_ = false;
+  std::function<void(const std::string&)> notice_;
 };
 
 }  // namespace fennelview

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render_view_controller.hpp"
 
+#include "document/file_watcher.hpp"
 #include "window/window_controller.hpp"
 
 namespace fennelview {
@@ -26,10 +27,28 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
   windowController.documentChangeSignal().observeNext([self = shared_from_this()](const ParsingResult& result) {
     self->setViewModel(RenderPresenter(result, self->documentPath_));
   });
+  page_->setNotice([weak = windowController.weak_from_this()](const std::string& text) {
+    if (auto window = weak.lock()) window->showToast(text);
+  });
+  // A settings file kept aside is the user's data: the first window says so.
+  if (const auto notice = windowController.settings().takeNotice()) windowController.showToast(*notice);
   const auto document = windowController.sassDocument();
   if (!document) return;
   windowController.setFrameAutosaveName(document->path());
   documentPath_ = document->path();
+  // Saves that inotify cannot see are found by polling; the header says so while it lasts.
+  pollingSubscription_ = sharedFileWatcher().pollingReason().producer().start(Observer<std::string>(
+      [weak = std::weak_ptr<RenderViewController>(weak_from_this()), window = windowController.weak_from_this()](
+          const std::string& reason) {
+        auto self = weak.lock();
+        if (!self || self->closed_ || !self->metadata_) return;
+        const bool polled = !reason.empty() && sharedFileWatcher().isPolled(self->documentPath_);
+        self->metadata_->setNote(polled ? "Saves are found by checking the file every half second: " + reason : "");
+        if (polled && !self->pollingToldOnce_) {
+          self->pollingToldOnce_ = true;
+          if (auto controller = window.lock()) controller->showToast("Saves of this file are found by checking it every half second.");
+        }
+      }));
   pageSize_.keepIn(windowController.settings(), documentPath_);
   errorLink_.setSettings(windowController.settings());
 
@@ -44,6 +63,7 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
 
 void RenderViewController::viewWillClose() {
   closed_ = true;
+  pollingSubscription_.dispose();
   page_->close();
   if (metadata_) metadata_->stop();
 }

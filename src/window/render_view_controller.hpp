@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "document/signal.hpp"
 #include "present/render_presenter.hpp"
 #include "window/css_view.hpp"
 #include "window/error_link.hpp"
@@ -66,6 +67,8 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
 
  private:
   std::shared_ptr<PreviewPage> page_ = std::make_shared<PreviewPage>();
+  Disposable pollingSubscription_;
+  bool pollingToldOnce_ = false;
   CssView cssView_;
   PageSize pageSize_;
   ErrorLink errorLink_;
