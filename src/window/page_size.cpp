@@ -69,7 +69,12 @@ void PageSize::keepIn(UserDefaults& settings, const std::string& documentPath) {
 }
 
 void PageSize::save() {
-  if (settings_) settings_->setObject({{"width", preset_}, {"zoom", zoomLevel_}}, key_);
+  if (!settings_) return;
+  // Other entries of the document (its page) stay.
+  auto kept = settings_->dictionaryForKey(key_).value_or(nlohmann::json::object_t());
+  kept["width"] = preset_;
+  kept["zoom"] = zoomLevel_;
+  settings_->setObject(kept, key_);
 }
 
 }  // namespace fennelview
