@@ -5,7 +5,11 @@
 #include <filesystem>
 #include <sstream>
 
+#include <glib.h>
+
 #include "preferences/user_defaults.hpp"
+#include "site/project_root.hpp"
+#include "site/project_settings.hpp"
 
 namespace fennelview {
 
@@ -34,6 +38,9 @@ std::vector<std::string> loadPathsFor(const std::string& documentPath, const Use
   }
   for (auto& folder : userLoadPaths(settings)) folders.push_back(std::move(folder));
   if (documentPath.empty()) return folders;
+  if (const auto root = projectRootOf(documentPath, g_get_home_dir())) {
+    for (auto& folder : projectLoadPaths(projectSettings(settings, *root), *root)) folders.push_back(std::move(folder));
+  }
   std::error_code ec;
   for (auto folder = std::filesystem::path(documentPath).parent_path(); !folder.empty();
        folder = folder.parent_path()) {

@@ -10,7 +10,8 @@ class UserDefaults;
 
 // The folders searched for imports when the document at `documentPath` compiles, in this
 // order: the entries of $SASS_PATH (colon-separated, as Sass tools read it), the user's list
-// (the settings key "loadPaths", an array of strings), and the nearest node_modules folder
+// (the settings key "loadPaths", an array of strings), those kept for the document's project
+// root (see projectSettings), and the nearest node_modules folder
 // above the document, so that `@import "bootstrap/scss/bootstrap"` works in an npm project.
 std::vector<std::string> loadPathsFor(const std::string& documentPath, const UserDefaults& settings);
 

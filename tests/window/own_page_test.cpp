@@ -5,6 +5,7 @@
 #include "app/document_controller.hpp"
 #include "gui_test_support.hpp"
 #include "site/kept_page.hpp"
+#include "site/project_settings.hpp"
 #include "test_support.hpp"
 #include "window/render_view_controller.hpp"
 
@@ -83,12 +84,15 @@ TEST_F(OwnPageTest, PageShowsCompiledCssKeepsStateAcrossSavesAndReloadsOnItsOwnC
 TEST_F(OwnPageTest, DocumentFindsItsPageAndPagesOpenWithTheirDocument) {
   const fs::path root = dir / "app";
   writeAll(root, {{"package.json", "{}"},
-                  {"src/styles/main.scss", "$c: rgb(0, 0, 255);\nh1 { color: $c; }\n"},
+                  {"src/styles/main.scss", "@import 'kit';\nh1 { color: $c; }\n"},
+                  {"lib/_kit.scss", "$c: rgb(0, 0, 255);\n"},
                   {"dist/main.min.css", "h1 { color: rgb(255, 0, 0) }"},
                   {"index.html", "<!doctype html><link rel=stylesheet href=dist/main.min.css><h1>Hi</h1>"},
                   {"plain.html", "<!doctype html><p>no style"},
                   {"notes.txt", "text"}});
   const fs::path document = root / "src/styles/main.scss";
+  // The kit is found through a load path kept for the project.
+  setProjectSettings(defaults, root, {{"lib"}, {}});
 
   auto window = open(document);
   EXPECT_EQ(window->renderViewController().shownPage(), root / "index.html");
