@@ -79,6 +79,9 @@ TEST_F(OwnPageTest, PageShowsCompiledCssKeepsStateAcrossSavesAndReloadsOnItsOwnC
   writeFile(root / "index.html", page + "<p id=added>");
   EXPECT_EQ(waitForPage(view.webView(), "String(!!document.getElementById('added'))", "true"), "true");
   EXPECT_EQ(waitForPage(view.webView(), "getComputedStyle(document.body).color", "rgb(0, 128, 0)"), "rgb(0, 128, 0)");
+
+  view.pageSize().zoom(1);  // kept beside the page, which stays
+  EXPECT_EQ(keptPage(defaults, (root / "scss/style.scss").string()), (root / "index.html").string());
 }
 
 TEST_F(OwnPageTest, DocumentFindsItsPageAndPagesOpenWithTheirDocument) {
