@@ -31,7 +31,7 @@ TEST_F(OwnPageTest, PageShowsCompiledCssKeepsStateAcrossSavesAndReloadsOnItsOwnC
   const std::string page =
       "<!doctype html><meta charset=utf-8><link rel=stylesheet href=css/style.css>"
       "<script type=module src=js/app.mjs></script><img src=/img/logo.svg>"
-      "<button onclick='window.clicks = (window.clicks || 0) + 1'>b</button>";
+      "<button onclick='window.clicks = (window.clicks || 0) + 1'>b</button><div style='height: 5000px'></div>";
   writeAll(dir.path(), {{"outside/secret.svg", svg},
                  {"site/img/logo.svg", svg},
                  {"site/css/style.css", "body { color: rgb(255, 0, 0) }"},  // stale: never shown
@@ -75,9 +75,11 @@ TEST_F(OwnPageTest, PageShowsCompiledCssKeepsStateAcrossSavesAndReloadsOnItsOwnC
   EXPECT_EQ(waitForPage(view.webView(), colourAndClicks, "rgb(0, 128, 0) 1"), "rgb(0, 128, 0) 1");
   EXPECT_EQ(view.errorPanelText(), "");
 
-  // An edit of the page itself shows without any action: the page reloads.
+  // An edit of the page itself shows without any action: the page reloads where it was scrolled.
+  evaluate(view.webView(), "window.scrollTo(0, 400)");
   writeFile(root / "index.html", page + "<p id=added>");
   EXPECT_EQ(waitForPage(view.webView(), "String(!!document.getElementById('added'))", "true"), "true");
+  EXPECT_EQ(waitForPage(view.webView(), "String(window.scrollY)", "400"), "400");
   EXPECT_EQ(waitForPage(view.webView(), "getComputedStyle(document.body).color", "rgb(0, 128, 0)"), "rgb(0, 128, 0)");
 
   view.pageSize().zoom(1);  // kept beside the page, which stays
