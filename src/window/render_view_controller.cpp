@@ -59,7 +59,16 @@ RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFra
   page_->onEditorLink([this] { errorLink_.open(); });
 }
 
-RenderViewController::~RenderViewController() { page_->onEditorLink({}); }
+RenderViewController::~RenderViewController() {
+  page_->onEditorLink({});
+  // The window's widgets and action group may outlive this controller.
+  g_signal_handlers_disconnect_by_data(errorPlace_, this);
+  if (pageActions_) {
+    for (const char* name : {"show", "choose"}) {
+      g_signal_handlers_disconnect_by_data(g_action_map_lookup_action(G_ACTION_MAP(pageActions_.get()), name), this);
+    }
+  }
+}
 
 void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& header) {
   drop_ = std::make_unique<FileDrop>(window);
@@ -82,10 +91,10 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
                      static_cast<RenderViewController*>(self)->chooseFile();
                    }),
                    this);
-  GObjectPtr<GSimpleActionGroup> actions(g_simple_action_group_new());
-  g_action_map_add_action(G_ACTION_MAP(actions.get()), G_ACTION(pageAction_.get()));
-  g_action_map_add_action(G_ACTION_MAP(actions.get()), G_ACTION(choose.get()));
-  gtk_widget_insert_action_group(GTK_WIDGET(window), "page", G_ACTION_GROUP(actions.get()));
+  pageActions_ = GObjectPtr<GSimpleActionGroup>(g_simple_action_group_new());
+  g_action_map_add_action(G_ACTION_MAP(pageActions_.get()), G_ACTION(pageAction_.get()));
+  g_action_map_add_action(G_ACTION_MAP(pageActions_.get()), G_ACTION(choose.get()));
+  gtk_widget_insert_action_group(GTK_WIDGET(window), "page", G_ACTION_GROUP(pageActions_.get()));
   updatePageMenu();
   if (header.headerView && GTK_IS_HEADER_BAR(header.headerView)) {
     GtkWidget* button = gtk_menu_button_new();

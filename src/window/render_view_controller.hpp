@@ -99,6 +99,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   GtkButton* errorPlace_;
   GObjectPtr<GMenu> pageMenu_;
   GObjectPtr<GSimpleAction> pageAction_;
+  GObjectPtr<GSimpleActionGroup> pageActions_;
   std::vector<std::filesystem::path> pages_;
   std::optional<std::optional<std::filesystem::path>> requestedPage_;
   bool appeared_ = false;
