@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "app/document_controller.hpp"
@@ -17,7 +18,9 @@
 namespace fennelview {
 
 AppDelegate::AppDelegate()
-    : application_(GTK_APPLICATION(adw_application_new(build::bundleIdentifier, G_APPLICATION_HANDLES_OPEN))) {
+    : application_(GTK_APPLICATION(adw_application_new(build::bundleIdentifier,
+                                                  static_cast<GApplicationFlags>(G_APPLICATION_HANDLES_OPEN |
+                                                                                 G_APPLICATION_HANDLES_COMMAND_LINE)))) {
   GApplication* app = G_APPLICATION(application_.get());
   g_set_application_name(DocumentController::applicationName);
   // Before start-up, where GtkApplication looks for its Keyboard Shortcuts window.
@@ -26,6 +29,14 @@ AppDelegate::AppDelegate()
   g_application_set_option_context_summary(app, "Shows each Sass style sheet FILE compiled, following every save.");
   g_application_add_main_option(app, "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
                                 "Show the version of Fennelview and of its Sass compiler", nullptr);
+  g_application_add_main_option(app, "page", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_FILENAME,
+                                "Show the style sheets on this HTML page", "FILE.html");
+  // The command line goes to the running instance, if any, with its options.
+  g_signal_connect(app, "command-line", G_CALLBACK(+[](GApplication*, GApplicationCommandLine* line, gpointer self) {
+                     static_cast<AppDelegate*>(self)->commandLine(line);
+                     return 0;
+                   }),
+                   this);
   g_signal_connect(app, "handle-local-options", G_CALLBACK(+[](GApplication*, GVariantDict* options, gpointer) {
                      return handleLocalOptions(options);
                    }),
@@ -54,6 +65,27 @@ AppDelegate::~AppDelegate() {
   if (appInfoMonitor_) g_signal_handlers_disconnect_by_data(appInfoMonitor_.get(), this);
   if (preferencesWindow_) {
     g_object_remove_weak_pointer(G_OBJECT(preferencesWindow_), reinterpret_cast<gpointer*>(&preferencesWindow_));
+  }
+}
+
+void AppDelegate::commandLine(GApplicationCommandLine* line) {
+  const char* pageArgument = nullptr;
+  g_variant_dict_lookup(g_application_command_line_get_options_dict(line), "page", "^&ay", &pageArgument);
+  GObjectPtr<GFile> pageFile(pageArgument ? g_application_command_line_create_file_for_arg(line, pageArgument) : nullptr);
+  GCharPtr page(pageFile ? g_file_get_path(pageFile.get()) : nullptr);
+  int argc = 0;
+  g_auto(GStrv) arguments = g_application_command_line_get_arguments(line, &argc);
+  if (argc <= 1 && !pageFile) {
+    g_application_activate(G_APPLICATION(application_.get()));
+    return;
+  }
+  // A page alone opens with the document of the style sheet it links.
+  if (argc <= 1) DocumentController::openDocument(pageFile.get(), application_.get(), settings_);
+  for (int i = 1; i < argc; ++i) {
+    GObjectPtr<GFile> file(g_application_command_line_create_file_for_arg(line, arguments[i]));
+    DocumentController::openDocument(file.get(), application_.get(), settings_,
+                                     DocumentController::Reuse::openWindow,
+                                     page ? std::optional<std::filesystem::path>(page.get()) : std::nullopt);
   }
 }
 

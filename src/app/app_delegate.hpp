@@ -39,6 +39,8 @@ class AppDelegate {
   // --version, and the start-up check of the resource folder; -1 lets the application go on.
   static gint handleLocalOptions(GVariantDict* options);
   void installActions();
+  // Opens the files of a command line (of this process or a later one), on the --page given.
+  void commandLine(GApplicationCommandLine* line);
   // Contact Support works only while the desktop has a mail program.
   void updateSupportAction();
   // The app icon of a build tree (build/icons) or of an install whose prefix the desktop does

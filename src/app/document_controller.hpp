@@ -4,7 +4,10 @@
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
+#include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "window/window_controller.hpp"
 
@@ -24,9 +27,15 @@ class DocumentController {
   // Creates the document, sets its file URL, reads it (first compile, then watching),
   // gives it its window (keeping its size in `settings`) and shows that; adds the file to the
   // recent files. The window owns controller and document. With Reuse::openWindow, a window
-  // of the application showing the same file is shown instead.
+  // of the application showing the same file is shown instead. `page` is the HTML page to show
+  // it on. An HTML file opens as its page with the document of the first style sheet it links
+  // that has a Sass source; anything that is neither a style sheet nor a page is refused with a
+  // message (none is returned then).
   static std::shared_ptr<WindowController> openDocument(GFile* file, GtkApplication* application,
-                                                        Settings& settings, Reuse reuse = Reuse::openWindow);
+                                                        Settings& settings, Reuse reuse = Reuse::openWindow,
+                                                        std::optional<std::filesystem::path> page = std::nullopt);
+  // Why a file cannot be opened; shown on the active window, or in a window of its own.
+  static void refuse(GtkApplication* application, const std::string& message);
   // The application's window showing this file, found by the file's identity, not its path.
   static std::shared_ptr<WindowController> windowShowing(GFile* file, GtkApplication* application);
 };

@@ -5,7 +5,11 @@
 #include <filesystem>
 #include <sstream>
 
+#include <glib.h>
+
 #include "preferences/settings.hpp"
+#include "site/project_root.hpp"
+#include "site/project_settings.hpp"
 
 namespace fennelview {
 
@@ -19,6 +23,9 @@ std::vector<std::string> loadPathsFor(const std::string& documentPath, const Set
   }
   for (auto& folder : settings.loadPaths()) folders.push_back(std::move(folder));
   if (documentPath.empty()) return folders;
+  if (const auto root = projectRootOf(documentPath, g_get_home_dir())) {
+    for (auto& folder : projectLoadPaths(projectSettings(settings.store(), *root), *root)) folders.push_back(std::move(folder));
+  }
   std::error_code ec;
   for (auto folder = std::filesystem::path(documentPath).parent_path(); !folder.empty();
        folder = folder.parent_path()) {

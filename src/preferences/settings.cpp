@@ -77,6 +77,7 @@ const Declaration<PreviewSize> previewEntry{
         const double level = zoom->second.get<double>();
         if (std::isfinite(level)) size.zoom = std::clamp(level, Settings::smallestZoom, Settings::largestZoom);
       }
+      size.page = typedValue<std::string>(*kept, "page");
       return size;
     }};
 
@@ -176,8 +177,27 @@ PreviewSize Settings::preview(const std::string& documentPath) const {
   return read(store_, previewEntry, documentPath);
 }
 
+namespace {
+// What is kept for a document's preview, as stored: each part is written without losing the others.
+json::object_t keptPreview(const UserDefaults& store, const std::string& key) {
+  const auto value = store.objectForKey(key);
+  return value ? typedValue<json::object_t>(*value).value_or(json::object_t()) : json::object_t();
+}
+}  // namespace
+
 void Settings::setPreview(const std::string& documentPath, const std::string& width, double zoom) {
-  write(previewEntry.entry, previewEntry.key + documentPath, {{"width", width}, {"zoom", zoom}});
+  const auto key = previewEntry.key + documentPath;
+  auto kept = keptPreview(store_, key);
+  kept["width"] = width;
+  kept["zoom"] = zoom;
+  write(previewEntry.entry, key, kept);
+}
+
+void Settings::setPreviewPage(const std::string& documentPath, const std::string& page) {
+  const auto key = previewEntry.key + documentPath;
+  auto kept = keptPreview(store_, key);
+  kept["page"] = page;
+  write(previewEntry.entry, key, kept);
 }
 
 WindowFrame Settings::windowFrame(const std::string& documentPath) const {

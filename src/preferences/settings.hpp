@@ -17,6 +17,7 @@ namespace fennelview {
 struct PreviewSize {
   std::optional<std::string> width;  // "phone", "tablet", "desktop" or "fill"
   std::optional<double> zoom;        // within [smallestZoom, largestZoom]
+  std::optional<std::string> page;   // the HTML page chosen for the preview, a path
 };
 
 // A document window's size and maximized state; a size no window can have is none.
@@ -64,6 +65,7 @@ class Settings {
 
   // The store underneath, for code that reads a key itself.
   UserDefaults& store() { return store_; }
+  const UserDefaults& store() const { return store_; }
 
   // "compiler": "libsass" (the default) or "dart-sass".
   std::string compiler() const;
@@ -83,6 +85,7 @@ class Settings {
   // "preview:PATH": the preview's page width preset and zoom for the document at PATH.
   PreviewSize preview(const std::string& documentPath) const;
   void setPreview(const std::string& documentPath, const std::string& width, double zoom);
+  void setPreviewPage(const std::string& documentPath, const std::string& page);
   // The window size, under the document's path itself.
   WindowFrame windowFrame(const std::string& documentPath) const;
   void setWindowFrame(const std::string& documentPath, int width, int height, bool maximized);

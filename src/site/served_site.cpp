@@ -69,4 +69,8 @@ std::string ServedSite::cssSwapScript() const {
          " fresh.onload = fresh.onerror = () => old.remove(); old.after(fresh); } })()";
 }
 
+void ServedSite::noteServed(const fs::path& file) {
+  if (servedFiles_.insert(file).second && servedListener_) servedListener_(file);
+}
+
 }  // namespace fennelview

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -58,6 +59,12 @@ class ServedSite {
   // state stay. Run it in the page after setCompiledCss.
   std::string cssSwapScript() const;
 
+  // The files read from disk for the site's requests so far: a change to any of them changes
+  // what the page shows. The listener hears of each file the first time it is served.
+  void noteServed(const std::filesystem::path& file);
+  const std::set<std::filesystem::path>& servedFiles() const { return servedFiles_; }
+  void onServed(std::function<void(const std::filesystem::path&)> listener) { servedListener_ = std::move(listener); }
+
  private:
   std::filesystem::path projectRoot_;
   std::filesystem::path webRoot_;
@@ -66,6 +73,8 @@ class ServedSite {
   std::string css_;
   unsigned version_ = 0;
   std::set<std::string> cssPaths_;  // decoded URL paths answered with the compiled CSS
+  std::set<std::filesystem::path> servedFiles_;
+  std::function<void(const std::filesystem::path&)> servedListener_;
 };
 
 }  // namespace fennelview

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "preview_page.hpp"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
+#include "document/file_watcher.hpp"
 #include "window/error_link.hpp"
 #include "window/preview_web_context.hpp"
+#include "window/site_scheme.hpp"
 
 namespace fennelview {
 
@@ -64,25 +68,40 @@ PreviewPage::PreviewPage()
         PreviewPage* self = slot ? *slot : nullptr;
         if (!self || self->closed_) return;
         if (self->notice_ && !why.empty()) self->notice_(why);
-        if (loadAgain && self->model_) self->loadFullPage();
+        if (!loadAgain || !self->model_) return;
+        if (self->site_) {
+          self->loadSite();
+        } else {
+          self->loadFullPage();
+        }
       })) {
   g_signal_connect(webView_.get(), "decide-policy", G_CALLBACK(decidePolicy), this);
   g_signal_connect(webView_.get(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
                      auto* self = static_cast<PreviewPage*>(data);
                      if (event != WEBKIT_LOAD_FINISHED) return;
                      self->loading_ = false;
+                     if (self->site_) return self->loadFinished();
                      // The full page carries the message; the panel's link to its place comes in place.
                      if (self->model_ && !self->placeText_.empty() && !self->closed_) self->updateInPlace(false);
                    }),
                    this);
 }
 
-PreviewPage::~PreviewPage() { g_signal_handlers_disconnect_by_data(webView_.get(), this); }
+PreviewPage::~PreviewPage() {
+  g_signal_handlers_disconnect_by_data(webView_.get(), this);
+  unfollowAll();
+}
+
+void PreviewPage::close() {
+  closed_ = true;
+  unfollowAll();
+}
 
 void PreviewPage::show(std::shared_ptr<const RenderPresenter> model, std::string placeText) {
   model_ = std::move(model);
   placeText_ = std::move(placeText);
   if (closed_) return;
+  if (site_) return showOnSite();
   const auto& css = model_->styleText();
   // GVariant strings end at a NUL; such a sheet goes through the full page instead.
   const bool fits = std::memchr(css.data(), '\0', css.size()) == nullptr;
@@ -126,6 +145,120 @@ void PreviewPage::updateInPlace(bool replaceStyle) {
       new WeakPage(weak_from_this()));
 }
 
+void PreviewPage::showSite(std::shared_ptr<ServedSite> site, std::filesystem::path page) {
+  unfollowAll();
+  site_ = std::move(site);
+  sitePage_ = std::move(page);
+  siteOrigin_ = SiteScheme::originOf(*site_);
+  loadedURI_.clear();
+  SiteScheme::of(webkit_web_view_get_context(webView())).serve(site_);
+  site_->onServed([weak = WeakPage(weak_from_this())](const std::filesystem::path& file) {
+    if (auto self = weak.lock()) self->follow(file);
+  });
+  // A change to any file the page loaded shows at once; the first batch of changes reloads it once.
+  changes_ = fileChangeSignal().observeNext([weak = WeakPage(weak_from_this())](const std::string& changed) {
+    auto self = weak.lock();
+    if (!self || !self->site_ || self->closed_) return;
+    if (std::find(self->followed_.begin(), self->followed_.end(), changed) != self->followed_.end()) self->reloadSoon();
+  });
+  if (model_ && !closed_) showOnSite();
+}
+
+void PreviewPage::showSample() {
+  if (!site_) return;
+  unfollowAll();
+  site_->onServed({});
+  site_.reset();
+  sitePage_.clear();
+  siteOrigin_.clear();
+  loadedURI_.clear();
+  if (model_ && !closed_) loadFullPage();
+}
+
+void PreviewPage::showOnSite() {
+  // The page keeps the last CSS that compiled; an error shows beside the page, not in it.
+  if (!model_->isFailure()) site_->setCompiledCss(model_->css());
+  if (loadedURI_.empty()) return loadSite();
+  if (model_->isFailure()) return;
+  if (loading_) {
+    swapPending_ = true;
+  } else {
+    swapCss();
+  }
+}
+
+void PreviewPage::loadSite() {
+  const auto uri = SiteScheme::uriOf(*site_, sitePage_);
+  if (!uri) return;
+  loadedURI_ = *uri;
+  loading_ = true;
+  swapPending_ = false;
+  webkit_web_view_load_uri(webView(), uri->c_str());
+}
+
+void PreviewPage::swapCss() {
+  webkit_web_view_evaluate_javascript(webView(), site_->cssSwapScript().c_str(), -1, kWorld, nullptr, nullptr, nullptr,
+                                      nullptr);
+}
+
+void PreviewPage::loadFinished() {
+  if (closed_) return;
+  if (std::exchange(swapPending_, false)) swapCss();
+  if (const auto scroll = std::exchange(scrollToRestore_, std::nullopt)) {
+    const std::string script = "window.scrollTo(" + *scroll + ")";
+    webkit_web_view_evaluate_javascript(webView(), script.c_str(), -1, kWorld, nullptr, nullptr, nullptr, nullptr);
+  }
+}
+
+void PreviewPage::reloadKeepingScroll() {
+  if (!site_ || closed_) return;
+  webkit_web_view_evaluate_javascript(
+      webView(), "window.scrollX + ',' + window.scrollY", -1, kWorld, nullptr, nullptr,
+      +[](GObject* view, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<WeakPage> weak(static_cast<WeakPage*>(data));
+        GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr));
+        auto self = weak->lock();
+        if (!self || self->closed_ || !self->site_) return;
+        if (value && jsc_value_is_string(value.get())) {
+          GCharPtr text(jsc_value_to_string(value.get()));
+          const std::string scroll = text.get();
+          // Two numbers and a comma, nothing a page could slip in.
+          if (scroll.find_first_not_of("0123456789.,-e") == std::string::npos) self->scrollToRestore_ = scroll;
+        }
+        self->loading_ = true;
+        webkit_web_view_reload(self->webView());
+      },
+      new WeakPage(weak_from_this()));
+}
+
+void PreviewPage::reloadSoon() {
+  if (reloadSource_) return;
+  reloadSource_ = g_timeout_add_full(
+      G_PRIORITY_DEFAULT, 50,
+      +[](gpointer data) {
+        auto* weak = static_cast<WeakPage*>(data);
+        if (auto self = weak->lock()) {
+          self->reloadSource_ = 0;
+          self->reloadKeepingScroll();
+        }
+        return G_SOURCE_REMOVE;
+      },
+      new WeakPage(weak_from_this()), +[](gpointer data) { delete static_cast<WeakPage*>(data); });
+}
+
+void PreviewPage::follow(const std::filesystem::path& file) {
+  if (closed_) return;
+  followed_.push_back(file.string());
+  sharedFileWatcher().appendPath(followed_.back());
+}
+
+void PreviewPage::unfollowAll() {
+  changes_.dispose();
+  if (reloadSource_) g_source_remove(std::exchange(reloadSource_, 0));
+  for (const auto& file : followed_) sharedFileWatcher().removePath(file);
+  followed_.clear();
+}
+
 gboolean PreviewPage::decidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                    PreviewPage* self) {
   if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
@@ -138,6 +271,8 @@ gboolean PreviewPage::decidePolicy(WebKitWebView* view, WebKitPolicyDecision* de
   // Our own page load, and jumps to an anchor of the page shown, go ahead.
   if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
     if (!clicked && target == self->loadedURI_) return FALSE;
+    // Links between the pages of the user's site stay in the preview.
+    if (!self->siteOrigin_.empty() && target.starts_with(self->siteOrigin_ + "/")) return FALSE;
     if (target.find('#') != std::string::npos && withoutFragment(uri) == withoutFragment(webkit_web_view_get_uri(view))) {
       return FALSE;
     }

@@ -3,19 +3,25 @@
 
 #include <webkit/webkit.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/glib_ptr.hpp"
+#include "document/signal.hpp"
 #include "present/render_presenter.hpp"
+#include "site/served_site.hpp"
 
 namespace fennelview {
 
-// The web view and the page in it. The page is loaded once; later results replace its style
-// sheet and error panel in place, so scroll position, form values, focus and selection stay.
-// Links leave the page where it is: web links go to the browser, the error's link to
-// onEditorLink.
+// The web view and the page in it: the sample page, or the user's own page served through the
+// app's scheme. The page is loaded once; later results replace its style sheet (and on the sample
+// page its error panel) in place, so scroll position, form values, focus and selection stay. A
+// change on disk to a file the own page loaded reloads it at the same scroll position. Links
+// leave the sample page where it is; on an own page links within the site navigate. Web links go
+// to the browser, the error's link to onEditorLink.
 class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
  public:
   PreviewPage();
@@ -30,13 +36,29 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   // go in place. placeText is the error link's text, empty for none.
   void show(std::shared_ptr<const RenderPresenter> model, std::string placeText);
   // Results that still arrive are not shown.
-  void close() { closed_ = true; }
+  void close();
   // Where the page says what happened to it (its web process ended, and why).
   void setNotice(std::function<void(const std::string&)> notice) { notice_ = std::move(notice); }
+
+  // The user's page from `site`, shown from the next result on (at once when one is shown).
+  void showSite(std::shared_ptr<ServedSite> site, std::filesystem::path page);
+  // Back to the sample page.
+  void showSample();
+  const std::shared_ptr<ServedSite>& site() const { return site_; }
+  const std::filesystem::path& sitePage() const { return sitePage_; }
+  // Loads the own page again where it was scrolled to.
+  void reloadKeepingScroll();
 
  private:
   void loadFullPage();
   void updateInPlace(bool replaceStyle);
+  void showOnSite();
+  void loadSite();
+  void swapCss();
+  void loadFinished();
+  void follow(const std::filesystem::path& file);
+  void unfollowAll();
+  void reloadSoon();
   static gboolean decidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                PreviewPage* self);
 
@@ -52,6 +74,15 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   bool loading_ = false;
   bool closed_ = false;
   std::function<void(const std::string&)> notice_;
+  // The own page: its site, file and URI, the files followed on disk, and what waits for its load.
+  std::shared_ptr<ServedSite> site_;
+  std::filesystem::path sitePage_;
+  std::string siteOrigin_;
+  std::vector<std::string> followed_;
+  Disposable changes_;
+  bool swapPending_ = false;
+  std::optional<std::string> scrollToRestore_;
+  guint reloadSource_ = 0;
 };
 
 }  // namespace fennelview

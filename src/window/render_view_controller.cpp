@@ -2,24 +2,108 @@
 #include "render_view_controller.hpp"
 
 #include "document/file_watcher.hpp"
+#include "site/kept_page.hpp"
+#include "site/project_root.hpp"
+#include "site/project_settings.hpp"
+#include "site/site_pages.hpp"
+#include "site/site_paths.hpp"
 #include "window/window_controller.hpp"
 
 namespace fennelview {
 
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string displayName(const fs::path& file) {
+  GCharPtr name(g_filename_display_name(file.c_str()));
+  return name.get();
+}
+
+}  // namespace
+
 RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage)
     : pageSize_(page_->webView(), previewFrame), stack_(stack) {
-  adw_clamp_set_child(previewFrame, GTK_WIDGET(page_->webView()));
+  // The error panel is a widget over the web view: the page's own CSS and scripts cannot hide it.
+  GtkWidget* overlay = gtk_overlay_new();
+  gtk_overlay_set_child(GTK_OVERLAY(overlay), GTK_WIDGET(page_->webView()));
+  errorPanel_ = GTK_WIDGET(g_object_new(GTK_TYPE_BOX, "accessible-role", GTK_ACCESSIBLE_ROLE_ALERT, "orientation",
+                                        GTK_ORIENTATION_VERTICAL, "valign", GTK_ALIGN_START, "spacing", 6, nullptr));
+  for (const char* name : {"card", "error-panel"}) gtk_widget_add_css_class(errorPanel_, name);
+  gtk_widget_set_margin_start(errorPanel_, 12);
+  gtk_widget_set_margin_end(errorPanel_, 12);
+  gtk_widget_set_margin_top(errorPanel_, 12);
+  errorPlace_ = GTK_BUTTON(gtk_button_new());
+  gtk_widget_add_css_class(GTK_WIDGET(errorPlace_), "link");
+  gtk_widget_set_halign(GTK_WIDGET(errorPlace_), GTK_ALIGN_START);
+  gtk_widget_set_tooltip_text(GTK_WIDGET(errorPlace_), "Open in the editor");
+  g_signal_connect(errorPlace_, "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) {
+                     static_cast<RenderViewController*>(self)->errorLink_.open();
+                   }),
+                   this);
+  errorLabel_ = GTK_LABEL(gtk_label_new(nullptr));
+  gtk_label_set_wrap(errorLabel_, TRUE);
+  gtk_label_set_selectable(errorLabel_, TRUE);
+  gtk_label_set_xalign(errorLabel_, 0);
+  gtk_widget_add_css_class(GTK_WIDGET(errorLabel_), "monospace");
+  for (GtkWidget* part : {GTK_WIDGET(errorPlace_), GTK_WIDGET(errorLabel_)}) {
+    gtk_widget_set_margin_start(part, 12);
+    gtk_widget_set_margin_end(part, 12);
+    gtk_box_append(GTK_BOX(errorPanel_), part);
+  }
+  gtk_widget_set_margin_bottom(GTK_WIDGET(errorLabel_), 12);
+  gtk_widget_set_visible(errorPanel_, FALSE);
+  gtk_overlay_add_overlay(GTK_OVERLAY(overlay), errorPanel_);
+  adw_clamp_set_child(previewFrame, overlay);
   gtk_widget_set_vexpand(cssView_.widget(), TRUE);
   gtk_box_append(cssPage, cssView_.widget());
   page_->onEditorLink([this] { errorLink_.open(); });
 }
 
-RenderViewController::~RenderViewController() { page_->onEditorLink({}); }
+RenderViewController::~RenderViewController() {
+  page_->onEditorLink({});
+  // The window's widgets and action group may outlive this controller.
+  g_signal_handlers_disconnect_by_data(errorPlace_, this);
+  if (pageActions_) {
+    for (const char* name : {"show", "choose"}) {
+      g_signal_handlers_disconnect_by_data(g_action_map_lookup_action(G_ACTION_MAP(pageActions_.get()), name), this);
+    }
+  }
+}
 
 void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& header) {
   drop_ = std::make_unique<FileDrop>(window);
   metadata_ = std::make_unique<ParsingMetadataView>(header.parsingMetadataLabel, header.compilingSpinner);
   warnings_ = std::make_unique<WarningsView>(header.warningsButton, header.warningsCount, header.warningsList);
+  window_ = window;
+
+  // The Page menu: the pages found for the document, the sample page, any other HTML file.
+  pageMenu_ = GObjectPtr<GMenu>(g_menu_new());
+  pageAction_ = GObjectPtr<GSimpleAction>(
+      g_simple_action_new_stateful("show", G_VARIANT_TYPE_STRING, g_variant_new_string("")));
+  g_signal_connect(pageAction_.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant* target, gpointer self) {
+                     const std::string page = g_variant_get_string(target, nullptr);
+                     static_cast<RenderViewController*>(self)->choosePage(
+                         page.empty() ? std::nullopt : std::optional<fs::path>(page));
+                   }),
+                   this);
+  GObjectPtr<GSimpleAction> choose(g_simple_action_new("choose", nullptr));
+  g_signal_connect(choose.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer self) {
+                     static_cast<RenderViewController*>(self)->chooseFile();
+                   }),
+                   this);
+  pageActions_ = GObjectPtr<GSimpleActionGroup>(g_simple_action_group_new());
+  g_action_map_add_action(G_ACTION_MAP(pageActions_.get()), G_ACTION(pageAction_.get()));
+  g_action_map_add_action(G_ACTION_MAP(pageActions_.get()), G_ACTION(choose.get()));
+  gtk_widget_insert_action_group(GTK_WIDGET(window), "page", G_ACTION_GROUP(pageActions_.get()));
+  updatePageMenu();
+  if (header.headerView && GTK_IS_HEADER_BAR(header.headerView)) {
+    GtkWidget* button = gtk_menu_button_new();
+    gtk_menu_button_set_label(GTK_MENU_BUTTON(button), "Page");
+    gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(button), G_MENU_MODEL(pageMenu_.get()));
+    gtk_widget_set_tooltip_text(button, "The Page the Style Sheet Is Shown On");
+    gtk_header_bar_pack_start(GTK_HEADER_BAR(header.headerView), button);
+  }
 }
 
 void RenderViewController::viewDidAppear(WindowController& windowController) {
@@ -51,6 +135,27 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
       }));
   pageSize_.keepIn(windowController.settings(), documentPath_);
   errorLink_.setSettings(windowController.settings());
+  windowController_ = windowController.weak_from_this();
+  appeared_ = true;
+
+  // The page: one asked for, else the one kept for the document, else its first own page.
+  const auto root = projectRootOf(documentPath_, g_get_home_dir());
+  if (root) pages_ = findPages(*root, documentPath_);
+  std::optional<fs::path> page;
+  if (requestedPage_) {
+    page = *requestedPage_;
+    keepPage(windowController.settings(), documentPath_, page ? page->string() : std::string());
+  } else if (const auto kept = keptPage(windowController.settings(), documentPath_)) {
+    std::error_code ec;
+    if (!kept->empty() && fs::is_regular_file(*kept, ec)) {
+      page = fs::path(*kept);
+    } else if (!kept->empty()) {
+      toast("The page " + displayName(*kept) + " is gone: the style sheet is shown on the sample page.");
+    }
+  } else if (!pages_.empty()) {
+    page = pages_.front();
+  }
+  showPage(page);
 
   document->compiling().producer().start(
       Observer<bool>([weak = std::weak_ptr<RenderViewController>(weak_from_this())](const bool& compiling) {
@@ -74,6 +179,7 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
   const auto& place = errorPlace(*viewModel_);
   errorLink_.setPlace(place);
   page_->show(viewModel_, place ? ErrorLink::text(*place) : std::string());
+  showErrorPanel();
   if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS());
   if (metadata_) metadata_->show(*viewModel_);
   if (warnings_) warnings_->show(viewModel_->warnings());
@@ -87,6 +193,109 @@ void RenderViewController::showCSS(bool shown) {
 
 void RenderViewController::find() {
   cssView_.toggleSearch();
+}
+
+void RenderViewController::choosePage(std::optional<fs::path> page) {
+  if (!appeared_) {
+    requestedPage_ = std::move(page);
+    return;
+  }
+  if (auto controller = windowController_.lock()) {
+    keepPage(controller->settings(), documentPath_, page ? page->string() : std::string());
+  }
+  showPage(page);
+}
+
+std::optional<fs::path> RenderViewController::shownPage() const {
+  return page_->site() ? std::optional<fs::path>(page_->sitePage()) : std::nullopt;
+}
+
+std::string RenderViewController::errorPanelText() const {
+  return gtk_widget_get_visible(errorPanel_) ? gtk_label_get_text(errorLabel_) : std::string();
+}
+
+void RenderViewController::showPage(const std::optional<fs::path>& page) {
+  std::optional<fs::path> root;
+  if (page) {
+    root = projectRootOf(*page, g_get_home_dir());
+    // Without a project around it a page is served from its own folder, but never from the whole home.
+    std::error_code ec;
+    if (!root && page->parent_path() != fs::path(g_get_home_dir()) && page->parent_path() != page->root_path()) {
+      root = fs::weakly_canonical(page->parent_path(), ec);
+    }
+    if (!root) toast("The page " + displayName(*page) + " lies in no project folder: the sample page is shown.");
+  }
+  if (page && root) {
+    std::optional<fs::path> chosenWebRoot;
+    if (auto controller = windowController_.lock()) chosenWebRoot = projectSettings(controller->settings().store(), *root).webRoot;
+    std::error_code ec;
+    const fs::path file = fs::weakly_canonical(*page, ec);
+    page_->showSite(std::make_shared<ServedSite>(*root, webRootFor(file, *root, chosenWebRoot), documentPath_), file);
+  } else {
+    page_->showSample();
+  }
+  updatePageMenu();
+  showErrorPanel();
+}
+
+void RenderViewController::updatePageMenu() {
+  if (!pageMenu_) return;
+  g_menu_remove_all(pageMenu_.get());
+  GObjectPtr<GMenu> found(g_menu_new());
+  const auto root = projectRootOf(documentPath_, g_get_home_dir());
+  for (const auto& page : pages_) {
+    const fs::path shown = root ? page.lexically_relative(*root) : page.filename();
+    GObjectPtr<GMenuItem> item(g_menu_item_new(displayName(shown).c_str(), nullptr));
+    g_menu_item_set_action_and_target_value(item.get(), "page.show", g_variant_new_string(page.c_str()));
+    g_menu_append_item(found.get(), item.get());
+  }
+  g_menu_append_section(pageMenu_.get(), nullptr, G_MENU_MODEL(found.get()));
+  GObjectPtr<GMenu> others(g_menu_new());
+  GObjectPtr<GMenuItem> sample(g_menu_item_new("Sample Page", nullptr));
+  g_menu_item_set_action_and_target_value(sample.get(), "page.show", g_variant_new_string(""));
+  g_menu_append_item(others.get(), sample.get());
+  g_menu_append(others.get(), "Choose…", "page.choose");
+  g_menu_append_section(pageMenu_.get(), nullptr, G_MENU_MODEL(others.get()));
+  const auto shown = shownPage();
+  g_simple_action_set_state(pageAction_.get(), g_variant_new_string(shown ? shown->c_str() : ""));
+}
+
+void RenderViewController::showErrorPanel() {
+  const bool shown = page_->site() && viewModel_ && viewModel_->isFailure() && !closed_;
+  gtk_widget_set_visible(errorPanel_, shown);
+  if (!shown) return;
+  const auto& place = errorPlace(*viewModel_);
+  gtk_button_set_label(errorPlace_, place ? ErrorLink::text(*place).c_str() : "");
+  gtk_widget_set_visible(GTK_WIDGET(errorPlace_), place.has_value());
+  gtk_label_set_text(errorLabel_, viewModel_->errorText().c_str());
+}
+
+void RenderViewController::chooseFile() {
+  GtkFileChooserNative* dialog =
+      gtk_file_chooser_native_new("Choose a Page", window_, GTK_FILE_CHOOSER_ACTION_OPEN, "_Choose", "_Cancel");
+  GtkFileFilter* filter = gtk_file_filter_new();
+  gtk_file_filter_set_name(filter, "Web pages");
+  gtk_file_filter_add_mime_type(filter, "text/html");
+  for (const char* pattern : {"*.html", "*.htm"}) gtk_file_filter_add_pattern(filter, pattern);
+  gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
+  g_object_unref(filter);
+  g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkNativeDialog* native, gint response, gpointer data) {
+                     std::unique_ptr<std::weak_ptr<RenderViewController>> weak(
+                         static_cast<std::weak_ptr<RenderViewController>*>(data));
+                     auto self = weak->lock();
+                     if (self && !self->closed_ && response == GTK_RESPONSE_ACCEPT) {
+                       GObjectPtr<GFile> file(gtk_file_chooser_get_file(GTK_FILE_CHOOSER(native)));
+                       GCharPtr path(file ? g_file_get_path(file.get()) : nullptr);
+                       if (path) self->choosePage(fs::path(path.get()));
+                     }
+                     g_object_unref(native);
+                   }),
+                   new std::weak_ptr<RenderViewController>(weak_from_this()));
+  gtk_native_dialog_show(GTK_NATIVE_DIALOG(dialog));
+}
+
+void RenderViewController::toast(const std::string& text) {
+  if (auto controller = windowController_.lock()) controller->showToast(text);
 }
 
 }  // namespace fennelview

@@ -5,8 +5,11 @@
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "document/signal.hpp"
 #include "present/render_presenter.hpp"
@@ -34,7 +37,9 @@ struct HeaderOutlets {
 
 // The content of a document window: follows the window controller's results and the
 // document's compiling state, and hands each result to the parts that show it (the page, the
-// header's line, the warnings, the CSS view, the error's link).
+// header's line, the warnings, the CSS view, the error's link). Picks the page the document is
+// shown on (its own page from its project, or the sample page) and offers the choice in the
+// header's Page menu; on an own page an error shows in a panel above the web view.
 class RenderViewController : public std::enable_shared_from_this<RenderViewController> {
  public:
   // The render view's own widgets: the preview and CSS pages and the frame the page sits in.
@@ -65,6 +70,15 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   // Opens the CSS view's search, showing the CSS first.
   void find();
 
+  // Shows the document on `page` (none: the sample page) and keeps that choice for it. Before
+  // the window appears the choice waits and wins over the kept one.
+  void choosePage(std::optional<std::filesystem::path> page);
+  // The own page shown, none on the sample page.
+  std::optional<std::filesystem::path> shownPage() const;
+  const std::vector<std::filesystem::path>& foundPages() const { return pages_; }
+  // The text of the error panel over an own page; empty while it is hidden.
+  std::string errorPanelText() const;
+
  private:
   std::shared_ptr<PreviewPage> page_ = std::make_shared<PreviewPage>();
   Disposable pollingSubscription_;
@@ -75,6 +89,23 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::unique_ptr<ParsingMetadataView> metadata_;
   std::unique_ptr<WarningsView> warnings_;
   std::unique_ptr<FileDrop> drop_;
+  void showPage(const std::optional<std::filesystem::path>& page);
+  void updatePageMenu();
+  void showErrorPanel();
+  void chooseFile();
+  void toast(const std::string& text);
+
+  std::weak_ptr<WindowController> windowController_;
+  GtkWindow* window_ = nullptr;  // owns the render view
+  GtkWidget* errorPanel_;
+  GtkLabel* errorLabel_;
+  GtkButton* errorPlace_;
+  GObjectPtr<GMenu> pageMenu_;
+  GObjectPtr<GSimpleAction> pageAction_;
+  GObjectPtr<GSimpleActionGroup> pageActions_;
+  std::vector<std::filesystem::path> pages_;
+  std::optional<std::optional<std::filesystem::path>> requestedPage_;
+  bool appeared_ = false;
   GtkStack* stack_;  // owned by the render view
   std::shared_ptr<const RenderPresenter> viewModel_;
   std::string documentPath_;

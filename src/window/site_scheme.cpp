@@ -155,6 +155,7 @@ void SiteScheme::respond(WebKitURISchemeRequest* request) {
     finishWithText(request, std::move(text->body), 200, text->contentType + "; charset=utf-8");
   } else {
     auto& file = std::get<SiteFile>(answer);
+    site->noteServed(file.file);
     GObjectPtr<GFile> gfile(g_file_new_for_path(file.file.c_str()));
     auto pending = std::make_unique<PendingFile>(PendingFile{GObjectPtr<WebKitURISchemeRequest>::retain(request),
                                                              std::move(site), path, std::move(file), {}, {}});

@@ -32,9 +32,11 @@ const TestDesktop& desktopForAllTests = selectDesktop();
 
 const TestDesktop& guiDesktop() { return desktopForAllTests; }
 
-std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file, Settings& settings) {
+std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file, Settings& settings,
+                                             const std::optional<std::filesystem::path>& page) {
   GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
-  auto controller = DocumentController::openDocument(gfile.get(), nullptr, settings);
+  auto controller = DocumentController::openDocument(gfile.get(), nullptr, settings,
+                                                     DocumentController::Reuse::openWindow, page);
   EXPECT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(controller->window())); }));
   return controller;
 }
@@ -44,8 +46,9 @@ void closeWindow(const std::shared_ptr<WindowController>& controller) {
   runUntil([] { return g_main_context_pending(nullptr) == FALSE; }, std::chrono::seconds(2));
 }
 
-std::shared_ptr<WindowController> GuiTest::open(const std::filesystem::path& file) {
-  return windows_.emplace_back(openWindow(file, settings));
+std::shared_ptr<WindowController> GuiTest::open(const std::filesystem::path& file,
+                                                const std::optional<std::filesystem::path>& page) {
+  return windows_.emplace_back(openWindow(file, settings, page));
 }
 
 void GuiTest::close(const std::shared_ptr<WindowController>& window) {

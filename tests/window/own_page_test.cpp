@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A document shown on the user's own page: real project folders, the real compiler, real saves.
+#include <gtest/gtest.h>
+
+#include "app/document_controller.hpp"
+#include "gui_test_support.hpp"
+#include "site/kept_page.hpp"
+#include "site/project_settings.hpp"
+#include "test_support.hpp"
+#include "window/render_view_controller.hpp"
+
+namespace fennelview {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test;
+
+class OwnPageTest : public GuiTest {
+ protected:
+  void writeAll(const fs::path& root, const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const auto& [file, contents] : files) {
+      fs::create_directories((root / file).parent_path());
+      writeFile(root / file, contents);
+    }
+  }
+};
+
+TEST_F(OwnPageTest, PageShowsCompiledCssKeepsStateAcrossSavesAndReloadsOnItsOwnChanges) {
+  const fs::path root = dir / "site";
+  const std::string svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="16"></svg>)";
+  const std::string page =
+      "<!doctype html><meta charset=utf-8><link rel=stylesheet href=css/style.css>"
+      "<script type=module src=js/app.mjs></script><img src=/img/logo.svg>"
+      "<button onclick='window.clicks = (window.clicks || 0) + 1'>b</button><div style='height: 5000px'></div>";
+  writeAll(dir.path(), {{"outside/secret.svg", svg},
+                 {"site/img/logo.svg", svg},
+                 {"site/css/style.css", "body { color: rgb(255, 0, 0) }"},  // stale: never shown
+                 {"site/scss/style.scss", "@import 'colors';\nbody { color: $text; }\n"},
+                 {"site/scss/_colors.scss", "$text: rgb(0, 128, 0);\n"},
+                 {"site/js/util.js", "export const value = 'loaded';"},
+                 {"site/js/app.mjs",
+                  "import { value } from './util.js';\n"
+                  "document.body.dataset.module = value;\n"
+                  "fetch('/data/info.json').then(r => r.json()).then(j => { document.body.dataset.json = j.name; });\n"
+                  "for (const url of ['img/leak.svg', 'img/..%2F..%2F..%2Foutside/secret.svg'])\n"
+                  "  fetch(url).then(r => { document.body.dataset[url.length > 12 ? 'escaped' : 'leak'] = r.status; });\n"},
+                 {"site/data/info.json", R"({"name": "site"})"},
+                 {"site/index.html", page}});
+  fs::create_directories(root / ".git");
+  fs::create_symlink("../../outside/secret.svg", root / "img/leak.svg");
+
+  auto window = open(root / "scss/style.scss", root / "index.html");
+  auto& view = window->renderViewController();
+  EXPECT_EQ(view.shownPage(), root / "index.html");
+  EXPECT_EQ(keptPage(settings, (root / "scss/style.scss").string()), (root / "index.html").string());
+  // The module ran and fetched JSON, the image and the compiled CSS loaded, both ways out got 404.
+  const std::string state = "(d => [d.module, d.json, document.images[0].naturalWidth,"
+                            " getComputedStyle(document.body).color, d.leak, d.escaped].join())(document.body.dataset)";
+  const std::string loaded = "loaded,site,32,rgb(0, 128, 0),404,404";
+  EXPECT_EQ(waitForPage(view.webView(), state, loaded), loaded);
+
+  // A partial saved by rename swaps the CSS in place: the script's state stays.
+  evaluate(view.webView(), "document.querySelector('button').click()");
+  writeFileByRename(root / "scss/_colors.scss", "$text: rgb(0, 0, 255);\n");
+  const std::string colourAndClicks = "getComputedStyle(document.body).color + ' ' + window.clicks";
+  EXPECT_EQ(waitForPage(view.webView(), colourAndClicks, "rgb(0, 0, 255) 1"), "rgb(0, 0, 255) 1");
+  EXPECT_EQ(evaluate(view.webView(), "document.querySelectorAll('link').length"), "1");
+
+  // An error shows over the page, which keeps the last CSS that compiled.
+  writeFileByRename(root / "scss/_colors.scss", "$text: rgb(0, 0, 255)\n{{{\n");
+  runUntil([&] { return !view.errorPanelText().empty(); }, std::chrono::seconds(20));
+  EXPECT_NE(view.errorPanelText(), "");
+  EXPECT_EQ(evaluate(view.webView(), colourAndClicks), "rgb(0, 0, 255) 1");
+  writeFileByRename(root / "scss/_colors.scss", "$text: rgb(0, 128, 0);\n");
+  EXPECT_EQ(waitForPage(view.webView(), colourAndClicks, "rgb(0, 128, 0) 1"), "rgb(0, 128, 0) 1");
+  EXPECT_EQ(view.errorPanelText(), "");
+
+  // An edit of the page itself shows without any action: the page reloads where it was scrolled.
+  evaluate(view.webView(), "window.scrollTo(0, 400)");
+  writeFile(root / "index.html", page + "<p id=added>");
+  EXPECT_EQ(waitForPage(view.webView(), "String(!!document.getElementById('added'))", "true"), "true");
+  EXPECT_EQ(waitForPage(view.webView(), "String(window.scrollY)", "400"), "400");
+  EXPECT_EQ(waitForPage(view.webView(), "getComputedStyle(document.body).color", "rgb(0, 128, 0)"), "rgb(0, 128, 0)");
+
+  view.pageSize().zoom(1);  // kept beside the page, which stays
+  EXPECT_EQ(keptPage(settings, (root / "scss/style.scss").string()), (root / "index.html").string());
+}
+
+TEST_F(OwnPageTest, DocumentFindsItsPageAndPagesOpenWithTheirDocument) {
+  const fs::path root = dir / "app";
+  writeAll(root, {{"package.json", "{}"},
+                  {"src/styles/main.scss", "@import 'kit';\nh1 { color: $c; }\n"},
+                  {"lib/_kit.scss", "$c: rgb(0, 0, 255);\n"},
+                  {"dist/main.min.css", "h1 { color: rgb(255, 0, 0) }"},
+                  {"index.html", "<!doctype html><link rel=stylesheet href=dist/main.min.css><h1>Hi</h1>"},
+                  {"plain.html", "<!doctype html><p>no style"},
+                  {"notes.txt", "text"}});
+  const fs::path document = root / "src/styles/main.scss";
+  // The kit is found through a load path kept for the project.
+  setProjectSettings(defaults, root, {{"lib"}, {}});
+
+  auto window = open(document);
+  EXPECT_EQ(window->renderViewController().shownPage(), root / "index.html");
+  const std::string colour = "getComputedStyle(document.querySelector('h1')).color";
+  EXPECT_EQ(waitForPage(window->renderViewController().webView(), colour, "rgb(0, 0, 255)"), "rgb(0, 0, 255)");
+  close(window);
+
+  // A page opens with its document; other files are refused, never compiled.
+  const auto openFile = [&](const fs::path& file) {
+    GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
+    return DocumentController::openDocument(gfile.get(), nullptr, settings);
+  };
+  EXPECT_EQ(openFile(root / "plain.html"), nullptr);
+  EXPECT_EQ(openFile(root / "notes.txt"), nullptr);
+  window = open(root / "index.html");
+  EXPECT_EQ(window->sassDocument()->path(), document.string());
+  EXPECT_EQ(window->renderViewController().shownPage(), root / "index.html");
+  close(window);
+
+  // A kept page that is gone falls back to the sample page.
+  fs::remove(root / "index.html");
+  window = open(document);
+  EXPECT_EQ(window->renderViewController().shownPage(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace fennelview
