@@ -21,9 +21,9 @@ class RenderPresenterTest : public ::testing::Test {
 };
 
 ParsingResult css(const std::string& text, double time = 0.0) { return ParsingResult::success(CSSOutput(text, time)); }
-ParsingResult failure(const std::string& message, UserInfo info = {}) {
-  info[NSLocalizedDescriptionKey] = message;
-  return ParsingResult::failure(std::make_shared<const ParsingError>("d", 3001, std::move(info)));
+ParsingResult failure(const std::string& message, std::optional<SourcePlace> place = {}) {
+  return ParsingResult::failure(
+      std::make_shared<const ParsingError>("d", 3001, UserInfo{{NSLocalizedDescriptionKey, message}}, place));
 }
 
 TEST_F(RenderPresenterTest, FillsEveryPlaceholderAndRemovesTheOtherOneEverywhere) {
@@ -52,10 +52,10 @@ TEST_F(RenderPresenterTest, AnUnreadableTemplateStillGivesAPageWithTheContent) {
 }
 
 TEST_F(RenderPresenterTest, RelativeUrlsResolveInTheDocumentsFolderAndTheErrorKeepsItsLocation) {
-  const RenderPresenter error(failure("boom", {{"file", "/w/a.scss"}, {"line", std::int64_t{3}}, {"column", std::int64_t{7}}}),
+  const RenderPresenter error(failure("boom", SourcePlace{"/w/a.scss", 3, 7}),
                               "/w/site/main.scss");
   EXPECT_EQ(error.baseURL(), "file:///w/site/");
-  EXPECT_EQ(error.errorLocation(), (ErrorLocation{"/w/a.scss", 3, 7}));
+  EXPECT_EQ(error.errorLocation(), (SourcePlace{"/w/a.scss", 3, 7}));
 }
 
 TEST_F(RenderPresenterTest, WarningsAreGroupedByKindWithTheirCount) {
