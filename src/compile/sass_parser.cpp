@@ -24,6 +24,8 @@ namespace fennelview {
 struct SassParser::Compile {
   SassParser* owner = nullptr;
   Completion completion;
+  // sassc only: where it writes the CSS and its map; removed after the child is gone.
+  std::optional<PrivateFolder> output;
   std::unique_ptr<ChildProcess> child;
   std::string streams[2];
   std::filesystem::path workingDirectory;
@@ -31,8 +33,6 @@ struct SassParser::Compile {
   bool exited = false;
   std::string startFailure;
   std::string compilerName;
-  // sassc only: where it writes the CSS and its map.
-  std::optional<PrivateFolder> output;
   // Dart Sass only: its standard output as messages, and the part of the request not yet written.
   std::optional<embedded::OutboundReader> reader;
   std::vector<embedded::OutboundMessage> messages;
