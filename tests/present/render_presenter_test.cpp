@@ -64,6 +64,7 @@ TEST_F(RenderPresenterTest, WarningsAreGroupedByKindWithTheirCount) {
   const auto warnings = groupWarnings(flood + "DEPRECATION WARNING on line 3 of /a.scss:\nOld.\n\n/a.scss:4 DEBUG: d\n");
   EXPECT_EQ(warnings.total, 32u);
   EXPECT_EQ(warnings.groups.size(), CompilerWarnings::kShownGroups);
+  EXPECT_EQ(groupWarnings("WARNING: " + std::string(1 << 20, 'w') + "\n on line 1:1 of a.scss\n").total, 1u);
   EXPECT_EQ(warnings.hiddenGroups, 7u);
   EXPECT_EQ(warnings.groups[0], (WarningGroup{"WARNING: w0\n  on line 0:1 of a.scss", 2}));
   EXPECT_TRUE(warnings.summary().starts_with("2× WARNING: w0\n  on line 0:1 of a.scss\n\n2× WARNING: w1")) << warnings.summary();
