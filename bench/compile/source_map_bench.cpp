@@ -133,12 +133,12 @@ int main(int argc, char** argv) {
         std::filesystem::remove(folder->path() / "out.css.map");
       }
     }
+    // After every round, so that a run cut short on a busy machine still tells something.
+    std::printf("after %d of %d runs:\n", i + 1, runs);
+    report("LibSass", libSass);
+    if (!dartSass.empty()) report("Dart Sass", dartSass);
+    std::fflush(stdout);
   }
-  report("LibSass", libSass);
-  if (dartSass.empty()) {
-    std::printf("  Dart Sass not found\n");
-  } else {
-    report("Dart Sass", dartSass);
-  }
+  if (dartSass.empty()) std::printf("  Dart Sass not found\n");
   return 0;
 }
