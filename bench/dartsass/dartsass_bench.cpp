@@ -3,13 +3,16 @@
 // read to the end, as the app does it) on the example and on a framework-sized project, the
 // share of a Dart Sass compile that is its start-up (an empty file compiled), and, on the
 // example and the generated project, the time from a save to the document's stored result
-// (a real document following the file with the real watcher, one per compiler).
+// (a real document following the file with the real watcher, one per compiler), with the warm
+// Dart Sass beside `sass --watch` on the same files.
 //
 //   dartsass_bench [--runs N] [FILE.scss | FOLDER]...
 //
 // Without arguments a framework-sized project is generated. A folder stands for every stylesheet
 // in it that is not a partial (bootstrap/scss, for instance).
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -25,6 +28,9 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_fd.hpp"
+#include "compile/child_process.hpp"
+#include "compile/compiler_output.hpp"
 #include "compile/sassc_output.hpp"
 #include "compile/compilers.hpp"
 #include "document/sass_document.hpp"
@@ -207,6 +213,53 @@ struct Follower {
   }
 };
 
+// `sass --watch` on its own copy of a project: the baseline for the warm Dart Sass. A save is
+// done when the CSS file is written with the save's comment in it.
+struct WatchBaseline {
+  fs::path saved;
+  fs::path css;
+  std::string text;
+  std::unique_ptr<ChildProcess> child;
+  UniqueFd events{inotify_init1(IN_CLOEXEC)};
+  std::vector<double> ms;
+
+  WatchBaseline(const Compiler& dartSass, const fs::path& project, const fs::path& main, const fs::path& savedFile,
+                const fs::path& copy) {
+    fs::copy(project, copy, fs::copy_options::recursive);
+    saved = copy / fs::relative(savedFile, project);
+    text = test::readFile(saved);
+    css = copy.parent_path() / (copy.filename().string() + ".css");
+    inotify_add_watch(events.get(), copy.parent_path().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
+    int error = 0;
+    child = ChildProcess::start({dartSass.executable.string(), "--watch", "--no-source-map",
+                                 (copy / fs::relative(main, project)).string() + ":" + css.string()},
+                                "", error);
+    waitFor("");
+  }
+  // Until the CSS is written holding `marker`, or 60 s.
+  bool waitFor(const std::string& marker) {
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (Clock::now() < deadline && child) {
+      pollfd ready[2] = {{events.get(), POLLIN, 0}, {child->streamFd(ChildProcess::kOutput), POLLIN, 0}};
+      if (poll(ready, 2, 1000) <= 0) continue;
+      char buffer[4096];
+      if (ready[1].revents && read(ready[1].fd, buffer, sizeof buffer) <= 0) return false;
+      if (ready[0].revents && read(events.get(), buffer, sizeof buffer) > 0) {
+        const auto written = test::readFile(css);
+        if (!written.empty() && written.find(marker) != std::string::npos) return true;
+      }
+    }
+    return false;
+  }
+  void save(int run) {
+    const auto marker = "/* " + std::to_string(run) + " */";
+    const auto start = Clock::now();
+    test::writeFile(saved, text + "\n" + marker + "\n");
+    waitFor(marker);
+    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -280,9 +333,11 @@ int main(int argc, char** argv) {
       std::printf("  save to stored result: the document did not compile\n");
       continue;
     }
+    WatchBaseline watch(dartSass, project, file, saved->second, copies / "watch");
     for (int i = 0; i < runs; ++i) {
       libSassDoc.save(i);
       dartSassDoc.save(i);
+      watch.save(i);
     }
     const double savedL = test::median(libSassDoc.ms), savedD = test::median(dartSassDoc.ms);
     std::printf("  save of %s to stored result (%zu / %zu files followed), next to the compile above:\n",
@@ -290,6 +345,9 @@ int main(int argc, char** argv) {
                 dartSassDoc.doc->followedFiles().size());
     std::printf("  save       LibSass   %8.1f ms (compile + %.1f ms)\n", savedL, savedL - l.wall);
     std::printf("  save       Dart Sass %8.1f ms (compile + %.1f ms) %5.2fx\n", savedD, savedD - d.wall, savedD / savedL);
+    const double watched = test::median(watch.ms);
+    std::printf("  save       sass --watch %5.1f ms; the app's warm Dart Sass takes %.2fx that\n", watched,
+                savedD / watched);
   }
   fs::remove_all(scratch);
   return 0;

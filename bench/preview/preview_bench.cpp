@@ -1,33 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Measures what one save costs a document window: the time from writing the file to the first
-// frame drawn with the new style, and the CPU that the app, its web processes and the X server
-// spend from the save until they are idle again. Each figure is taken with the page updated in
-// place and, as the baseline, with a full reload of the page (forced by touching the template,
-// the one change that reloads it), on the example and on a style sheet of about 400 KB of CSS.
+// What a save costs the user, measured from outside the programs: the time from writing the file
+// to the first pixel of the window that changes on the X server, and the CPU that the program,
+// its web (and other) processes and the X server spend from the save until all are idle again.
+// The app is measured beside a bare GTK+WebKit window showing the same page, which reloads
+// whenever the same CSS is written, with WebKit's defaults and with hardware acceleration off.
+// Each runs as its own process with the environment the benchmark was started with.
 // Usage (under a display): xvfb-run -a -s "-screen 0 1280x1024x24" preview_bench [SAVES]
-// Renders with cairo and no compositing unless GSK_RENDERER and WEBKIT_DISABLE_COMPOSITING_MODE
-// say otherwise (gl and 0 are the desktop's defaults).
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 #include <webkit/webkit.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <iostream>
-#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "app/document_controller.hpp"
-#include "display_environment.hpp"
+#include "bench_processes.hpp"
 #include "median.hpp"
+#include "screen_watch.hpp"
 #include "test_support.hpp"
-#include "preferences/user_defaults.hpp"
-#include "common/glib_ptr.hpp"
-#include "window/render_view_controller.hpp"
 
 using namespace fennelview;
 using Clock = std::chrono::steady_clock;
@@ -35,213 +35,175 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Reports the heading's colour after the frame that shows it: on load and whenever the
-// user's style sheet changes.
-constexpr const char* kFrameProbe = R"JS((() => {
-  const report = () => requestAnimationFrame(() => requestAnimationFrame(() =>
-    window.webkit.messageHandlers.fennelviewBench.postMessage(getComputedStyle(document.querySelector('h1')).color)));
-  const style = document.getElementById('fennelview-css');
-  if (style) new MutationObserver(report).observe(style, {childList: true, characterData: true, subtree: true});
-  report();
-})();)JS";
-
-// Blocks in the main loop between checks, so that waiting costs this process no CPU.
-bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
-  const auto end = Clock::now() + limit;
-  const guint tick = g_timeout_add(10, +[](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-  while (!done() && Clock::now() < end) g_main_context_iteration(nullptr, TRUE);
-  g_source_remove(tick);
-  return done();
-}
-
-// The fields of /proc/PID/stat from the state on (after the command name, which may hold
-// spaces); nothing when the process is gone.
-std::istringstream statFields(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  std::getline(in, line);
-  const auto close = line.rfind(')');
-  return std::istringstream(close == std::string::npos ? std::string() : line.substr(close + 2));
-}
-
-// utime + stime, in clock ticks, of one process; 0 when it is gone.
-long long cpuTicks(pid_t pid) {
-  auto fields = statFields(pid);
-  std::string skip;
-  for (int i = 3; i < 14; ++i) fields >> skip;  // fields 3..13
-  long long user = 0, system = 0;
-  fields >> user >> system;
-  return user + system;
-}
-
-pid_t parentOf(pid_t pid) {
-  auto fields = statFields(pid);
-  std::string state;
-  pid_t parent = 0;
-  fields >> state >> parent;
-  return parent;
-}
-
-// This process, every process below it (the web and network processes) and the X server of
-// $DISPLAY, which comes last when found.
-std::vector<pid_t> measuredProcesses(pid_t& xServer) {
-  std::vector<pid_t> pids{getpid()};
-  xServer = 0;
-  const std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    const auto name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    const pid_t pid = std::stoi(name);
-    for (pid_t up = parentOf(pid); up > 1; up = parentOf(up)) {
-      if (up == getpid()) {
-        pids.push_back(pid);
-        break;
+// Bare mode: one window, one web view on the page, a full reload when the style sheet is written.
+int runBare(const fs::path& css, const fs::path& page, bool accelerated) {
+  gtk_init();
+  GtkWindow* window = GTK_WINDOW(gtk_window_new());
+  gtk_window_set_default_size(window, 960, 720);
+  WebKitWebView* view = WEBKIT_WEB_VIEW(webkit_web_view_new());
+  if (!accelerated) {
+    webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view), WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  }
+  gtk_window_set_child(window, GTK_WIDGET(view));
+  const std::string uri = "file://" + page.string();
+  webkit_web_view_load_uri(view, uri.c_str());
+  const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  inotify_add_watch(fd, css.parent_path().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
+  static std::string name;
+  name = css.filename().string();
+  g_unix_fd_add(fd, G_IO_IN, +[](int fd, GIOCondition, gpointer view) -> gboolean {
+    alignas(inotify_event) char buffer[4096];
+    bool reload = false;
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+      for (char* at = buffer; at < buffer + n;) {
+        const auto* event = reinterpret_cast<inotify_event*>(at);
+        if (event->len && name == event->name) reload = true;
+        at += sizeof(inotify_event) + event->len;
       }
     }
-    std::string cmdline = test::readFile(entry.path() / "cmdline");
-    for (auto& c : cmdline) c = c ? c : ' ';
-    if (cmdline.starts_with("Xvfb ") && !display.empty() && (cmdline + " ").find(" " + display + " ") != std::string::npos) {
-      xServer = pid;
-    }
-  }
-  if (xServer) pids.push_back(xServer);
-  return pids;
-}
-
-long long totalTicks(const std::vector<pid_t>& pids) {
-  long long sum = 0;
-  for (pid_t pid : pids) sum += cpuTicks(pid);
-  return sum;
-}
-
-// Runs the main loop until the measured processes together used at most two clock ticks in
-// the last two seconds: long enough to see an overlay scrollbar's delayed fade-out.
-void untilIdle(const std::vector<pid_t>& pids) {
-  std::vector<long long> samples{totalTicks(pids)};
-  auto next = Clock::now();
-  runUntil([&] {
-    if (Clock::now() < next) return false;
-    next = Clock::now() + std::chrono::milliseconds(100);
-    samples.push_back(totalTicks(pids));
-    return samples.size() > 20 && samples.back() - samples[samples.size() - 21] <= 2;
-  }, std::chrono::seconds(30));
+    if (reload) webkit_web_view_reload(WEBKIT_WEB_VIEW(view));
+    return G_SOURCE_CONTINUE;
+  }, view);
+  gtk_window_present(window);
+  for (;;) g_main_context_iteration(nullptr, TRUE);
 }
 
 struct Figures {
-  double toFrameMs;
-  double cpuMs;
-  std::size_t cssBytes;
-  double appMs, webMs, xMs;  // medians by process
+  double toScreenMs = 0, fastestMs = 0, cpuMs = 0, ownMs = 0, othersMs = 0, xMs = 0;
+  int missed = 0;
 };
 
-double ticksToMs(long long ticks) { return static_cast<double>(ticks) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK)); }
-
-struct Probe {
-  std::string color;
-  int frames = 0;
-};
-
-Figures measure(const fs::path& sheet, const std::string& scss, const fs::path& templateFile, bool reload, int saves) {
-  test::writeFile(sheet, scss + "\nh1 { color: rgb(1, 2, 3); }\n");
-  GObjectPtr<GFile> file(g_file_new_for_path(sheet.c_str()));
-  auto window = DocumentController::openDocument(file.get(), nullptr, UserDefaults::standard());
-  WebKitWebView* view = window->renderViewController().webView();
-  Probe probe;
-  WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view);
-  webkit_user_content_manager_register_script_message_handler(content, "fennelviewBench", nullptr);
-  g_signal_connect(content, "script-message-received::fennelviewBench",
-                   G_CALLBACK(+[](WebKitUserContentManager*, JSCValue* value, gpointer data) {
-                     auto& p = *static_cast<Probe*>(data);
-                     GCharPtr text(jsc_value_to_string(value));
-                     p.color = text.get();
-                     ++p.frames;
-                   }),
-                   &probe);
-  WebKitUserScript* script = webkit_user_script_new(kFrameProbe, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                                                    WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, nullptr, nullptr);
-  webkit_user_content_manager_add_script(content, script);
-  webkit_user_script_unref(script);
-  // The first page may have loaded before the probe was added.
-  runUntil([&] { return !webkit_web_view_is_loading(view) && window->sassDocument() && !window->sassDocument()->compiling().value(); });
-  webkit_web_view_evaluate_javascript(view, kFrameProbe, -1, nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (!runUntil([&] { return probe.color == "rgb(1, 2, 3)"; })) std::cerr << "preview_bench: no first frame\n";
-  pid_t xServer = 0;
-  const auto pids = measuredProcesses(xServer);
-  untilIdle(pids);
-
-  std::vector<double> times, cpu, appCpu, webCpu, xCpu;
-  const std::string templateText = test::readFile(templateFile);
-  for (int i = 1; i <= saves; ++i) {
-    const std::string color = "rgb(" + std::to_string(i % 250) + ", 100, 200)";
-    const long long ticksBefore = totalTicks(pids), appBefore = cpuTicks(getpid()), xBefore = xServer ? cpuTicks(xServer) : 0;
-    const auto start = Clock::now();
-    if (reload) test::writeFile(templateFile, templateText + "<!-- " + std::to_string(i) + " -->\n");
-    test::writeFile(sheet, scss + "\nh1 { color: " + color + "; }\n");
-    if (!runUntil([&] { return probe.color == color; })) {
-      std::cerr << "preview_bench: last colour seen " << probe.color << "\n";
-      std::cerr << "preview_bench: save " << i << " never reached the page\n";
-      exit(1);
-    }
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    untilIdle(pids);
-    const long long all = totalTicks(pids) - ticksBefore, app = cpuTicks(getpid()) - appBefore;
-    const long long x = xServer ? cpuTicks(xServer) - xBefore : 0;
-    cpu.push_back(ticksToMs(all));
-    appCpu.push_back(ticksToMs(app));
-    webCpu.push_back(ticksToMs(all - app - x));
-    xCpu.push_back(ticksToMs(x));
+// Runs `argv`, waits for its window and for quiet, then times `saves` saves made by `save(i)`.
+Figures measure(bench::ScreenWatch& screen, const std::vector<std::string>& argv,
+                const std::vector<std::pair<std::string, std::string>>& environment, const std::function<void(int)>& save,
+                int saves) {
+  save(0);
+  bench::Subject subject(argv, environment);
+  std::vector<unsigned long> windows;
+  for (const auto end = Clock::now() + std::chrono::seconds(60); windows.empty() && Clock::now() < end;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    windows = screen.windowsOf(subject.pid());
   }
-  test::writeFile(templateFile, templateText);
-  const auto& model = window->renderViewController().viewModel();
-  const std::size_t cssBytes = model ? model->css().size() : 0;
-  gtk_window_close(window->window());
-  runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2));
-  return {test::median(times), test::median(cpu), cssBytes, test::median(appCpu), test::median(webCpu),
-          test::median(xCpu)};
+  if (windows.empty()) {
+    std::cerr << "preview_bench: " << argv[0] << " showed no window\n";
+    exit(1);
+  }
+  const pid_t x = bench::xServer();
+  auto all = [&] {
+    auto pids = bench::descendants(subject.pid());
+    pids.push_back(subject.pid());
+    if (x) pids.push_back(x);
+    return pids;
+  };
+  bench::untilIdle(all());
+  screen.follow(windows.front());
+  std::vector<double> times, cpu, own, others, xCpu;
+  Figures out;
+  for (int i = 1; i <= saves; ++i) {
+    const auto pids = all();
+    const std::string before = screen.pixels();
+    const double allBefore = bench::cpuMs(pids), ownBefore = bench::cpuMs(subject.pid()), xBefore = x ? bench::cpuMs(x) : 0;
+    const auto start = Clock::now();
+    save(i);
+    const auto seen = screen.untilChanged(before, std::chrono::seconds(10));
+    if (seen) {
+      times.push_back(std::chrono::duration<double, std::milli>(*seen - start).count());
+    } else {
+      ++out.missed;
+    }
+    bench::untilIdle(pids);
+    const double total = bench::cpuMs(pids) - allBefore, mine = bench::cpuMs(subject.pid()) - ownBefore;
+    const double server = x ? bench::cpuMs(x) - xBefore : 0;
+    cpu.push_back(total);
+    own.push_back(mine);
+    xCpu.push_back(server);
+    others.push_back(total - mine - server);
+  }
+  if (!times.empty()) {
+    out.toScreenMs = test::median(times);
+    out.fastestMs = *std::min_element(times.begin(), times.end());
+  }
+  out.cpuMs = test::median(cpu);
+  out.ownMs = test::median(own);
+  out.othersMs = test::median(others);
+  out.xMs = test::median(xCpu);
+  return out;
 }
 
-// About 400 KB of CSS: many small rules, as a component library compiles to.
-std::string largeSheet() {
-  return "@for $i from 1 through 1650 {\n"
-         "  .item-#{$i} { color: rgb($i % 256, 100, 150); padding: ($i % 17) * 1px; margin: 0 auto;\n"
-         "    &:hover { border: 1px solid #ccc; } }\n"
-         "}\n";
+// The sample page as the app shows it, with the style sheet linked instead of inlined.
+std::string barePage(std::string page) {
+  const auto replace = [&page](const std::string& what, const std::string& with) {
+    if (const auto at = page.find(what); at != std::string::npos) page.replace(at, what.size(), with);
+  };
+  replace("<style id=\"fennelview-css\">$CSS</style>", "<link rel=\"stylesheet\" href=\"sheet.css\">");
+  replace("$ERROR", "");
+  return page;
+}
+
+std::string compiled(const fs::path& scss) {
+  gchar* out = nullptr;
+  const std::string sassc = fs::path(FENNELVIEW_BENCH_RESOURCES) / "sassc";
+  const char* args[] = {sassc.c_str(), scss.c_str(), nullptr};
+  g_spawn_sync(nullptr, const_cast<gchar**>(args), nullptr, G_SPAWN_STDERR_TO_DEV_NULL, nullptr, nullptr, &out, nullptr,
+               nullptr, nullptr);
+  std::string css = out ? out : "";
+  g_free(out);
+  return css;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  test::useXvfbEnvironment();
+  if (argc == 5 && std::strcmp(argv[1], "--bare") == 0) return runBare(argv[2], argv[3], std::strcmp(argv[4], "off") != 0);
   const int saves = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
-  GCharPtr scratch(g_dir_make_tmp("fennelview-bench-XXXXXX", nullptr));
-  const fs::path dir = scratch.get();
-  // A resource folder of our own, so the baseline can touch its template.
-  fs::create_directories(dir / "resources");
-  fs::create_symlink(fs::path(FENNELVIEW_BENCH_RESOURCES) / "sassc", dir / "resources" / "sassc");
-  fs::copy(fs::path(FENNELVIEW_BENCH_RESOURCES) / "Template", dir / "resources" / "Template", fs::copy_options::recursive);
-  setenv("FENNELVIEW_RESOURCES", (dir / "resources").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-  if (!gtk_init_check()) {
-    std::cerr << "preview_bench: no display; run it under xvfb-run -a\n";
+  // What WebKit needs as root in a container; nothing that chooses how to draw.
+  setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 0);
+  setenv("GDK_BACKEND", "x11", 1);
+  setenv("GTK_A11Y", "none", 0);
+  setenv("NO_AT_BRIDGE", "1", 0);
+  bench::ScreenWatch screen;
+  if (!screen.connected()) {
+    std::cerr << "preview_bench: no X display; run it under xvfb-run -a\n";
     return 1;
   }
-  const fs::path templateFile = dir / "resources" / "Template" / "index.html";
-  const std::pair<std::string, std::string> sheets[] = {
-      {"example", test::readFile(FENNELVIEW_BENCH_EXAMPLE)}, {"large", largeSheet()}};
-  std::printf("median of %d saves; CPU = app + web processes + X server from the save until idle\n", saves);
-  for (const auto& [name, scss] : sheets) {
-    const auto sheet = dir / "sheet.scss";
-    const auto reload = measure(sheet, scss, templateFile, true, saves);
-    const auto inPlace = measure(sheet, scss, templateFile, false, saves);
-    std::printf("%s (%zu bytes of CSS)\n", name.c_str(), inPlace.cssBytes);
-    for (const auto& [mode, f] : {std::pair{"full reload", reload}, std::pair{"in place", inPlace}}) {
-      std::printf("  %-11s save to frame %7.1f ms, CPU %7.1f ms (app %.0f, web %.0f, X %.0f)\n", mode, f.toFrameMs,
-                  f.cpuMs, f.appMs, f.webMs, f.xMs);
-    }
-    std::printf("  in place / full reload: %.2f of the time, %.2f of the CPU\n", inPlace.toFrameMs / reload.toFrameMs,
-                reload.cpuMs > 0 ? inPlace.cpuMs / reload.cpuMs : 0.0);
+  test::TempDir dir;
+  const std::string example = test::readFile(FENNELVIEW_BENCH_EXAMPLE);
+  // Every save gives the page a new background, so the square the benchmark reads changes.
+  const auto variant = [&](int i) {
+    return example + "\nhtml, body { background: rgb(" + std::to_string(i % 250) + ", 120, 200) !important; }\n";
+  };
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  const auto sheet = dir / "sheet.scss", css = dir / "sheet.css", page = dir / "page.html";
+  test::writeFile(page, barePage(test::readFile(fs::path(FENNELVIEW_BENCH_RESOURCES) / "Template" / "index.html")));
+  // The bare window gets CSS compiled beforehand: its saves cost no compile.
+  std::vector<std::string> sheets;
+  for (int i = 0; i <= saves; ++i) {
+    test::writeFile(dir / "variant.scss", variant(i));
+    sheets.push_back(compiled(dir / "variant.scss"));
   }
-  std::error_code ec;
-  fs::remove_all(dir, ec);
-  return 0;
+  const std::vector<std::pair<std::string, std::string>> appEnvironment{
+      {"XDG_CONFIG_HOME", (dir / "config").string()},
+      // No session bus: the launch is an instance of its own.
+      {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/fennelview-bench-bus"}};
+
+  std::printf("median of %d saves of %s, each a new page background; CPU from the save until idle\n", saves,
+              FENNELVIEW_BENCH_EXAMPLE);
+  const auto app = measure(screen, {FENNELVIEW_BENCH_APP, sheet.string()}, appEnvironment,
+                           [&](int i) { test::writeFile(sheet, variant(i)); }, saves);
+  const auto bare = measure(screen, {self, "--bare", css.string(), page.string(), "default"}, {},
+                            [&](int i) { test::writeFile(css, sheets[static_cast<std::size_t>(i)]); }, saves);
+  const auto bareOff = measure(screen, {self, "--bare", css.string(), page.string(), "off"}, {},
+                               [&](int i) { test::writeFile(css, sheets[static_cast<std::size_t>(i)]); }, saves);
+  const std::pair<const char*, const Figures&> rows[] = {
+      {"app", app}, {"bare WebKit, its defaults", bare}, {"bare WebKit, no acceleration", bareOff}};
+  for (const auto& [name, f] : rows) {
+    std::printf("  %-29s save to screen %6.1f ms (fastest %.1f), CPU %6.1f ms (program %.0f, its children %.0f, X %.0f)%s\n",
+                name, f.toScreenMs, f.fastestMs, f.cpuMs, f.ownMs, f.othersMs, f.xMs, f.missed ? " (some saves never showed)" : "");
+  }
+  const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+  std::printf("  app / bare WebKit:                 %.2f of the time, %.2f of the CPU\n",
+              ratio(app.toScreenMs, bare.toScreenMs), ratio(app.cpuMs, bare.cpuMs));
+  std::printf("  app / bare WebKit, no acceleration: %.2f of the time, %.2f of the CPU\n",
+              ratio(app.toScreenMs, bareOff.toScreenMs), ratio(app.cpuMs, bareOff.cpuMs));
+  return app.missed || bare.missed || bareOff.missed ? 1 : 0;
 }

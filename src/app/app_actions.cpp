@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The application's actions ("app.") and every shortcut, the windows' included.
+// The application's actions ("app.") and their shortcuts; the windows' own are in window_actions.cpp.
 #include <gtk/gtk.h>
 
 #include "app/app_delegate.hpp"
+#include "app/document_controller.hpp"
+#include "common/glib_ptr.hpp"
+#include "window/document_window.hpp"
 
 namespace fennelview {
 
@@ -15,8 +18,9 @@ struct Accelerator {
   const char* keys;
 };
 constexpr Accelerator accelerators[] = {
-    {"app.open", "<Control>o"},         {"win.open-in-editor", "<Control>e"}, {"app.preferences", "<Control>comma"},
-    {"win.close", "<Control>w"},        {"app.quit", "<Control>q"},
+    {"app.open", "<Control>o"},
+    {"app.preferences", "<Control>comma"},
+    {"app.quit", "<Control>q"},
 };
 
 }  // namespace
@@ -33,12 +37,21 @@ void AppDelegate::installActions() {
       {"about", +[](GSimpleAction*, GVariant*, gpointer d) { delegateOf(d).showAbout(delegateOf(d).activeWindow()); },
        nullptr, nullptr, nullptr, {}},
       {"quit", +[](GSimpleAction*, GVariant*, gpointer d) { delegateOf(d).quit(); }, nullptr, nullptr, nullptr, {}},
+      // A second document on a file that is open already, on purpose (a window's New Window).
+      {"new-window",
+       +[](GSimpleAction*, GVariant* uri, gpointer d) {
+         GObjectPtr<GFile> file(g_file_new_for_uri(g_variant_get_string(uri, nullptr)));
+         DocumentController::openDocument(file.get(), delegateOf(d).application(), UserDefaults::standard(),
+                                          DocumentController::Reuse::never);
+       },
+       "s", nullptr, nullptr, {}},
   };
   g_action_map_add_action_entries(G_ACTION_MAP(application_.get()), entries, G_N_ELEMENTS(entries), this);
   for (const auto& [action, keys] : accelerators) {
     const char* list[] = {keys, nullptr};
     gtk_application_set_accels_for_action(application_.get(), action, list);
   }
+  registerWindowShortcuts(application_.get());
   updateSupportAction();
   // A mail program may be installed or removed while the app runs.
   appInfoMonitor_ = GObjectPtr<GAppInfoMonitor>(g_app_info_monitor_get());

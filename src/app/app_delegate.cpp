@@ -34,7 +34,9 @@ AppDelegate::AppDelegate()
                    }),
                    this);
   g_signal_connect(application_.get(), "activate", G_CALLBACK(+[](GApplication*, gpointer self) {
-                     static_cast<AppDelegate*>(self)->showOpenDialog(nullptr);
+                     // A second start without a file, while windows are open, asks over the active one.
+                     auto* delegate = static_cast<AppDelegate*>(self);
+                     delegate->showOpenDialog(delegate->activeWindow());
                    }),
                    this);
   g_signal_connect(application_.get(), "open",

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "document_controller.hpp"
 
+#include <filesystem>
 #include <string>
 
 #include "common/glib_ptr.hpp"
@@ -31,8 +32,27 @@ void addToRecentFiles(GFile* file, const std::string& uri) {
 }
 }  // namespace
 
+std::shared_ptr<WindowController> DocumentController::windowShowing(GFile* file, GtkApplication* application) {
+  GCharPtr path(g_file_get_path(file));
+  if (!application || !path) return nullptr;
+  for (GList* item = gtk_application_get_windows(application); item; item = item->next) {
+    auto controller = WindowController::fromWindow(GTK_WINDOW(item->data));
+    if (!controller || !controller->sassDocument() || controller->sassDocument()->path().empty()) continue;
+    // The same file by another path (a symbolic link, "..") is the same device and inode.
+    std::error_code ec;
+    if (std::filesystem::equivalent(path.get(), controller->sassDocument()->path(), ec)) return controller;
+  }
+  return nullptr;
+}
+
 std::shared_ptr<WindowController> DocumentController::openDocument(GFile* file, GtkApplication* application,
-                                                                  UserDefaults& defaults) {
+                                                                  UserDefaults& defaults, Reuse reuse) {
+  if (reuse == Reuse::openWindow) {
+    if (auto shown = windowShowing(file, application)) {
+      shown->showWindow();
+      return shown;
+    }
+  }
   auto document = SassDocument::create(defaults);
   GCharPtr uri(g_file_get_uri(file));
   document->setFileURL(std::string(uri.get()));

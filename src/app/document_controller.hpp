@@ -10,8 +10,8 @@
 
 namespace fennelview {
 
-// Opens files as documents, one document and one window per request: opening the same file
-// twice gives two documents and two windows.
+// Opens files as documents, each in a window of its own. A file that is open already (by any
+// path to it) brings its window forward instead, unless a new document is asked for.
 class DocumentController {
  public:
   // Document file types offered in the Open dialog.
@@ -19,11 +19,16 @@ class DocumentController {
   // The name the recent files list the documents' application by.
   static constexpr const char* applicationName = "Fennelview";
 
+  enum class Reuse { openWindow, never };
+
   // Creates the document, sets its file URL, reads it (first compile, then watching),
   // gives it its window (keeping its size in `defaults`) and shows that; adds the file to the
-  // recent files. The window owns controller and document.
+  // recent files. The window owns controller and document. With Reuse::openWindow, a window
+  // of the application showing the same file is shown instead.
   static std::shared_ptr<WindowController> openDocument(GFile* file, GtkApplication* application,
-                                                        UserDefaults& defaults);
+                                                        UserDefaults& defaults, Reuse reuse = Reuse::openWindow);
+  // The application's window showing this file, found by the file's identity, not its path.
+  static std::shared_ptr<WindowController> windowShowing(GFile* file, GtkApplication* application);
 };
 
 }  // namespace fennelview

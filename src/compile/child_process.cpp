@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <glib.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
@@ -10,6 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
 #include <utility>
 
 extern char** environ;
@@ -24,11 +29,14 @@ namespace {
 constexpr const char* kSetpriv = "/usr/bin/setpriv";
 
 struct Pipe {
-  int ends[2] = {-1, -1};
-  ~Pipe() {
-    for (int fd : ends) {
-      if (fd >= 0) close(fd);
-    }
+  UniqueFd read;
+  UniqueFd write;
+  bool open() {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    read.reset(ends[0]);
+    write.reset(ends[1]);
+    return true;
   }
 };
 
@@ -56,20 +64,19 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     return nullptr;
   }
   Pipe output, errors, input;
-  if (pipe2(output.ends, O_CLOEXEC) != 0 || pipe2(errors.ends, O_CLOEXEC) != 0 ||
-      (pipeInput && pipe2(input.ends, O_CLOEXEC) != 0)) {
+  if (!output.open() || !errors.open() || (pipeInput && !input.open())) {
     error = errno;
     return nullptr;
   }
   SpawnSetup setup;
   if (pipeInput) {
-    posix_spawn_file_actions_adddup2(&setup.actions, input.ends[0], STDIN_FILENO);
-    fcntl(input.ends[1], F_SETFL, O_NONBLOCK);
+    posix_spawn_file_actions_adddup2(&setup.actions, input.read.get(), STDIN_FILENO);
+    fcntl(input.write.get(), F_SETFL, O_NONBLOCK);
   } else {
     posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   }
-  posix_spawn_file_actions_adddup2(&setup.actions, output.ends[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&setup.actions, errors.ends[1], STDERR_FILENO);
+  posix_spawn_file_actions_adddup2(&setup.actions, output.write.get(), STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&setup.actions, errors.write.get(), STDERR_FILENO);
   if (!workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&setup.actions, workingDirectory.c_str());
   // Descriptors of ours that lack close-on-exec must not keep other compiles' pipes open.
   posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
@@ -91,33 +98,93 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
   error = posix_spawn(&pid, args[0], &setup.actions, &setup.attributes, const_cast<char* const*>(args.data()),
                       environ);
   if (error != 0) return nullptr;
-  const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-  if (pidfd < 0) {
+  UniqueFd pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+  if (!pidfd) {
     error = errno;
     kill(-pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     return nullptr;
   }
-  return std::unique_ptr<ChildProcess>(
-      new ChildProcess(pid, pidfd, std::exchange(output.ends[0], -1), std::exchange(errors.ends[0], -1),
-                       std::exchange(input.ends[1], -1)));
+  return std::unique_ptr<ChildProcess>(new ChildProcess(pid, std::move(pidfd), std::move(output.read),
+                                                         std::move(errors.read), std::move(input.write)));
 }
 
-ChildProcess::ChildProcess(pid_t pid, int pidfd, int output, int error, int input)
-    : pid_(pid), pidfd_(pidfd), streams_{output, error}, input_(input) {}
+ChildProcess::ChildProcess(pid_t pid, UniqueFd pidfd, UniqueFd output, UniqueFd error, UniqueFd input)
+    : pid_(pid), pidfd_(std::move(pidfd)), streams_{std::move(output), std::move(error)}, input_(std::move(input)) {}
 
 ChildProcess::~ChildProcess() {
   closeInput();
   closeStream(kOutput);
   closeStream(kError);
-  // The child is not reaped yet, so its pid still names its group, even when it has ended
-  // and left helpers of its own running.
+  // The group's leader is reaped last, so until then its pid still names the group, even
+  // when it has ended and left helpers of its own running.
+  if (reaped_) return;
   kill(-pid_, SIGKILL);
-  close(pidfd_);
   // A large compiler can take a while to be torn down; its end is collected by the main loop.
   if (waitpid(pid_, nullptr, WNOHANG) == 0) {
     g_child_watch_add(pid_, [](GPid, gint, gpointer) {}, nullptr);
   }
+}
+
+std::uint64_t ChildProcess::groupResidentBytes() const {
+  std::uint64_t pages = 0;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const auto name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    char text[1024];
+    const UniqueFd stat(open((entry.path() / "stat").c_str(), O_RDONLY | O_CLOEXEC));
+    const ssize_t n = stat ? read(stat.get(), text, sizeof text - 1) : -1;
+    if (n <= 0) continue;
+    text[n] = '\0';
+    // After "pid (name) ": state, ppid, pgrp, ..., rss as the 22nd field; a name may hold
+    // spaces and parentheses, so the fields are counted from its last ')'.
+    const char* fields = strrchr(text, ')');
+    if (!fields) continue;
+    long long values[22] = {};
+    std::istringstream in(fields + 2);
+    std::string state;
+    in >> state;
+    for (int i = 0; i < 21 && (in >> values[i]); ++i) {
+    }
+    if (values[1] == pid_) pages += static_cast<std::uint64_t>(std::max(0LL, values[20]));
+  }
+  return pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+std::optional<ChildProcess::Ended> ChildProcess::collect(std::chrono::milliseconds limit, std::size_t keep) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + limit;
+  Ended ended;
+  std::string* kept[2] = {&ended.output, &ended.error};
+  while (streams_[kOutput] || streams_[kError] || !reaped_) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return std::nullopt;
+    pollfd ready[3] = {{streamFd(kOutput), POLLIN, 0}, {streamFd(kError), POLLIN, 0}, {reaped_ ? -1 : exitFd(), POLLIN, 0}};
+    const int polled = poll(ready, 3, static_cast<int>(left));
+    if (polled < 0 && errno != EINTR) return std::nullopt;
+    for (const auto stream : {kOutput, kError}) {
+      if (polled <= 0 || ready[stream].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = read(streamFd(stream), buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        closeStream(stream);
+      } else if (kept[stream]->size() + static_cast<std::size_t>(n) > keep) {
+        return std::nullopt;
+      } else {
+        kept[stream]->append(buffer, static_cast<std::size_t>(n));
+      }
+    }
+    if (polled > 0 && ready[2].revents != 0) {
+      // The group goes before its leader is reaped, so no helper keeps the pipes open.
+      kill(-pid_, SIGKILL);
+      while (waitpid(pid_, &ended.status, 0) < 0 && errno == EINTR) {
+      }
+      reaped_ = true;
+    }
+  }
+  return ended;
 }
 
 ssize_t ChildProcess::writeInput(std::string_view bytes) {
@@ -129,7 +196,7 @@ ssize_t ChildProcess::writeInput(std::string_view bytes) {
   pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
   ssize_t written;
   do {
-    written = write(input_, bytes.data(), bytes.size());
+    written = write(input_.get(), bytes.data(), bytes.size());
   } while (written < 0 && errno == EINTR);
   const int writeError = errno;
   if (written < 0 && writeError == EPIPE && !sigismember(&previous, SIGPIPE)) {
@@ -140,14 +207,6 @@ ssize_t ChildProcess::writeInput(std::string_view bytes) {
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   errno = writeError;
   return written;
-}
-
-void ChildProcess::closeInput() {
-  if (input_ >= 0) close(std::exchange(input_, -1));
-}
-
-void ChildProcess::closeStream(Stream stream) {
-  if (streams_[stream] >= 0) close(std::exchange(streams_[stream], -1));
 }
 
 }  // namespace fennelview

@@ -3,16 +3,21 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/unique_fd.hpp"
+
 namespace fennelview {
 
 // One running child: the only owner of its pid, its pidfd, the read ends of its two output
-// pipes and, when asked for, the write end of its input pipe. The child leads its own process group and dies with this process; the
-// destructor kills the whole group and reaps the child.
+// pipes and, when asked for, the write end of its input pipe. The child leads its own process
+// group and dies with this process; the destructor kills the whole group and reaps the child.
 class ChildProcess {
  public:
   enum Stream { kOutput = 0, kError = 1 };
@@ -27,25 +32,40 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
+  pid_t pid() const { return pid_; }
   // Read end of a stream; -1 once closed.
-  int streamFd(Stream stream) const { return streams_[stream]; }
-  void closeStream(Stream stream);
+  int streamFd(Stream stream) const { return streams_[stream].get(); }
+  void closeStream(Stream stream) { streams_[stream].reset(); }
   // Write end of the input pipe (non-blocking); -1 without one or once closed.
-  int inputFd() const { return input_; }
+  int inputFd() const { return input_.get(); }
   // Writes what the pipe takes now: the count written, or -1 with errno (EAGAIN when full).
   // A child that has gone gives EPIPE, never the signal that would end this process.
   ssize_t writeInput(std::string_view bytes);
-  void closeInput();
+  void closeInput() { input_.reset(); }
   // Becomes readable once the child has ended.
-  int exitFd() const { return pidfd_; }
+  int exitFd() const { return pidfd_.get(); }
+
+  // Resident memory of the child's whole process group, in bytes.
+  std::uint64_t groupResidentBytes() const;
+
+  // Blocking, for a worker thread: reads both streams to their end (each kept up to
+  // `keep` bytes) and waits for the child's exit status, all within `limit`. None when the
+  // time runs out or a stream holds more; the child's group is then killed.
+  struct Ended {
+    std::string output;
+    std::string error;
+    int status = 0;  // as waitpid gives it
+  };
+  std::optional<Ended> collect(std::chrono::milliseconds limit, std::size_t keep);
 
  private:
-  ChildProcess(pid_t pid, int pidfd, int output, int error, int input);
+  ChildProcess(pid_t pid, UniqueFd pidfd, UniqueFd output, UniqueFd error, UniqueFd input);
 
   pid_t pid_;
-  int pidfd_;
-  int streams_[2];
-  int input_;
+  bool reaped_ = false;
+  UniqueFd pidfd_;
+  UniqueFd streams_[2];
+  UniqueFd input_;
 };
 
 }  // namespace fennelview

@@ -1,111 +1,65 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/compilers.hpp"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <regex>
+#include <nlohmann/json.hpp>
 
+#include "build_config.hpp"
+#include "common/glib_ptr.hpp"
 #include "common/resources.hpp"
-
-extern char** environ;
+#include "common/utf8.hpp"
+#include "compile/child_process.hpp"
 
 namespace fennelview {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // A `sass` on the search path is whatever the user put there; one that hangs must not hang us.
-constexpr auto kVersionTimeLimit = std::chrono::seconds(10);
-constexpr std::size_t kVersionOutputLimit = 64 * 1024;
+constexpr auto kAnswerTimeLimit = std::chrono::seconds(10);
+constexpr std::size_t kAnswerLimit = 64 * 1024;
 
-// Standard output of `executable --version`, or none when it cannot be started, fails, or
-// outlives the time limit.
-std::optional<std::string> versionOutput(const std::filesystem::path& executable) {
-  if (access(executable.c_str(), X_OK) != 0) return std::nullopt;
-  int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  // Its own process group, so that a launcher script dies with what it started.
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  const std::string path = executable.string();
-  char* argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>("--version"), nullptr};
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  if (spawned != 0) {
-    close(out[0]);
-    return std::nullopt;
-  }
+std::string quoted(const std::filesystem::path& path) { return "\xE2\x80\x9C" + path.string() + "\xE2\x80\x9D"; }
 
-  std::string text;
-  bool complete = false;
-  const auto deadline = Clock::now() + kVersionTimeLimit;
-  while (text.size() < kVersionOutputLimit) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) break;
-    pollfd ready{out[0], POLLIN, 0};
-    const int polled = poll(&ready, 1, static_cast<int>(left.count()));
-    if (polled < 0 && errno == EINTR) continue;
-    if (polled <= 0) break;
-    char buffer[4096];
-    const ssize_t n = read(out[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      complete = n == 0;
-      break;
-    }
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(out[0]);
-  // A child that closed its output may still linger; it gets what is left of the time limit.
-  int status = 0;
-  pid_t waited = 0;
-  while (complete && (waited = waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() < deadline) {
-    usleep(1000);
-  }
-  if (waited != pid) {
-    kill(-pid, SIGKILL);
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return std::nullopt;
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return text;
+// The first line of what a program said, short enough to show.
+std::string firstLine(std::string_view text) {
+  const auto start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos) return {};
+  auto line = text.substr(start, text.find('\n', start) - start);
+  if (line.size() > 200) line = line.substr(0, 200);
+  GCharPtr valid(g_utf8_make_valid(line.data(), static_cast<gssize>(line.size())));
+  return valid.get();
 }
 
 // sassc reports "libsass: 3.6.5+20220909" among other lines; the build suffix is left out.
-std::optional<std::string> libSassVersion(const std::string& output) {
-  static const std::regex line(R"((?:^|\n)libsass: ([0-9][^\s+]*))");
-  std::smatch match;
-  if (!std::regex_search(output, match, line)) return std::nullopt;
-  return match[1].str();
+std::optional<std::string> libSassVersion(std::string_view output) {
+  constexpr std::string_view kLabel = "libsass: ";
+  for (std::size_t at = 0; at < output.size();) {
+    const auto end = std::min(output.find('\n', at), output.size());
+    const auto line = output.substr(at, end - at);
+    if (line.starts_with(kLabel)) {
+      const auto version = line.substr(kLabel.size(), line.find_first_of(" \t\r+", kLabel.size()) - kLabel.size());
+      if (!version.empty() && version[0] >= '0' && version[0] <= '9') return std::string(version);
+    }
+    at = end + 1;
+  }
+  return std::nullopt;
 }
 
-// Dart Sass reports its version alone ("1.108.2"), its JavaScript build adds
-// "compiled with dart2js ..."; any other program named sass says something else.
-std::optional<std::string> dartSassVersion(const std::string& output) {
-  static const std::regex first(R"(^([0-9]+\.[0-9]+\.[0-9]+[^\s]*)(\s|$))");
-  std::smatch match;
-  if (!std::regex_search(output, match, first)) return std::nullopt;
-  return match[1].str();
+// `sass --embedded --version` answers with the protocol's version response as JSON.
+std::optional<std::string> embeddedVersion(const std::string& output) {
+  const auto answer = nlohmann::json::parse(output, nullptr, false);
+  if (!answer.is_object()) return std::nullopt;
+  const auto version = answer.find("compilerVersion");
+  const auto protocol = answer.find("protocolVersion");
+  if (version == answer.end() || !version->is_string() || protocol == answer.end() || !protocol->is_string()) {
+    return std::nullopt;
+  }
+  const auto text = version->get<std::string>();
+  if (text.empty() || text.size() > 64 || !isValidUtf8(text)) return std::nullopt;
+  return text;
 }
 
 std::optional<std::filesystem::path> findInSearchPath(const std::string& searchPath, const std::string& name) {
@@ -130,58 +84,105 @@ std::optional<std::filesystem::path> findInSearchPath(const std::string& searchP
 Compilers::Compilers(std::filesystem::path resourceFolder, std::string searchPath)
     : resourceFolder_(std::move(resourceFolder)), searchPath_(std::move(searchPath)) {}
 
+Compilers::~Compilers() {
+  if (prober_.joinable()) prober_.join();
+}
+
 Compilers& Compilers::shared() {
-  static Compilers compilers(resourceDirectory(), [] {
-    const char* path = std::getenv("PATH");
-    return std::string(path ? path : "");
-  }());
+  static Compilers compilers = [] {
+    const char* path = build::dartSassOffered ? std::getenv("PATH") : nullptr;
+    return Compilers(resourceDirectory(), path ? path : "");
+  }();
+  static std::once_flag started;
+  std::call_once(started, [] { compilers.probeInBackground(); });
   return compilers;
 }
 
-const std::optional<Compiler>& Compilers::libSass() {
-  if (!libSass_.probed && !resourceFolder_.empty()) {
-    const auto sassc = resourceFolder_ / "sassc";
-    if (const auto output = versionOutput(sassc)) {
-      if (const auto version = libSassVersion(*output)) {
-        libSass_.compiler = Compiler{std::string(kLibSassId), sassc, "LibSass " + *version};
-      }
-    }
-  }
-  libSass_.probed = true;
-  return libSass_.compiler;
+void Compilers::probeInBackground() {
+  std::lock_guard lock(mutex_);
+  if (prober_.joinable()) return;
+  prober_ = std::thread([this] {
+    libSass();
+    dartSass();
+  });
 }
 
-const std::optional<Compiler>& Compilers::dartSass() {
-  if (!dartSass_.probed) {
-    std::vector<std::filesystem::path> candidates;
-    if (!resourceFolder_.empty()) candidates.push_back(resourceFolder_ / "dart-sass" / "sass");
-    if (auto onPath = findInSearchPath(searchPath_, "sass")) candidates.push_back(std::move(*onPath));
-    for (const auto& sass : candidates) {
-      const auto output = versionOutput(sass);
-      const auto version = output ? dartSassVersion(*output) : std::nullopt;
-      if (version) {
-        dartSass_.compiler = Compiler{std::string(kDartSassId), sass, "Dart Sass " + *version};
-        break;
-      }
-    }
+Compilers::Answer Compilers::ask(const std::filesystem::path& executable, std::string_view id) {
+  std::error_code ec;
+  const auto modified = std::filesystem::last_write_time(executable, ec);
+  const std::string key = std::string(id) + '\n' + executable.string();
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    const auto it = answers_.find(key);
+    if (it == answers_.end() || it->second.modified != modified) break;
+    if (it->second.ready) return it->second.answer;
+    answered_.wait(lock);  // the other thread is asking it
   }
-  dartSass_.probed = true;
-  return dartSass_.compiler;
+  answers_[key] = Entry{modified, false, {}};
+  lock.unlock();
+
+  Answer answer;
+  const bool dart = id == kDartSassId;
+  int error = 0;
+  std::vector<std::string> argv{executable.string(), "--version"};
+  if (dart) argv.insert(argv.begin() + 1, "--embedded");
+  auto child = ChildProcess::start(argv, "", error);
+  const auto ended = child ? child->collect(kAnswerTimeLimit, kAnswerLimit) : std::nullopt;
+  if (!child) {
+    answer.refusal = quoted(executable) + " could not be run: " + g_strerror(error) + ".";
+  } else if (!ended) {
+    answer.refusal = quoted(executable) + " did not answer within 10 seconds.";
+  } else if (const auto version = !WIFEXITED(ended->status) || WEXITSTATUS(ended->status) != 0 ? std::nullopt
+                                  : dart ? embeddedVersion(ended->output)
+                                         : libSassVersion(ended->output)) {
+    answer.compiler = Compiler{std::string(id), executable, (dart ? "Dart Sass " : "LibSass ") + *version};
+  } else {
+    const auto said = firstLine(ended->error.empty() ? ended->output : ended->error);
+    answer.refusal = quoted(executable) + " is not a Sass compiler that the app can use: it cannot compile " +
+                     "through Dart Sass's embedded protocol" + (said.empty() ? "." : " (it said \xE2\x80\x9C" + said + "\xE2\x80\x9D).");
+  }
+  lock.lock();
+  answers_[key] = Entry{modified, true, answer};
+  answered_.notify_all();
+  return answer;
+}
+
+std::optional<Compiler> Compilers::libSass() {
+  if (resourceFolder_.empty()) return std::nullopt;
+  return ask(resourceFolder_ / "sassc", kLibSassId).compiler;
+}
+
+std::optional<Compiler> Compilers::dartSass(std::vector<RefusedCompiler>* refusals) {
+  std::vector<std::filesystem::path> candidates;
+  if (auto bundled = bundledDartSass(resourceFolder_)) candidates.push_back(std::move(*bundled));
+  if (auto onPath = findInSearchPath(searchPath_, "sass")) candidates.push_back(std::move(*onPath));
+  for (const auto& sass : candidates) {
+    auto answer = ask(sass, kDartSassId);
+    if (answer.compiler) return answer.compiler;
+    if (refusals) refusals->push_back({sass, std::move(answer.refusal)});
+  }
+  return std::nullopt;
 }
 
 std::vector<Compiler> Compilers::found() {
-  std::lock_guard lock(mutex_);
   std::vector<Compiler> compilers;
-  for (const auto* compiler : {&libSass(), &dartSass()}) {
-    if (*compiler) compilers.push_back(**compiler);
+  for (auto compiler : {libSass(), dartSass()}) {
+    if (compiler) compilers.push_back(std::move(*compiler));
   }
   return compilers;
 }
 
+std::vector<RefusedCompiler> Compilers::refused() {
+  std::vector<RefusedCompiler> refusals;
+  dartSass(&refusals);
+  return refusals;
+}
+
 Compiler Compilers::forChoice(const std::optional<std::string>& stored) {
-  std::lock_guard lock(mutex_);
-  if (stored == kDartSassId && dartSass()) return *dartSass();
-  if (libSass()) return *libSass();
+  if (stored == kDartSassId) {
+    if (auto dart = dartSass()) return *dart;
+  }
+  if (auto libsass = libSass()) return *libsass;
   return Compiler{std::string(kLibSassId), resourceFolder_.empty() ? std::filesystem::path() : resourceFolder_ / "sassc",
                   "LibSass"};
 }

@@ -14,37 +14,39 @@
 #include "common/utf8.hpp"
 #include "compile/child_process.hpp"
 #include "compile/dart_sass_output.hpp"
+#include "compile/embedded_compiler.hpp"
 #include "compile/embedded_protocol.hpp"
+#include "compile/memory_guard.hpp"
 #include "compile/sassc_output.hpp"
 
 namespace fennelview {
 
-// One compile on the main loop: its child, the sources that follow it and what it has read.
-// Destroying it removes the sources and kills the child's process group.
+// One compile on the main loop: LibSass's child and the sources that follow it, or Dart
+// Sass's ticket with the shared compiler. Destroying it removes the sources and kills the
+// child's process group, or drops the ticket.
 struct SassParser::Compile {
   SassParser* owner = nullptr;
   Completion completion;
   // sassc only: where it writes the CSS and its map; removed after the child is gone.
   std::optional<PrivateFolder> output;
   std::unique_ptr<ChildProcess> child;
+  std::unique_ptr<MemoryGuard> memoryGuard;
   std::string streams[2];
   std::filesystem::path workingDirectory;
   std::vector<std::string> loadPaths;
   bool exited = false;
   std::string startFailure;
   std::string compilerName;
-  // Dart Sass only: its standard output as messages, and the part of the request not yet written.
-  std::optional<embedded::OutboundReader> reader;
-  std::vector<embedded::OutboundMessage> messages;
-  std::string request;
-  // Two stream readers, the exit watch, the time limit (or the delivery of a start failure),
-  // the request's writer.
-  guint sources[5] = {0, 0, 0, 0, 0};
+  std::shared_ptr<EmbeddedCompiler> embedded;
+  std::uint32_t ticket = 0;
+  // Two stream readers, the exit watch, the time limit (or the delivery of a start failure).
+  guint sources[4] = {0, 0, 0, 0};
 
   ~Compile() {
     for (guint source : sources) {
       if (source) g_source_remove(source);
     }
+    if (embedded && ticket) embedded->cancel(ticket);
   }
 
   bool readingDone() const {
@@ -52,87 +54,34 @@ struct SassParser::Compile {
   }
   void finishIfDone() {
     if (!exited || !readingDone()) return;
-    auto decoded = reader ? decodeDartSassMessages(messages, streams[1]) : decodeSassc();
+    auto decoded = decodeSassc();
     owner->finish(this, std::move(decoded.result), std::move(decoded.filesRead));
   }
   CompilerOutput decodeSassc() {
     SasscRun run{std::nullopt, std::nullopt, std::move(streams[1]), {}};
     bool tooLarge = false;
+    const auto& limits = owner->limits_;
     if (output) {
       run.outputDirectory = output->path();
-      run.css = output->read("out.css", kCssLimit, &tooLarge);
+      run.css = output->read("out.css", limits.outputBytes, &tooLarge);
       run.sourceMap = output->read("out.css.map", kMapLimit);
     }
     if (tooLarge) {
       return {ParsingResult::failure(ParsingError::parsingFailed(
-                  "The compiler's output is too large: more than 64 MB of CSS.")), {}};
+                  outputTooLargeMessage("sassc", limits.outputBytes, "CSS"))), {}};
     }
     // A sassc that writes its CSS to standard output all the same is heard too.
     if (!run.css && !streams[0].empty()) run.css = std::move(streams[0]);
     return decodeSasscOutput(std::move(run), workingDirectory, loadPaths);
   }
-  static constexpr std::size_t kCssLimit = 64u << 20;
   static constexpr std::size_t kMapLimit = 256u << 20;
-  // Dart Sass answers one request and would then wait for the next: its answer is the
-  // result. True when it came, and the compile is finished and destroyed.
-  bool takeMessages(std::string_view bytes) {
-    for (auto& message : reader->read(bytes)) {
-      const bool last = !std::holds_alternative<embedded::LogEvent>(message);
-      messages.push_back(std::move(message));
-      if (last) {
-        auto decoded = decodeDartSassMessages(messages, streams[1]);
-        owner->finish(this, std::move(decoded.result), std::move(decoded.filesRead));
-        return true;
-      }
-    }
-    return false;
-  }
-  // Writes what the pipe takes; the rest when it takes more. A child that has gone is seen
-  // at its end.
-  void writeRequest() {
-    const ssize_t written = child->writeInput(request);
-    if (written > 0) request.erase(0, static_cast<size_t>(written));
-    if (request.empty() || (written < 0 && errno != EAGAIN)) {
-      request.clear();
-      return;
-    }
-    if (sources[4]) return;
-    sources[4] = g_unix_fd_add(
-        child->inputFd(), G_IO_OUT,
-        [](gint, GIOCondition, gpointer data) -> gboolean {
-          auto* c = static_cast<Compile*>(data);
-          c->writeRequest();
-          if (!c->request.empty()) return G_SOURCE_CONTINUE;
-          c->sources[4] = 0;
-          return G_SOURCE_REMOVE;
-        },
-        this);
-  }
+  const CompileLimits& limits() const { return owner->limits_; }
+  void stop(std::string message) { owner->finish(this, ParsingResult::failure(ParsingError::parsingFailed(std::move(message)))); }
 };
 
 namespace {
 
 using Compile = SassParser::Compile;
-
-std::string describeSeconds(std::chrono::milliseconds ms) {
-  std::ostringstream text;
-  if (ms.count() % 1000 == 0) {
-    text << ms.count() / 1000;
-  } else {
-    text << static_cast<double>(ms.count()) / 1000.0;
-  }
-  text << (ms.count() == 1000 ? " second" : " seconds");
-  return text.str();
-}
-
-std::string startFailureText(const std::string& executablePath, int error) {
-  if (executablePath.empty()) {
-    return "The Sass compiler could not be started: the resource folder holds no \xE2\x80\x9C"
-           "sassc\xE2\x80\x9D.";
-  }
-  return "The Sass compiler \xE2\x80\x9C" + executablePath + "\xE2\x80\x9D could not be started: " +
-         g_strerror(error) + ".";
-}
 
 // Drains one stream; at most a megabyte a turn, so a child that never stops writing cannot
 // hold up the loop (and with it the time limit).
@@ -142,10 +91,14 @@ gboolean readStream(gint fd, GIOCondition, gpointer data) {
   char buffer[64 * 1024];
   for (int turn = 0; turn < 16; ++turn) {
     const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0 && Stream == ChildProcess::kOutput && c->reader) {
-      if (c->takeMessages(std::string_view(buffer, static_cast<size_t>(n)))) return G_SOURCE_REMOVE;
-    } else if (n > 0) {
+    if (n > 0) {
       c->streams[Stream].append(buffer, static_cast<size_t>(n));
+      const auto& limits = c->limits();
+      const auto limit = Stream == ChildProcess::kOutput ? limits.outputBytes : limits.errorBytes;
+      if (c->streams[Stream].size() > limit) {
+        c->stop(outputTooLargeMessage("sassc", limit, Stream == ChildProcess::kOutput ? "CSS" : "messages"));
+        return G_SOURCE_REMOVE;
+      }
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else if (n < 0 && errno == EAGAIN) {
@@ -213,15 +166,15 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
   const auto input = c->workingDirectory.empty() ? std::filesystem::path(path) : file;
   if (c->workingDirectory.empty()) c->workingDirectory = std::filesystem::current_path(ec);
   if (compiler_.id == kDartSassId) {
-    startDartSass(c, input);
+    if (startDartSass(c, input)) return;
   } else if (!compiler_.executable.empty()) {
     int error = 0;
     c->output = PrivateFolder::create();
     c->child = ChildProcess::start(arguments(input.string(), c->output ? c->output->path() : std::filesystem::path()),
                                    c->workingDirectory.string(), error);
-    if (!c->child) c->startFailure = startFailureText(executablePath(), error);
+    if (!c->child) c->startFailure = startFailureMessage(executablePath(), error);
   } else {
-    c->startFailure = startFailureText("", 0);
+    c->startFailure = startFailureMessage("", 0);
   }
   if (!c->child) {
     // Delivered from the main loop like any other result, never from inside parseFile.
@@ -263,37 +216,35 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
       [](gpointer data) -> gboolean {
         auto* c = static_cast<Compile*>(data);
         c->sources[3] = 0;
-        c->owner->finish(c, ParsingResult::failure(ParsingError::parsingFailed(
-                                "Compilation timed out: " + std::string(c->reader ? "Dart Sass" : "sassc") +
-                                " was still running after " + describeSeconds(c->owner->timeout_) +
-                                " and was stopped.")));
+        c->stop(timeoutMessage("sassc", c->owner->timeout_));
         return G_SOURCE_REMOVE;
       },
       c);
+  c->memoryGuard = std::make_unique<MemoryGuard>(*c->child, limits_.residentBytes, limits_.memoryCheckInterval,
+                                                 [c] { c->stop(memoryLimitMessage("sassc", c->owner->limits_.residentBytes)); });
 }
 
-void SassParser::startDartSass(Compile* c, const std::filesystem::path& file) {
+bool SassParser::startDartSass(Compile* c, const std::filesystem::path& file) {
   // The protocol carries paths as UTF-8 text.
   const auto utf8 = [](const std::string& name) { return isValidUtf8(name); };
   if (!utf8(file.string()) || !std::ranges::all_of(loadPaths_, utf8)) {
     c->startFailure =
         "Dart Sass cannot compile a style sheet whose name or load paths are not UTF-8 text. LibSass can: "
         "choose it in Preferences.";
-    return;
-  }
-  int error = 0;
-  c->child = ChildProcess::start({executablePath(), "--embedded"}, c->workingDirectory.string(), error, true);
-  if (!c->child) {
-    c->startFailure = startFailureText(executablePath(), error);
-    return;
+    return false;
   }
   embedded::CompileRequest request{file.string(), {}, true};
   for (const auto& folder : loadPaths_) {
     request.loadPaths.push_back((c->workingDirectory / folder).lexically_normal().string());
   }
-  c->reader.emplace();
-  c->request = embedded::compileRequestPacket(1, request);
-  c->writeRequest();
+  c->embedded = embedded_ ? embedded_ : EmbeddedCompiler::shared(compiler_.executable, c->workingDirectory);
+  c->ticket = c->embedded->compile(request, timeout_, [c](EmbeddedCompiler::Outcome outcome) {
+    c->ticket = 0;
+    if (outcome.stopped) return c->stop(std::move(*outcome.stopped));
+    auto decoded = decodeDartSassMessages(outcome.messages, outcome.standardError);
+    c->owner->finish(c, std::move(decoded.result), std::move(decoded.filesRead));
+  });
+  return true;
 }
 
 void SassParser::finish(Compile* compile, ParsingResult result, std::vector<std::string> filesRead) {

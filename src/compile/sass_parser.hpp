@@ -8,14 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "compile/compile_limits.hpp"
 #include "compile/compilers.hpp"
 #include "compile/parsing_result.hpp"
 
 namespace fennelview {
 
-// Compiles one Sass file by running a compiler in a child process: LibSass's sassc, or Dart
-// Sass in its embedded mode with one compile request. Completions run on the default main
-// context.
+class EmbeddedCompiler;
+
+// Compiles one Sass file: LibSass's sassc in a child process of its own per compile, or a
+// request to the warm Dart Sass that all documents share. Completions run on the default
+// main context.
 class SassParser {
  public:
   // Called with a compile's result and the files it read, as absolute, lexically normal
@@ -36,6 +39,7 @@ class SassParser {
   std::string executablePath() const { return compiler_.executable.string(); }
   // The compiler for the compiles started from now on; it names their results.
   void setCompiler(Compiler compiler) { compiler_ = std::move(compiler); }
+  const Compiler& compiler() const { return compiler_; }
 
   // Starts the compiler on `path` in the file's folder and returns at once: LibSass as
   // `sassc <path> --line-numbers` with the load paths, writing the CSS and a source map into
@@ -48,16 +52,22 @@ class SassParser {
   // Folders searched for imports (`--load-path`), for the compiles started from now on.
   void setLoadPaths(std::vector<std::string> loadPaths) { loadPaths_ = std::move(loadPaths); }
 
-  // Kills the running children (their whole process groups) and drops their results.
+  // Kills the running sassc children (their whole process groups) and drops every result
+  // still to come, Dart Sass's included.
   void cancelAll();
   std::size_t runningCount() const { return running_.size(); }
-  // Children started over the parser's life.
+  // Compiles started over the parser's life.
   std::uint64_t startedCount() const { return started_; }
 
   // A compile whose result is not formed after this long is killed and gives a failure.
   void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
   // 60 seconds, or $FENNELVIEW_COMPILE_TIMEOUT (seconds, may be fractional).
   static std::chrono::milliseconds defaultTimeout();
+  // What LibSass's children may write and hold before they are stopped.
+  void setLimits(CompileLimits limits) { limits_ = limits; }
+  // The Dart Sass that serves this parser's compiles; by default the app's one for the
+  // executable and the file's folder.
+  void setEmbeddedCompiler(std::shared_ptr<EmbeddedCompiler> compiler) { embedded_ = std::move(compiler); }
 
   struct Compile;
 
@@ -67,12 +77,14 @@ class SassParser {
   std::vector<std::string> arguments(const std::string& path, const std::filesystem::path& outputFolder) const;
   void finish(Compile* compile, ParsingResult result, std::vector<std::string> filesRead = {});
 
-  // Starts Dart Sass's child and writes its request, or says why it cannot.
-  void startDartSass(Compile* compile, const std::filesystem::path& file);
+  // Hands the request to the warm Dart Sass, or says why it cannot (false).
+  bool startDartSass(Compile* compile, const std::filesystem::path& file);
 
   Compiler compiler_;
   std::vector<std::string> loadPaths_;
   std::chrono::milliseconds timeout_;
+  CompileLimits limits_;
+  std::shared_ptr<EmbeddedCompiler> embedded_;
   std::vector<std::unique_ptr<Compile>> running_;
   std::uint64_t started_ = 0;
 };

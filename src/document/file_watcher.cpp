@@ -5,10 +5,13 @@
 #include <limits.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <set>
 #include <unordered_set>
 
 #include "common/canonical_equal.hpp"
@@ -21,12 +24,17 @@ namespace {
 // reports it. Names that appear count at once, as a link made there writes nothing.
 constexpr uint32_t kEventMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB |
                                 IN_DELETE_SELF | IN_MOVE_SELF | IN_EXCL_UNLINK | IN_ONLYDIR;
+// A folder above: only its being moved or deleted counts. Added to what the folder is watched
+// for already, so a folder that holds listed names keeps reporting them.
+constexpr uint32_t kAboveMask = IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_MASK_ADD;
 // The watched folder was deleted, moved or unmounted, or its watch ended.
 constexpr uint32_t kFolderGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
 // Links in a row, as the kernel allows them.
 constexpr int kMaxLinks = 40;
 // Looks for the nearest existing folder while folders are being made under our eyes.
 constexpr int kMaxLooks = 8;
+// How often polled paths are checked.
+constexpr guint kPollMilliseconds = 500;
 
 std::string parentOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -62,6 +70,54 @@ std::vector<std::string> linkChain(const std::string& path) {
   return chain;
 }
 
+// What a check on the timer compares: the path and the links it leads through, as their
+// status says (a save changes the time of the change at least).
+std::string statusOf(const std::string& path) {
+  std::string status;
+  for (const auto& file : linkChain(path)) {
+    struct stat info;
+    if (lstat(file.c_str(), &info) != 0) {
+      status += "missing " + std::to_string(errno) + ";";
+      continue;
+    }
+    for (const auto number : {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino),
+                              static_cast<long long>(info.st_mode), static_cast<long long>(info.st_size),
+                              static_cast<long long>(info.st_mtim.tv_sec), static_cast<long long>(info.st_mtim.tv_nsec),
+                              static_cast<long long>(info.st_ctim.tv_sec), static_cast<long long>(info.st_ctim.tv_nsec)}) {
+      status += std::to_string(number) + " ";
+    }
+    status += ";";
+  }
+  return status;
+}
+
+// The kind of network or shared file system `folder` is on, whose changes made elsewhere
+// inotify does not see; none for a local one.
+std::optional<std::string> sharedFileSystem(const std::string& folder) {
+  struct statfs info;
+  if (statfs(folder.c_str(), &info) != 0) return std::nullopt;
+  switch (static_cast<std::uint32_t>(info.f_type)) {
+    case 0x6969: return "NFS";
+    case 0x517B: case 0xFF534D42: case 0xFE534D42: return "SMB";
+    case 0x01021997: return "9p";
+    case 0x65735546: return "FUSE";
+    case 0x00C36400: return "Ceph";
+    case 0x5346414F: case 0x6B414653: return "AFS";
+    case 0x73757245: return "Coda";
+    case 0x786F4256: return "VirtualBox";
+    default: return std::nullopt;
+  }
+}
+
+std::string watchFailure(int error) {
+  if (error == ENOSPC) {
+    return "The system's limit on watched folders is reached (fs.inotify.max_user_watches): some files are checked "
+           "for changes twice a second instead.";
+  }
+  return std::string("Some folders cannot be watched (") + g_strerror(error) +
+         "): their files are checked for changes twice a second instead.";
+}
+
 bool complete(const auto& spots) {
   return std::none_of(spots.begin(), spots.end(), [](const auto& spot) { return spot.waiting; });
 }
@@ -82,10 +138,12 @@ FileWatcher::FileWatcher() = default;
 FileWatcher::~FileWatcher() { stop(); }
 
 void FileWatcher::setPathsToWatch(std::vector<std::string> paths) {
-  if (stream_) {
+  if (started_) {
+    if (!stream_) openStream();
     // The new list first: a folder in both lists keeps its watch and the events queued on it.
     for (const auto& path : paths) acquire(path);
     for (const auto& path : paths_) release(path);
+    updatePolling();
   }
   paths_ = std::move(paths);
   start();
@@ -93,7 +151,11 @@ void FileWatcher::setPathsToWatch(std::vector<std::string> paths) {
 
 void FileWatcher::appendPath(const std::string& path) {
   paths_.push_back(path);
-  if (stream_) acquire(path);
+  if (started_) {
+    if (!stream_) openStream();
+    acquire(path);
+    updatePolling();
+  }
   start();
 }
 
@@ -106,8 +168,16 @@ void FileWatcher::removePath(const std::string& path) {
   if (it == paths_.end()) return;
   const auto removed = std::move(*it);
   paths_.erase(it);
-  if (stream_) release(removed);
+  if (started_) {
+    release(removed);
+    updatePolling();
+  }
   start();
+}
+
+bool FileWatcher::isPolled(const std::string& path) const {
+  const auto entry = entries_.find(path);
+  return entry != entries_.end() && entry->second.pollReason;
 }
 
 FileWatcher::Stream::Stream(int fd, FileWatcher* owner)
@@ -119,23 +189,50 @@ FileWatcher::Stream::~Stream() {
 }
 
 void FileWatcher::start() {
-  if (stream_) return;
-  const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (fd < 0) return;  // no descriptor could be made: stay stopped
-  stream_.emplace(fd, this);
+  if (started_) return;
+  started_ = true;
+  openStream();
   for (const auto& path : paths_) acquire(path);
+  updatePolling();
 }
 
 void FileWatcher::stop() {
+  if (pollSource_) g_source_remove(std::exchange(pollSource_, 0));
   stream_.reset();
+  streamFailure_.reset();
   entries_.clear();
   folders_.clear();
+  started_ = false;
+  updatePolling();
+}
+
+void FileWatcher::openStream() {
+  const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    // Too many descriptors or inotify instances: every path is checked on the timer until a
+    // later change of the list can make one.
+    streamFailure_ = std::string("No file watcher can be made (") + g_strerror(error) +
+                     "): files are checked for changes twice a second instead.";
+    for (auto& [path, entry] : entries_) place(path, entry);
+    return;
+  }
+  streamFailure_.reset();
+  stream_.emplace(fd, this);
+  for (auto& [path, entry] : entries_) place(path, entry);
 }
 
 void FileWatcher::acquire(const std::string& path) {
   if (path.empty()) return;  // the empty entry is accepted and watches nothing
   auto& entry = entries_[path];
-  if (entry.count++ == 0) entry.spots = watchPlaces(path);
+  if (entry.count++ == 0) place(path, entry);
+}
+
+void FileWatcher::place(const std::string& path, Entry& entry) {
+  auto reason = streamFailure_;
+  if (stream_) entry.spots = watchPlaces(path, reason);
+  if (reason && !entry.pollReason) entry.status = statusOf(path);
+  entry.pollReason = std::move(reason);
 }
 
 void FileWatcher::release(const std::string& path) {
@@ -149,7 +246,7 @@ bool FileWatcher::resolve(const std::string& path) {
   const auto entry = entries_.find(path);
   if (entry == entries_.end()) return false;
   auto old = std::move(entry->second.spots);
-  entry->second.spots = watchPlaces(path);
+  place(path, entry->second);
   for (const auto& spot : old) unwatch(spot, path);
   const auto& spots = entry->second.spots;
   const bool same = std::equal(old.begin(), old.end(), spots.begin(), spots.end(), [](const Spot& a, const Spot& b) {
@@ -161,30 +258,51 @@ bool FileWatcher::resolve(const std::string& path) {
   return complete(spots) ? access(path.c_str(), F_OK) == 0 : complete(old);
 }
 
-std::vector<FileWatcher::Spot> FileWatcher::watchPlaces(const std::string& path) {
+std::vector<FileWatcher::Spot> FileWatcher::watchPlaces(const std::string& path,
+                                                        std::optional<std::string>& pollReason) {
   std::vector<Spot> spots;
-  for (const auto& file : linkChain(path)) {
-    if (auto spot = watchNearest(file, path)) spots.push_back(std::move(*spot));
-  }
+  for (const auto& file : linkChain(path)) watchNearest(file, path, spots, pollReason);
   return spots;
 }
 
-std::optional<FileWatcher::Spot> FileWatcher::watchNearest(const std::string& file, const std::string& path) {
+void FileWatcher::watchNearest(const std::string& file, const std::string& path, std::vector<Spot>& spots,
+                               std::optional<std::string>& pollReason) {
   for (int look = 0; look < kMaxLooks; ++look) {
     auto dir = parentOf(file);
     Spot spot{-1, nameOf(file), false};
     // inotify gives one descriptor per folder, whatever name or mount it was reached by.
     while ((spot.wd = inotify_add_watch(stream_->fd(), dir.c_str(), kEventMask)) < 0) {
-      if ((errno != ENOENT && errno != ENOTDIR) || dir == "/" || dir == ".") return std::nullopt;
+      if (errno != ENOENT && errno != ENOTDIR) {
+        pollReason = watchFailure(errno);
+        return;
+      }
+      if (dir == "/" || dir == ".") return;
       spot = Spot{-1, nameOf(dir), true};
       dir = parentOf(dir);
     }
     folders_[spot.wd].emplace(spot.name, Listener{path, spot.waiting});
     // The missing folder may have been made before this watch was in place.
-    if (!spot.waiting || !isDirectory(join(dir, spot.name))) return spot;
-    unwatch(spot, path);
+    if (spot.waiting && isDirectory(join(dir, spot.name))) {
+      unwatch(spot, path);
+      continue;
+    }
+    spots.push_back(std::move(spot));
+    if (const auto kind = sharedFileSystem(dir)) {
+      pollReason = "Some files are on a network or shared file system (" + *kind +
+                   "), which does not report every change: they are checked twice a second.";
+    }
+    // The folders above: one of them renamed or deleted takes the path away from its file.
+    for (auto above = parentOf(dir); above != "/" && above != "."; above = parentOf(above)) {
+      const int wd = inotify_add_watch(stream_->fd(), above.c_str(), kAboveMask);
+      if (wd < 0) {
+        if (errno == ENOSPC || errno == ENOMEM) pollReason = watchFailure(errno);
+        continue;
+      }
+      folders_[wd].emplace(std::string(), Listener{path, false});
+      spots.push_back(Spot{wd, std::string(), false});
+    }
+    return;
   }
-  return std::nullopt;
 }
 
 void FileWatcher::unwatch(const Spot& spot, const std::string& path) {
@@ -247,16 +365,56 @@ void FileWatcher::readEvents() {
   for (const auto& path : moved) {
     if (resolve(path)) changed.push_back(path);
   }
+  updatePolling();
   handleBatch(changed);
+}
+
+void FileWatcher::poll() {
+  std::vector<std::string> changed;
+  for (auto& [path, entry] : entries_) {
+    if (!entry.pollReason) continue;
+    auto status = statusOf(path);
+    if (status == entry.status) continue;
+    entry.status = std::move(status);
+    changed.push_back(path);
+  }
+  handleBatch(changed);
+}
+
+void FileWatcher::updatePolling() {
+  std::set<std::string> reasons;
+  for (const auto& [path, entry] : entries_) {
+    if (entry.pollReason) reasons.insert(*entry.pollReason);
+  }
+  if (!reasons.empty() && !pollSource_) {
+    pollSource_ = g_timeout_add(
+        kPollMilliseconds,
+        [](gpointer self) -> gboolean {
+          static_cast<FileWatcher*>(self)->poll();
+          return G_SOURCE_CONTINUE;
+        },
+        this);
+  } else if (reasons.empty() && pollSource_) {
+    g_source_remove(std::exchange(pollSource_, 0));
+  }
+  std::string text;
+  for (const auto& reason : reasons) text += (text.empty() ? "" : "\n") + reason;
+  if (pollingReason_.value() != text) pollingReason_.setValue(text);
 }
 
 void FileWatcher::handleBatch(const std::vector<std::string>& changedPaths) {
   const auto& observer = fileChangeObserver();  // first use makes the pipe
   // One value per file, not per event: a save is often several events in one batch.
+  std::vector<std::string> toSend;
   std::unordered_set<std::string> sent;
   for (const auto& path : changedPaths) {
-    if (sent.insert(path).second) observer.sendNext(path);
+    if (!sent.insert(path).second) continue;
+    toSend.push_back(path);
+    // A change inotify saw on a path that is polled too is not reported again by the timer.
+    const auto entry = entries_.find(path);
+    if (entry != entries_.end() && entry->second.pollReason) entry->second.status = statusOf(path);
   }
+  for (const auto& path : toSend) observer.sendNext(path);
 }
 
 FileWatcher& sharedFileWatcher() {

@@ -15,8 +15,11 @@ namespace fennelview {
 // Watches a list of file paths with one inotify descriptor on the main loop and announces
 // changed paths on fileChangeSignal(). Each path costs a watch on its folder, shared by every
 // path in that folder whatever name it is reached by; a linked file is followed to its target
-// too, and a path whose folder is missing waits in the nearest folder that exists. A change
-// of the list adds and removes only the watches that changed, so no event is lost to it.
+// too, and a path whose folder is missing waits in the nearest folder that exists. The folders
+// above are watched for being moved or deleted, so a path stays at its place when a folder on
+// the way is renamed. A change of the list adds and removes only the watches that changed, so
+// no event is lost to it. Where inotify cannot see changes (no descriptor or watch could be
+// made, or a network or shared file system) the path is checked by its status on a timer.
 class FileWatcher {
  public:
   // The list starts as one empty-string entry, which watches nothing; nothing is started.
@@ -36,6 +39,11 @@ class FileWatcher {
   void start();
   void stop();
 
+  // Why some listed paths are checked on a timer rather than seen by inotify, one reason a
+  // line; empty while inotify sees them all.
+  MutableProperty<std::string>& pollingReason() { return pollingReason_; }
+  bool isPolled(const std::string& path) const;
+
  private:
   // One place where a listed path can change: a name in a watched folder. While a folder on
   // the way is missing, the name is that of the missing folder in its nearest existing
@@ -48,6 +56,9 @@ class FileWatcher {
   struct Entry {
     int count = 0;
     std::vector<Spot> spots;
+    // Set while the path is checked on the timer; `status` is what the last check saw.
+    std::optional<std::string> pollReason;
+    std::string status;
   };
   struct Listener {
     std::string path;
@@ -75,13 +86,25 @@ class FileWatcher {
   // Watches the places of a listed path anew and lets go of the old ones afterwards, so a
   // folder that stays in use keeps its watch. True when the path is to be reported.
   bool resolve(const std::string& path);
-  std::vector<Spot> watchPlaces(const std::string& path);
-  std::optional<Spot> watchNearest(const std::string& file, const std::string& path);
+  // Watches the places of `path` and decides whether it is polled as well.
+  void place(const std::string& path, Entry& entry);
+  std::vector<Spot> watchPlaces(const std::string& path, std::optional<std::string>& pollReason);
+  void watchNearest(const std::string& file, const std::string& path, std::vector<Spot>& spots,
+                    std::optional<std::string>& pollReason);
   void unwatch(const Spot& spot, const std::string& path);
   void handleBatch(const std::vector<std::string>& changedPaths);
+  // Makes the inotify descriptor when there is none and watches every entry with it.
+  void openStream();
+  void poll();
+  void updatePolling();
 
   std::vector<std::string> paths_{std::string()};
+  bool started_ = false;
   std::optional<Stream> stream_;
+  // Why no descriptor could be made, while there is none.
+  std::optional<std::string> streamFailure_;
+  guint pollSource_ = 0;
+  MutableProperty<std::string> pollingReason_{std::string()};
   // Each distinct listed path, and for each watched folder the names that listed paths wait on.
   std::map<std::string, Entry> entries_;
   std::map<int, std::multimap<std::string, Listener>> folders_;

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "document/sass_document.hpp"
 
+#include <fcntl.h>
 #include <gio/gio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "common/canonical_equal.hpp"
 #include "common/glib_ptr.hpp"
@@ -60,6 +64,30 @@ std::vector<std::weak_ptr<SassDocument>>& openDocuments() {
   return documents;
 }
 
+// Why the file at `path` cannot be compiled, in the app's words, or none when it can. Asked
+// before the compiler runs: compilers report a missing file as an internal error, and a pipe
+// or a device would leave them waiting or reading without end.
+std::optional<std::string> unreadableReason(const std::string& path) {
+  GCharPtr shown(g_filename_display_name(path.c_str()));
+  const std::string name = "\xE2\x80\x9C" + std::string(shown.get()) + "\xE2\x80\x9D";
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) {
+      return "The file " + name + " was moved or deleted. The preview comes back as soon as a file is there again.";
+    }
+    return "The file " + name + " cannot be read: " + g_strerror(error) + ".";
+  }
+  if (!S_ISREG(info.st_mode)) return name + " is not a file that can be compiled.";
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    return "The file " + name + " cannot be read: " + g_strerror(error) + ".";
+  }
+  close(fd);
+  return std::nullopt;
+}
+
 }  // namespace
 
 void SassDocument::recompileAll() {
@@ -71,6 +99,8 @@ void SassDocument::recompileAll() {
 
 void SassDocument::parse() {
   if (closed_) return;
+  restarted_ = compiling_.value();
+  changedWhileCompiling_ = false;
   parser_->cancelAll();
   setCompiling(true);
   // Read at each compile: a change of either applies to the next one.
@@ -78,14 +108,37 @@ void SassDocument::parse() {
   if (followsCompilerChoice_) {
     parser_->setCompiler(compilerForChoice(settings_.stringForKey(std::string(kCompilerSettingKey))));
   }
-  const auto start = std::chrono::steady_clock::now();
+  // A document without a file compiles the empty path, as the compiler makes of it.
+  if (const auto reason = path().empty() ? std::nullopt : unreadableReason(path())) {
+    store(ParsingResult::failure(ParsingError::parsingFailed(*reason)).named(parser_->compiler().name), {});
+    return;
+  }
+  const auto start = compileStart_ = std::chrono::steady_clock::now();
   std::weak_ptr<SassDocument> weak = weak_from_this();
   parser_->parseFile(path(), [weak, start](ParsingResult result, std::vector<std::string> filesRead) {
     auto self = weak.lock();
     if (!self) return;
     const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    self->lastCompileSeconds_ = elapsed;
     self->store(std::move(result).stamped(elapsed), std::move(filesRead));
+    if (self->changedWhileCompiling_) self->parse();
   });
+}
+
+// A change while a compile runs restarts it once, which shows a quick second save soonest. A
+// further change lets the restarted compile end and show, then compiles again: saves that come
+// faster than the compile still show progress, and the last one always shows. A compile that
+// runs far beyond the last one's time is taken as stuck and restarted all the same.
+void SassDocument::compileForChange() {
+  constexpr double kStuckAfterSeconds = 5.0;
+  if (compiling_.value() && restarted_) {
+    const double running = std::chrono::duration<double>(std::chrono::steady_clock::now() - compileStart_).count();
+    if (running < std::max(2 * lastCompileSeconds_, kStuckAfterSeconds)) {
+      changedWhileCompiling_ = true;
+      return;
+    }
+  }
+  parse();
 }
 
 void SassDocument::store(ParsingResult result, std::vector<std::string> filesRead) {
@@ -129,7 +182,7 @@ void SassDocument::parseSoon() {
         auto self = static_cast<std::weak_ptr<SassDocument>*>(data)->lock();
         if (self) {
           self->pendingParse_ = 0;
-          self->parse();
+          self->compileForChange();
         }
         return G_SOURCE_REMOVE;
       },

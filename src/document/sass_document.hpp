@@ -52,7 +52,8 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   bool readFromURL(const std::string& url, const std::string& typeName);
 
   // One timed compile whose result is stored in parsingResult. A compile still running is
-  // stopped first: only the newest result would be shown.
+  // stopped first: only the newest result would be shown. A file that is missing or cannot be
+  // read gives a failure that says so, without running the compiler.
   void parse();
   // Ties the document to the shared file watcher: its own file is listed at once, the
   // files each compile reads once it ends. The changes of one batch compile it once.
@@ -76,6 +77,7 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   void follow(std::set<std::string> files);
   bool follows(const std::string& changedPath) const;
   void parseSoon();
+  void compileForChange();
 
   std::unique_ptr<SassParser> parser_;
   UserDefaults& settings_;
@@ -89,6 +91,12 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   std::set<std::string> listed_;
   guint pendingParse_ = 0;
   bool closed_ = false;
+  // The running compile's start, whether it replaced one still running, and whether a change
+  // came while it ran that it may not have read.
+  std::chrono::steady_clock::time_point compileStart_;
+  bool restarted_ = false;
+  bool changedWhileCompiling_ = false;
+  double lastCompileSeconds_ = 0;
 };
 
 }  // namespace fennelview

@@ -9,12 +9,14 @@
 namespace fennelview {
 
 // Launches the application of a .desktop file (given by its file:// URL) on exactly one file
-// (a file URL). Returns whether GIO started it; callers ignore a failure.
-bool launchEditor(const std::string& editorURL, const std::string& fileURL);
+// (a file URL); one that runs in a terminal runs in the desktop's terminal. Returns whether it
+// started; otherwise `failure`, when given, says why in the user's words.
+bool launchEditor(const std::string& editorURL, const std::string& fileURL, std::string* failure = nullptr);
 
 // The open-in-editor action of a document window: launches the editor stored under
-// "defaultEditorPath" (or registered at start-up) on the document's file. Ends silently,
-// returning false, when the value is not a string or not a URL, or there is no file.
-bool openFileInDefaultEditor(UserDefaults& defaults, const std::optional<std::string>& fileURL);
+// "defaultEditorPath" (or registered at start-up) on the document's file. Returns false, and
+// says why in `failure`, when the value is not a string or not a URL, or there is no file.
+bool openFileInDefaultEditor(UserDefaults& defaults, const std::optional<std::string>& fileURL,
+                             std::string* failure = nullptr);
 
 }  // namespace fennelview

@@ -14,24 +14,11 @@
 #include <utility>
 
 #include "common/glib_ptr.hpp"
+#include "common/unique_fd.hpp"
 
 namespace fennelview {
 
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Marks the escaped form of a text JSON cannot hold (not UTF-8). File paths and URLs never
 // begin with a NUL, and a text that does is escaped too, so every text reads back as given.
@@ -123,7 +110,7 @@ void UserDefaults::setObject(const nlohmann::json& value, const std::string& key
   std::filesystem::create_directories(target.parent_path(), ec);
   // The settings folder's lock is held from the read to the rename: a writer in another
   // process waits for it and then reads this one's keys. Without the lock the write goes on.
-  FileDescriptor folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   while (folder.get() >= 0 && ::flock(folder.get(), LOCK_EX) != 0 && errno == EINTR) continue;
   load();
   if (!protectFile_ && write(target, folder.get())) unsaved_.clear();

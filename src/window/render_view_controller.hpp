@@ -1,104 +1,82 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <adwaita.h>
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 
-#include "common/glib_ptr.hpp"
-#include "compile/parsing_result.hpp"
-#include "preferences/user_defaults.hpp"
 #include "present/render_presenter.hpp"
 #include "window/css_view.hpp"
+#include "window/error_link.hpp"
+#include "window/file_drop.hpp"
+#include "window/page_size.hpp"
+#include "window/parsing_metadata_view.hpp"
+#include "window/preview_page.hpp"
+#include "window/warnings_view.hpp"
 
 namespace fennelview {
 
 class WindowController;
 
-// The content of a document window: the header's state (metadata label, compiling spinner,
-// warnings), a web view showing the preview page and, toggled with it, the compiled CSS.
-// The page is loaded once; later results replace its style sheet and error panel in place,
-// so scroll position, form values, focus and selection stay.
+// What the render view shows in the window's header.
+struct HeaderOutlets {
+  GtkWidget* headerView;  // may be absent
+  GtkLabel* parsingMetadataLabel;
+  GtkSpinner* compilingSpinner;
+  GtkWidget* warningsButton;
+  GtkLabel* warningsCount;
+  GtkListBox* warningsList;
+};
+
+// The content of a document window: follows the window controller's results and the
+// document's compiling state, and hands each result to the parts that show it (the page, the
+// header's line, the warnings, the CSS view, the error's link).
 class RenderViewController : public std::enable_shared_from_this<RenderViewController> {
  public:
-  // The widgets come from the window's description; the web view is made on first use.
-  RenderViewController(GtkWidget* view, GtkWidget* headerView, GtkLabel* parsingMetadataLabel);
+  // The render view's own widgets: the preview and CSS pages and the frame the page sits in.
+  RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage);
   ~RenderViewController();
   RenderViewController(const RenderViewController&) = delete;
   RenderViewController& operator=(const RenderViewController&) = delete;
 
-  // The header's text for a finished compile, or for one under way (no duration).
-  static std::string labelText(const std::string& compilerName, const std::optional<std::string>& durationString);
-
-  WebKitWebView* webView();
-  GtkLabel* parsingMetadataLabel() const { return label_.get(); }
-  std::string labelText() const;
+  WebKitWebView* webView() const { return page_->webView(); }
+  std::string labelText() const { return metadata_ ? metadata_->text() : std::string(); }
   CssView& cssView() { return cssView_; }
-  GtkDropTarget* dropTarget() const { return dropTarget_; }
+  PageSize& pageSize() { return pageSize_; }
+  GtkDropTarget* dropTarget() const { return drop_ ? drop_->target() : nullptr; }
 
-  const std::optional<RenderPresenter>& viewModel() const { return viewModel_; }
-  // Shows a result: the first page (or one from a changed template) loads in full, later
-  // ones replace the style sheet and the error panel in the loaded page.
+  const std::shared_ptr<const RenderPresenter>& viewModel() const { return viewModel_; }
   void setViewModel(RenderPresenter presenter);
 
-  // viewDidLoad: puts the web view and the CSS view in place and wires the header.
-  void viewDidLoad(GtkBuilder* builder);
+  // viewDidLoad: wires the header's parts and the window's drop target.
+  void viewDidLoad(GtkWindow* window, const HeaderOutlets& header);
   // viewDidAppear: follows the window controller's results and compiling state, names the
   // frame autosave entry, restores the page size and shows the document's current result.
   void viewDidAppear(WindowController& windowController);
   // The window is going away: results that still arrive are not shown.
   void viewWillClose();
 
-  // Page width presets ("phone", "tablet", "desktop", "fill") and zoom, kept per document.
-  void setPreviewWidth(const std::string& preset);
-  void zoom(int steps);  // 0 resets
+  bool cssShown() const { return cssShown_; }
   void showCSS(bool shown);
+  // Opens the CSS view's search, showing the CSS first.
+  void find();
 
  private:
-  void installActions(GtkWindow* window);
-  void loadFullPage();
-  void updateInPlace(bool replaceStyle);
-  void showCompiling(bool compiling);
-  void showCompilingNow();
-  void showLabel();
-  void showWarnings();
-  void openErrorLocation();
-  void saveSize();
-  static gboolean decidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                               RenderViewController* self);
-
-  GObjectPtr<GtkWidget> view_;
-  GtkWidget* headerView_;  // owned by the window; may be absent
-  GObjectPtr<GtkLabel> label_;
-  GObjectPtr<WebKitWebView> webView_;
-  std::optional<RenderPresenter> viewModel_;
+  std::shared_ptr<PreviewPage> page_ = std::make_shared<PreviewPage>();
   CssView cssView_;
-  bool closed_ = false;
-
-  // Widgets of the window's description, all owned by the window.
-  GtkStack* stack_ = nullptr;
-  GtkWidget* spinner_ = nullptr;
-  GtkWidget* warningsButton_ = nullptr;
-  GtkLabel* warningsCount_ = nullptr;
-  GtkLabel* warningsText_ = nullptr;
-  GtkWindow* window_ = nullptr;
-  GtkDropTarget* dropTarget_ = nullptr;  // owned by the window
-
-  // The page in the web view: the URI of the load under way or done and its template.
-  std::string loadedURI_;
-  std::string loadedTemplate_;
-  bool loading_ = false;
-  bool compiling_ = false;
-  guint compilingTimer_ = 0;
-
-  UserDefaults* settings_ = nullptr;  // the window controller's store, from viewDidAppear on
+  PageSize pageSize_;
+  ErrorLink errorLink_;
+  std::unique_ptr<ParsingMetadataView> metadata_;
+  std::unique_ptr<WarningsView> warnings_;
+  std::unique_ptr<FileDrop> drop_;
+  GtkStack* stack_;  // owned by the render view
+  std::shared_ptr<const RenderPresenter> viewModel_;
   std::string documentPath_;
-  std::string sizeKey_;  // the page size is kept under this settings key
-  std::string widthPreset_ = "fill";
-  double zoomLevel_ = 1.0;
+  bool cssShown_ = false;
+  bool closed_ = false;
 };
 
 }  // namespace fennelview

@@ -1,48 +1,38 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window_controller.hpp"
 
-#include <vector>
+#include <utility>
 
 #include "common/glib_ptr.hpp"
-#include "window/window_resources.hpp"
+#include "window/document_window.hpp"
 #include "preferences/editor_launch.hpp"
+#include "preferences/preferences_controller.hpp"
 #include "window/render_view_controller.hpp"
 
 namespace fennelview {
 
-namespace {
-
-constexpr const char* mainDescription = "/org/fennelview/Fennelview/window/main.ui";
-constexpr const char* controllerKey = "fennelview-window-controller";
-
-void deleteControllerHandle(gpointer handle) { delete static_cast<std::shared_ptr<WindowController>*>(handle); }
-
-}  // namespace
-
 std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkApplication* application,
                                                                        UserDefaults& defaults) {
-  registerWindowResources();
-  GObjectPtr<GtkBuilder> builder(gtk_builder_new_from_resource(mainDescription));
-  auto* window = GTK_WINDOW(gtk_builder_get_object(builder.get(), "document-window-controller"));
-  auto renderView = std::make_shared<RenderViewController>(
-      GTK_WIDGET(gtk_builder_get_object(builder.get(), "render-view")),
-      GTK_WIDGET(gtk_builder_get_object(builder.get(), "header-view")),
-      GTK_LABEL(gtk_builder_get_object(builder.get(), "parsing-metadata-label")));
-  std::shared_ptr<WindowController> controller(new WindowController(window, renderView, defaults));
-  controller->titleLabel_ = GTK_LABEL(gtk_builder_get_object(builder.get(), "title-label"));
-  // The window holds the controller; the handle goes when the window does.
-  g_object_set_data_full(G_OBJECT(window), controllerKey, new std::shared_ptr<WindowController>(controller),
-                         deleteControllerHandle);
-  if (application) gtk_window_set_application(window, application);
-  renderView->viewDidLoad(builder.get());
-  controller->installActions();
-  controller->connectWindowSignals();
+  auto* window = FENNELVIEW_DOCUMENT_WINDOW(g_object_new(FENNELVIEW_TYPE_DOCUMENT_WINDOW, nullptr));
+  const auto parts = documentWindowParts(window);
+  std::shared_ptr<WindowController> controller(new WindowController(GTK_WINDOW(window), parts.renderView, defaults));
+  controller->titleLabel_ = parts.titleLabel;
+  controller->toastOverlay_ = parts.toastOverlay;
+  documentWindowAdopt(window, controller);
+  if (application) gtk_window_set_application(GTK_WINDOW(window), application);
+  parts.renderView->viewDidLoad(GTK_WINDOW(window), parts.header);
+  controller->updateEditorAction();
+  // Editors come and go with packages; the monitor reports each change of the installed ones.
+  controller->appInfoMonitor_ = GObjectPtr<GAppInfoMonitor>(g_app_info_monitor_get());
+  g_signal_connect_object(controller->appInfoMonitor_.get(), "changed", G_CALLBACK(+[](GAppInfoMonitor*, gpointer window) {
+                            if (auto self = fromWindow(GTK_WINDOW(window))) self->updateEditorAction();
+                          }),
+                          window, G_CONNECT_DEFAULT);
   return controller;
 }
 
 std::shared_ptr<WindowController> WindowController::fromWindow(GtkWindow* window) {
-  auto* handle = static_cast<std::shared_ptr<WindowController>*>(g_object_get_data(G_OBJECT(window), controllerKey));
-  return handle ? *handle : nullptr;
+  return FENNELVIEW_IS_DOCUMENT_WINDOW(window) ? documentWindowController(FENNELVIEW_DOCUMENT_WINDOW(window)) : nullptr;
 }
 
 WindowController::WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView,
@@ -63,8 +53,10 @@ void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
   document_->parsingResult().producer().start(documentChangeSink_);
 
   const auto path = document_->path();
-  GCharPtr name(path.empty() ? g_strdup("Untitled") : g_path_get_basename(path.c_str()));
-  GCharPtr folder(path.empty() ? nullptr : g_path_get_dirname(path.c_str()));
+  // File names in any encoding read as text.
+  GCharPtr name(path.empty() ? g_strdup("Untitled") : g_filename_display_basename(path.c_str()));
+  GCharPtr dirname(path.empty() ? nullptr : g_path_get_dirname(path.c_str()));
+  GCharPtr folder(dirname ? g_filename_display_name(dirname.get()) : nullptr);
   gtk_window_set_title(window_, name.get());
   if (titleLabel_) {
     gtk_label_set_text(titleLabel_, name.get());
@@ -74,7 +66,18 @@ void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
 
 bool WindowController::openInEditor() {
   if (!document_) return false;
-  return openFileInDefaultEditor(userDefaults_, document_->fileURL());
+  std::string failure;
+  if (openFileInDefaultEditor(userDefaults_, document_->fileURL(), &failure)) return true;
+  showToast(failure);
+  return false;
+}
+
+void WindowController::showToast(const std::string& text) {
+  if (!toastOverlay_) return;
+  GCharPtr escaped(g_markup_escape_text(text.c_str(), -1));  // toasts take markup
+  AdwToast* toast = adw_toast_new(escaped.get());
+  adw_toast_set_timeout(toast, 10);
+  adw_toast_overlay_add_toast(toastOverlay_, toast);
 }
 
 void WindowController::showWindow() { gtk_window_present(window_); }
@@ -103,27 +106,19 @@ void WindowController::saveFrame() {
       frameAutosaveName_);
 }
 
-void WindowController::connectWindowSignals() {
-  // The first show wires the render view, as a view's first appearance does.
-  g_signal_connect(window_, "map", G_CALLBACK(+[](GtkWidget* widget, gpointer) {
-                     auto self = fromWindow(GTK_WINDOW(widget));
-                     if (!self || self->appeared_) return;
-                     self->appeared_ = true;
-                     self->renderView_->viewDidAppear(*self);
-                   }),
-                   nullptr);
-  g_signal_connect(window_, "close-request", G_CALLBACK(+[](GtkWindow* window, gpointer) -> gboolean {
-                     if (auto self = fromWindow(window)) self->saveFrame();
-                     return FALSE;
-                   }),
-                   nullptr);
-  g_signal_connect(window_, "destroy", G_CALLBACK(+[](GtkWidget* widget, gpointer) {
-                     if (auto self = fromWindow(GTK_WINDOW(widget))) self->tearDown();
-                   }),
-                   nullptr);
+void WindowController::windowDidAppear() {
+  if (std::exchange(appeared_, true)) return;
+  renderView_->viewDidAppear(*this);
+}
+
+void WindowController::openNewWindow() {
+  if (!document_ || document_->path().empty()) return;
+  GCharPtr uri(g_filename_to_uri(document_->path().c_str(), nullptr, nullptr));
+  if (uri) gtk_widget_activate_action(GTK_WIDGET(window_), "app.new-window", "s", uri.get());
 }
 
 void WindowController::tearDown() {
+  if (std::exchange(tornDown_, true)) return;
   if (renderView_) renderView_->viewWillClose();
   if (document_) document_->close();
 }

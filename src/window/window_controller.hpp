@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <adwaita.h>
 #include <gtk/gtk.h>
 
 #include <memory>
@@ -19,10 +20,10 @@ class RenderViewController;
 
 // The controller of one document window: forwards its document's parsing results on
 // documentChangeSignal and opens the document's file in the default editor. The window
-// owns its controller; destroying the window tears the document down.
+// (FennelviewDocumentWindow) owns its controller; destroying the window tears the document down.
 class WindowController : public std::enable_shared_from_this<WindowController> {
  public:
-  // A new window from the "Main" description with its controller; added to the application
+  // A new window from the "Main" description, owning its controller; added to the application
   // when one is given.
   static std::shared_ptr<WindowController> instantiateFromMain(GtkApplication* application, UserDefaults& defaults);
   // The controller of a document window, or null for any other window.
@@ -43,6 +44,12 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
 
   // Opens the document's file in the default editor; returns whether a launch was asked for.
   bool openInEditor();
+  // Open in Editor works only while some editor for style sheets is installed.
+  bool canOpenInEditor() const { return canOpenInEditor_; }
+  // A passing message over the window's content, such as why an editor did not start.
+  void showToast(const std::string& text);
+  // Another document, in a window of its own, on this window's file.
+  void openNewWindow();
 
   GtkWindow* window() const { return window_; }
   GtkLabel* titleLabel() const { return titleLabel_; }
@@ -55,25 +62,28 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   const std::string& frameAutosaveName() const { return frameAutosaveName_; }
   void saveFrame();
 
+  // From the window: its first show wires the render view; its end tears the document down.
+  void windowDidAppear();
+  void tearDown();
+
  private:
   WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView, UserDefaults& defaults,
                    std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe = Signal<ParsingResult>::pipe());
-  void installActions();
-  // Open in Editor works only while some editor for style sheets is installed.
   void updateEditorAction();
-  void connectWindowSignals();
-  void tearDown();
 
   UserDefaults& userDefaults_;
   Signal<ParsingResult> documentChangeSignal_;
   Observer<ParsingResult> documentChangeSink_;
   GtkWindow* window_;  // owns this controller
   GtkLabel* titleLabel_;
+  AdwToastOverlay* toastOverlay_ = nullptr;  // owned by the window
   std::shared_ptr<RenderViewController> renderView_;
   GObjectPtr<GAppInfoMonitor> appInfoMonitor_;
   std::shared_ptr<SassDocument> document_;
   std::string frameAutosaveName_;
   bool appeared_ = false;
+  bool tornDown_ = false;
+  bool canOpenInEditor_ = false;
 };
 
 // Gives an opened document its window (makeWindowControllers of the document).

@@ -10,9 +10,14 @@ namespace {
 
 using test::TempDir;
 
-// A real executable named sass that answers --version with `versionLine`.
-void putSass(const TempDir& folder, const std::string& versionLine) {
-  test::writeScript(folder / "sass", "echo '" + versionLine + "'");
+// A real executable named sass that answers `--embedded --version` with `embedded` (the
+// protocol's version response when it speaks it) and `--version` with `versionLine`.
+void putSass(const TempDir& folder, const std::string& embedded, const std::string& versionLine = "1.0.0") {
+  test::writeScript(folder / "sass", "if [ \"$1\" = --embedded ]; then " + embedded + "; else echo '" + versionLine +
+                                         "'; fi");
+}
+std::string speaks(const std::string& version) {
+  return "echo '{\"protocolVersion\": \"3.4.0\", \"compilerVersion\": \"" + version + "\", \"id\": 0}'";
 }
 
 // A resource folder holding the real sassc and no Dart Sass.
@@ -20,7 +25,7 @@ void putSassc(const TempDir& folder) { std::filesystem::create_symlink(test::rea
 
 TEST(Compilers, NamesTheBundledCompilersWithTheVersionsTheyReport) {
   TempDir onPath;
-  putSass(onPath, "1.99.0");  // the bundled Dart Sass comes first
+  putSass(onPath, speaks("1.99.0"));  // the bundled Dart Sass comes first
   Compilers compilers(test::realResources(), onPath.path().string());
   const auto found = compilers.found();
   ASSERT_EQ(found.size(), 2u);
@@ -30,16 +35,34 @@ TEST(Compilers, NamesTheBundledCompilersWithTheVersionsTheyReport) {
   EXPECT_EQ(found[1].name, "Dart Sass 1.108.2");
 }
 
-TEST(Compilers, OffersASassOnTheSearchPathOnlyWhenItReportsADartSassVersion) {
-  TempDir resources, empty, dartSass, rubySass;
+TEST(Compilers, OffersASassOnTheSearchPathOnlyWhenItSpeaksTheEmbeddedProtocol) {
+  TempDir resources, empty, dartSass, pureJs, rubySass;
   putSassc(resources);
-  putSass(dartSass, "1.77.8 compiled with dart2js 3.4.4");
-  putSass(rubySass, "Ruby Sass 3.7.4");
-  const auto found = Compilers(resources.path(), empty.path().string() + "::" + dartSass.path().string()).found();
+  putSass(dartSass, speaks("1.77.8"));
+  // npm's JavaScript build reports a Dart Sass version, yet cannot compile for us.
+  putSass(pureJs, "echo '--embedded is unavailable in pure JS mode' >&2; exit 64", "1.77.8 compiled with dart2js 3.4.4");
+  putSass(rubySass, "echo 'Ruby Sass 3.7.4'", "Ruby Sass 3.7.4");
+  Compilers compilers(resources.path(), empty.path().string() + "::" + dartSass.path().string());
+  auto found = compilers.found();
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[1].name, "Dart Sass 1.77.8");
   EXPECT_EQ(found[1].executable, dartSass / "sass");
-  EXPECT_EQ(Compilers(resources.path(), rubySass.path().string()).found().size(), 1u);
+  EXPECT_TRUE(compilers.refused().empty());
+  // Asked again only once the executable has changed.
+  putSass(dartSass, speaks("1.80.0"));
+  std::filesystem::last_write_time(dartSass / "sass", std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
+  EXPECT_EQ(compilers.found()[1].name, "Dart Sass 1.80.0");
+
+  for (const auto& [folder, said] : {std::pair{&pureJs, "--embedded is unavailable in pure JS mode"},
+                                    std::pair{&rubySass, "Ruby Sass 3.7.4"}}) {
+    Compilers refusing(resources.path(), folder->path().string());
+    EXPECT_EQ(refusing.found().size(), 1u);
+    const auto refused = refusing.refused();
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].executable, *folder / "sass");
+    EXPECT_NE(refused[0].reason.find(said), std::string::npos) << refused[0].reason;
+    EXPECT_NE(refused[0].reason.find("embedded protocol"), std::string::npos) << refused[0].reason;
+  }
 }
 
 TEST(Compilers, ChoiceFallsBackToLibSass) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/sass_parser.hpp"
 
+#include "compile/compile_limits.hpp"
 #include "compile/compiler_output.hpp"
 #include "compile/source_map.hpp"
 
@@ -90,12 +91,35 @@ TEST_F(SassParserTest, TwentyMegabytesOnBothStreamsArriveWhole) {
   EXPECT_EQ(compileWith(parser, "x.scss").result.output().output, std::string(20000000, 'a'));
 }
 
+TEST_F(SassParserTest, ACompilerPastItsLimitsIsStoppedSayingWhy) {
+  struct Case {
+    const char* script;
+    const char* message;
+  };
+  // Small limits; the scripts would go on without end.
+  const CompileLimits limits{.errorBytes = 128 << 10, .outputBytes = 256 << 10, .residentBytes = 40 << 20,
+                             .memoryCheckInterval = std::chrono::milliseconds(20)};
+  for (const auto& [script, message] : std::vector<Case>{
+           {"yes >&2", "the compiler's output is too large (sassc wrote more than 128 KB of messages)"},
+           {"yes", "the compiler's output is too large (sassc wrote more than 256 KB of CSS)"},
+           // The shell itself grows, past the limit its group may hold.
+           {"x=$(head -c 100000000 /dev/zero | tr '\\000' a); sleep 30", "sassc used more than 40 MB of memory"}}) {
+    SassParser parser(writeScript(dir / "endless", script));
+    parser.setLimits(limits);
+    EXPECT_THAT(messageOf(compileWith(parser, "x.scss").result), HasSubstr(message)) << script;
+  }
+}
+
 TEST_F(SassParserTest, ACompilerThatCannotStartFailsSayingWhy) {
   writeFile(dir / "sassc", "a{}");
   for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
            {(dir / "nowhere").string(), "No such file"}, {(dir / "sassc").string(), "ermission denied"}, {"", "no"}}) {
     SassParser parser(path);
     EXPECT_THAT(messageOf(compileWith(parser, "x.scss").result),
+                AllOf(HasSubstr("could not be started"), HasSubstr(path), HasSubstr(reason)));
+    if (path.empty()) continue;
+    parser.setCompiler({"dart-sass", path, "Dart Sass"});
+    EXPECT_THAT(messageOf(compileWith(parser, dir / "x.scss").result),
                 AllOf(HasSubstr("could not be started"), HasSubstr(path), HasSubstr(reason)));
   }
 }

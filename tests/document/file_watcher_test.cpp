@@ -2,8 +2,11 @@
 #include "document/file_watcher.hpp"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -44,6 +47,7 @@ class FileWatcherTest : public ::testing::Test {
 
   TempDir dir;
   std::string file = at("style.scss");
+  const int unwatched = watchesHeld();
   FileWatcher watcher;
   std::vector<std::string> sent;
   Disposable subscription = fileChangeSignal().observeNext([this](const std::string& p) { sent.push_back(p); });
@@ -83,11 +87,18 @@ TEST_F(FileWatcherTest, ALinkedFileIsReportedWhenItsTargetIsSaved) {
   EXPECT_TRUE(sends({at("link.scss")}));
 }
 
-TEST_F(FileWatcherTest, AFolderDeletedAndMadeAgainIsFollowedAgain) {
+TEST_F(FileWatcherTest, AFolderAboveMovedOrDeletedIsReportedAndThePathFollowedWhenItComesBack) {
   const auto deep = at("a/b/deep.scss");
   fs::create_directories(at("a/b"));
   writeFile(deep, "a {}");
   watcher.setPathsToWatch({"", deep});
+  // Two levels up: the file's own folder moves along, watch and all, yet the path is empty now.
+  fs::rename(at("a"), at("moved"));
+  EXPECT_TRUE(sends({deep}));
+  writeFile(at("moved/b/deep.scss"), "b {}");
+  runFor(std::chrono::milliseconds(50));
+  fs::rename(at("moved"), at("a"));
+  EXPECT_TRUE(sends({deep}));
   fs::remove_all(at("a"));
   EXPECT_TRUE(sends({deep}));
   // Made again at once, file and all, before the watcher could see any step of it.
@@ -128,7 +139,35 @@ TEST_F(FileWatcherTest, ManyPathsInOneFolderShareAWatchAndListChangesLoseNoEvent
   for (int i = 0; i < 20000; ++i) fs::permissions(at(i % 2 ? "x" : "y"), fs::perms::owner_all);
   EXPECT_TRUE(sends({list.begin() + 2, list.end()}));
   watcher.setPathsToWatch({""});
-  EXPECT_EQ(watchesHeld(), held - 1);
+  EXPECT_EQ(watchesHeld(), unwatched);
+}
+
+TEST_F(FileWatcherTest, WithoutAnInotifyDescriptorPathsArePolledAndTheWatcherSaysWhy) {
+  watcher.setPathsToWatch({""});
+  FileWatcher polling;
+  {
+    // Out of descriptors, as with too many inotify instances: the next one cannot be made.
+    rlimit limits;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limits), 0);
+    const int lowestFree = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    close(lowestFree);
+    rlimit lowered = limits;
+    lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    polling.appendPath(file);
+    setrlimit(RLIMIT_NOFILE, &limits);
+  }
+  EXPECT_TRUE(polling.isPolled(file));
+  EXPECT_NE(polling.pollingReason().value().find("Too many open files"), std::string::npos);
+  writeFileByRename(file, "b {}");
+  EXPECT_TRUE(sends({file}));
+
+  // The next change of the list makes one again.
+  polling.appendPath(at("other.scss"));
+  EXPECT_FALSE(polling.isPolled(file));
+  EXPECT_EQ(polling.pollingReason().value(), "");
+  writeFile(file, "c {}");
+  EXPECT_TRUE(sends({file}));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <sstream>
 
 #include "document/file_watcher.hpp"
 #include "test_support.hpp"
@@ -59,9 +61,15 @@ TEST_F(SassDocumentTest, FollowsSavesInPlaceByRenameAndAfterDeletion) {
   writeFile(file, ".a { color: ;\n");
   EXPECT_TRUE(waitForText(doc, "Error"));
   test::writeFileByRename(file, ".a { color: #333333; }\n");
-  EXPECT_TRUE(waitForText(doc, "#333333"));
+  EXPECT_TRUE(waitForText(doc, "#333333")) << textOf(doc) << doc->parser().startedCount() << readFile(dir / "pids");
+  // Gone, or not a file: said before any compiler runs, and compiled as soon as it is back.
+  const auto started = doc->parser().startedCount();
   std::filesystem::remove(file);
-  EXPECT_TRUE(waitForText(doc, "not found"));
+  EXPECT_TRUE(waitForText(doc, "The file \u201C" + file.string() + "\u201D was moved or deleted."));
+  std::filesystem::create_directory(file);
+  EXPECT_TRUE(waitForText(doc, "is not a file that can be compiled"));
+  EXPECT_EQ(doc->parser().startedCount(), started);
+  std::filesystem::remove(file);
   writeFile(file, ".a { color: #444444; }\n");
   EXPECT_TRUE(waitForText(doc, "#444444"));
 }
@@ -139,17 +147,46 @@ TEST_F(SassDocumentTest, FindsImportsInNodeModulesAndSassPathAndRecompilesWhenTh
   unsetenv("SASS_PATH");
 }
 
-TEST_F(SassDocumentTest, ANewCompileStopsTheOneStillRunning) {
-  const auto compiler = writeScript(dir / "sassc", "echo $$ >> '" + (dir / "pids").string() +
-                                                       "'; [ -e '" + (dir / "fast").string() +
-                                                       "' ] || sleep 30; echo \"new {}\"");
+TEST_F(SassDocumentTest, SavesWhileACompileRunsRestartItOnceThenWaitForItAndTheLastSaveShows) {
+  // Reads the file, notes its pid, and answers only when "hold" is gone, as a long compile would.
+  const auto compiler = writeScript(dir / "sassc", "css=$(cat \"$1\"); echo $$ >> pids; while [ -e hold ]; do "
+                                                   "sleep 0.02; done; printf '%s' \"$css\"");
   auto doc = open(file, compiler);
-  ASSERT_TRUE(runUntil([&] { return !readFile(dir / "pids").empty(); }));
-  writeFile(dir / "fast", "");
-  doc->parse();
-  EXPECT_TRUE(runUntil([&] { return test::processEnded(std::stoi(readFile(dir / "pids"))); }));
-  EXPECT_TRUE(waitForText(doc, "new {}"));
-  EXPECT_FALSE(doc->compiling().value());
+  ASSERT_TRUE(waitForText(doc, "#111111"));
+  writeFile(dir / "hold", "");
+  std::vector<int> pids;
+  const auto readPids = [&] {
+    std::istringstream lines(readFile(dir / "pids"));
+    pids.assign(std::istream_iterator<int>(lines), std::istream_iterator<int>());
+    return pids.size();
+  };
+  int seen = 0;
+  auto counting = fileChangeSignal().observeNext([&](const std::string& path) { seen += path == file.string(); });
+  const auto save = [&](const std::string& color) {
+    const int before = seen;
+    test::writeFileByRename(file, ".a { color: " + color + "; }\n");
+    ASSERT_TRUE(runUntil([&] { return seen > before; }));
+  };
+  save("#222222");
+  ASSERT_TRUE(runUntil([&] { return readPids() == 2; }));
+  save("#333333");  // restarts the compile: the first one's child is stopped
+  ASSERT_TRUE(runUntil([&] { return readPids() == 3; }));
+  EXPECT_TRUE(runUntil([&] { return test::processEnded(pids[1]); }));
+  save("#444444");  // these wait for the running compile
+  save("#555555");
+  runFor(std::chrono::milliseconds(100));
+  EXPECT_EQ(readPids(), 3u);
+
+  std::vector<std::string> shown;
+  auto showing = doc->parsingResult().producer().start(
+      Observer<ParsingResult>([&](const ParsingResult& r) { shown.push_back(r.isSuccess() ? r.output().output : ""); }));
+  std::filesystem::remove(dir / "hold");
+  EXPECT_TRUE(runUntil([&] { return !doc->compiling().value() && textOf(doc).find("#555555") != std::string::npos; }));
+  EXPECT_EQ(shown, (std::vector<std::string>{".a { color: #111111; }", ".a { color: #333333; }",
+                                             ".a { color: #555555; }"}));
+  EXPECT_EQ(readPids(), 4u);
+  showing.dispose();
+  counting.dispose();
 }
 
 TEST_F(SassDocumentTest, ClosingStopsTheCompileAndNothingMoreIsStarted) {

@@ -5,6 +5,7 @@
 #include "app/document_controller.hpp"
 #include "common/glib_ptr.hpp"
 #include "gui_test_support.hpp"
+#include "preferences/preferences_controller.hpp"
 #include "test_support.hpp"
 
 namespace fennelview {
@@ -34,17 +35,50 @@ TEST_F(DesktopIntegrationTest, ActionsThatCannotWorkAreDisabledWhileNothingCanTa
   auto window = open(dir / "a.scss");
   AppDelegate delegate;
   delegate.applicationDidFinishLaunching();
-  auto* windowActions = G_ACTION_MAP(window->window());
   auto* appActions = G_ACTION_MAP(delegate.application());
-  ASSERT_TRUE(enabled(windowActions, "open-in-editor"));
+  ASSERT_TRUE(window->canOpenInEditor());
   ASSERT_TRUE(enabled(appActions, "contact-support"));
 
   const std::vector<std::string> apps{"zed", "nameless", "alpha", "mid", "mail"};
   guiDesktop().setInstalled(apps, false);
-  EXPECT_TRUE(runUntil([&] { return !enabled(windowActions, "open-in-editor"); }));
+  EXPECT_TRUE(runUntil([&] { return !window->canOpenInEditor(); }));
   EXPECT_TRUE(runUntil([&] { return !enabled(appActions, "contact-support"); }));
   guiDesktop().setInstalled(apps, true);
-  EXPECT_TRUE(runUntil([&] { return enabled(windowActions, "open-in-editor") && enabled(appActions, "contact-support"); }));
+  EXPECT_TRUE(runUntil([&] { return window->canOpenInEditor() && enabled(appActions, "contact-support"); }));
+}
+
+// Whether some label under `widget` reads `fragment`: a toast is one.
+bool showsText(GtkWidget* widget, const std::string& fragment) {
+  if (GTK_IS_LABEL(widget) && std::string(gtk_label_get_text(GTK_LABEL(widget))).find(fragment) != std::string::npos) return true;
+  for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child)) {
+    if (showsText(child, fragment)) return true;
+  }
+  return false;
+}
+
+TEST_F(DesktopIntegrationTest, AnEditorForTheTerminalRunsInTheDesktopsTerminalAndAFailedLaunchIsShown) {
+  std::filesystem::create_directory(dir / "bin");
+  const auto record = dir / "terminal-args";
+  writeFile(dir / "bin" / "x-terminal-emulator", "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + record.string() + "\n");
+  std::filesystem::permissions(dir / "bin" / "x-terminal-emulator", std::filesystem::perms::owner_all);
+  const std::string path = getenv("PATH");
+  setenv("PATH", ((dir / "bin").string() + ":" + path).c_str(), 1);
+  writeFile(dir / "vi.desktop", "[Desktop Entry]\nType=Application\nName=Vi\nExec=sh -c 'exit 0' %F\nTerminal=true\n");
+  writeFile(dir / "a.scss", "a { b: c; }\n");
+  auto window = open(dir / "a.scss");
+  const auto editor = [&](const char* file) {
+    defaults.setObject(std::string(GCharPtr(g_filename_to_uri((dir / file).c_str(), nullptr, nullptr)).get()),
+                       PreferencesController::defaultEditorPathKey);
+  };
+  editor("vi.desktop");
+  EXPECT_TRUE(window->openInEditor());
+  EXPECT_TRUE(runUntil([&] { return std::filesystem::exists(record) && std::filesystem::file_size(record) > 0; }));
+  EXPECT_EQ(readFile(record), "-e\nsh\n-c\nexit 0\n" + (dir / "a.scss").string() + "\n");
+
+  editor("gone.desktop");
+  EXPECT_FALSE(window->openInEditor());
+  EXPECT_TRUE(runUntil([&] { return showsText(GTK_WIDGET(window->window()), "no longer installed"); }));
+  setenv("PATH", path.c_str(), 1);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
 #include "app/app_delegate.hpp"
@@ -36,7 +35,7 @@ class PreviewTest : public GuiTest {
   int loads = 0;
 };
 
-TEST_F(PreviewTest, ASaveUpdatesThePageInPlaceKeepingScrollFormValuesAndOpenDetails) {
+TEST_F(PreviewTest, ASaveUpdatesThePageInPlaceKeepingScrollFormValuesAndOpenDetailsAndTheCssViewFollows) {
   open(tall + "h1 { color: #123456; }");
   ASSERT_EQ(waitForPage(view, h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
   evaluate(view, "document.getElementById('name').value = 'typed'; document.querySelector('details').open = true;"
@@ -48,6 +47,9 @@ TEST_F(PreviewTest, ASaveUpdatesThePageInPlaceKeepingScrollFormValuesAndOpenDeta
   EXPECT_EQ(evaluate(view, "document.getElementById('name').value"), "typed");
   EXPECT_EQ(evaluate(view, "document.querySelector('details').open"), "true");
   EXPECT_EQ(loads, loadsBefore);
+  gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.show-css", nullptr);
+  auto& css = window->renderViewController().cssView();
+  EXPECT_TRUE(runUntil([&] { return css.text().find("#abcdef") != std::string::npos; })) << css.text();
 }
 
 TEST_F(PreviewTest, AnErrorLinksToItsPlaceInTheEditorAndItsFixKeepsTheScroll) {
@@ -67,21 +69,6 @@ TEST_F(PreviewTest, AnErrorLinksToItsPlaceInTheEditorAndItsFixKeepsTheScroll) {
   EXPECT_EQ(evaluate(view, "window.scrollY + document.getElementById('fennelview-error').textContent"), "2000");
 }
 
-TEST_F(PreviewTest, RelativeUrlsOfTheStyleSheetLoadFromTheDocumentsFolder) {
-  std::filesystem::create_directory(dir / "img");
-  GObjectPtr<GdkPixbuf> image(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 123, 45));
-  gdk_pixbuf_fill(image.get(), 0x336699ff);
-  ASSERT_TRUE(gdk_pixbuf_save(image.get(), (dir / "img" / "dot.png").c_str(), "png", nullptr, nullptr));
-  open("h1 { content: url(img/dot.png); color: #123456; }");
-  EXPECT_EQ(waitForPage(view, "document.querySelector('h1').getBoundingClientRect().width", "123"), "123");
-}
-
-TEST_F(PreviewTest, CssCannotEndItsStyleElementToRunAScript) {
-  open("a::after { content: \"<$ERROR/style><script>window.injected = 1</script>\"; }\nh1 { color: #123456; }");
-  ASSERT_EQ(waitForPage(view, h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
-  EXPECT_EQ(evaluate(view, "typeof window.injected"), "undefined");
-}
-
 TEST_F(PreviewTest, AClickedLinkLeavesThePreviewWhereItIs) {
   open("h1 { color: #123456; }");
   ASSERT_EQ(waitForPage(view, h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
@@ -97,49 +84,75 @@ TEST_F(PreviewTest, AClickedLinkLeavesThePreviewWhereItIs) {
   EXPECT_EQ(page, std::string(GCharPtr(g_filename_to_uri(dir.path().c_str(), nullptr, nullptr)).get()) + "/");
 }
 
-TEST_F(PreviewTest, TheCssViewFollowsEverySave) {
+TEST_F(PreviewTest, ThePageTakesEveryWidthPresetAtOnceAndKeepsItAndTheZoomForTheDocument) {
   open("h1 { color: #123456; }");
-  g_action_group_change_action_state(G_ACTION_GROUP(window->window()), "show-css", g_variant_new_boolean(TRUE));
-  auto& css = window->renderViewController().cssView();
-  EXPECT_TRUE(runUntil([&] { return css.text().find("#123456") != std::string::npos; })) << css.text();
-  writeFile(sheet, "h1 { color: #abcdef; }");
-  EXPECT_TRUE(runUntil([&] { return css.text().find("#abcdef") != std::string::npos; })) << css.text();
-}
-
-TEST_F(PreviewTest, PageWidthAndZoomAreKeptForTheDocument) {
-  open("h1 { color: #123456; }");
-  gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.preview-width", "s", "phone");
-  gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.zoom-in", nullptr);
+  const auto pageWidth = [&](int wanted) {
+    runUntil([&] { return gtk_widget_get_width(GTK_WIDGET(view)) == wanted; });
+    return gtk_widget_get_width(GTK_WIDGET(view));
+  };
+  const auto ticked = [&] {
+    char* preset = nullptr;
+    g_object_get(window->window(), "preview-width", &preset, nullptr);
+    return std::string(GCharPtr(preset).get());
+  };
+  auto* widget = GTK_WIDGET(window->window());
+  auto* frame = gtk_widget_get_parent(GTK_WIDGET(view));
+  ASSERT_TRUE(runUntil([&] { return gtk_widget_get_width(frame) > 768; }));
+  const int whole = gtk_widget_get_width(frame);
+  for (const auto& [preset, width] : {std::pair("fill", whole), {"phone", 375}, {"fill", whole}, {"tablet", 768}}) {
+    gtk_widget_activate_action(widget, "win.preview-width", "s", preset);
+    EXPECT_EQ(pageWidth(width), width) << preset;
+    EXPECT_EQ(ticked(), preset);
+  }
+  gtk_widget_activate_action(widget, "win.zoom-in", nullptr);
   close(window);
-  window = GuiTest::open(sheet);
-  int width = 0;
-  gtk_widget_get_size_request(GTK_WIDGET(window->renderViewController().webView()), &width, nullptr);
-  EXPECT_EQ(width, 375);
-  EXPECT_DOUBLE_EQ(webkit_web_view_get_zoom_level(window->renderViewController().webView()), 1.1);
+  open("h1 { color: #123456; }");
+  EXPECT_EQ(ticked(), "tablet");
+  EXPECT_EQ(pageWidth(768), 768);
+  EXPECT_DOUBLE_EQ(webkit_web_view_get_zoom_level(view), 1.1);
 }
 
-using PreviewDropTest = GuiTest;
+using OpenDocumentTest = GuiTest;
 
-TEST_F(PreviewDropTest, AFileDroppedOnTheWindowOpensInAWindowOfItsOwn) {
-  for (const char* name : {"a.scss", "b.scss"}) writeFile(dir / name, "h1 { color: red; }");
+TEST_F(OpenDocumentTest, AnOpenFileByAnyPathOrDropShowsItsWindowADroppedOneOpensAndNewWindowAddsAView) {
+  std::filesystem::create_directory(dir / "styles");
+  for (const char* name : {"styles/a.scss", "b.scss"}) writeFile(dir / name, "h1 { color: red; }");
+  std::filesystem::create_symlink(dir / "styles" / "a.scss", dir / "link.scss");
   AppDelegate delegate;
   ASSERT_TRUE(g_application_register(G_APPLICATION(delegate.application()), nullptr, nullptr));
-  GObjectPtr<GFile> first(g_file_new_for_path((dir / "a.scss").c_str()));
-  auto window = DocumentController::openDocument(first.get(), delegate.application(), defaults);
-  GValue value = G_VALUE_INIT;
-  g_value_take_object(g_value_init(&value, G_TYPE_FILE), g_file_new_for_path((dir / "b.scss").c_str()));
-  gboolean accepted = FALSE;
-  g_signal_emit_by_name(window->renderViewController().dropTarget(), "drop", &value, 10.0, 10.0, &accepted);
-  g_value_unset(&value);
-  EXPECT_TRUE(accepted);
-  std::shared_ptr<WindowController> opened;
-  for (GList* w = gtk_application_get_windows(delegate.application()); w; w = w->next) {
-    if (auto other = WindowController::fromWindow(GTK_WINDOW(w->data)); other && other != window) opened = other;
-  }
-  ASSERT_TRUE(opened);
-  EXPECT_EQ(opened->sassDocument()->path(), (dir / "b.scss").string());
-  closeWindow(opened);
-  closeWindow(window);
+  auto* app = delegate.application();
+  const auto windows = [&] {
+    std::vector<std::shared_ptr<WindowController>> found;
+    for (GList* w = gtk_application_get_windows(app); w; w = w->next) {
+      if (auto controller = WindowController::fromWindow(GTK_WINDOW(w->data))) found.push_back(controller);
+    }
+    return found;
+  };
+  GObjectPtr<GFile> first(g_file_new_for_path((dir / "styles" / "a.scss").c_str()));
+  auto window = DocumentController::openDocument(first.get(), app, defaults);
+  const auto drop = [&](const std::filesystem::path& file) {
+    GValue value = G_VALUE_INIT;
+    g_value_take_object(g_value_init(&value, G_TYPE_FILE), g_file_new_for_path(file.c_str()));
+    gboolean accepted = FALSE;
+    g_signal_emit_by_name(window->renderViewController().dropTarget(), "drop", &value, 10.0, 10.0, &accepted);
+    g_value_unset(&value);
+    return accepted;
+  };
+  EXPECT_TRUE(drop(dir / "link.scss"));
+  GObjectPtr<GFile> dotted(g_file_new_for_path((dir / "styles" / ".." / "styles" / "a.scss").c_str()));
+  DocumentController::openDocument(dotted.get(), app, defaults);
+  EXPECT_EQ(windows().size(), 1u) << "the same file by a link or another path";
+
+  EXPECT_TRUE(drop(dir / "b.scss"));
+  ASSERT_EQ(windows().size(), 2u);
+  EXPECT_EQ(windows().front()->sassDocument()->path(), (dir / "b.scss").string()) << "the newest first";
+
+  ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.new-window", nullptr));
+  const auto all = windows();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_NE(all.front(), window);
+  EXPECT_EQ(all.front()->sassDocument()->path(), window->sassDocument()->path());
+  for (const auto& each : all) closeWindow(each);
 }
 
 }  // namespace

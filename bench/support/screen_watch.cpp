@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "screen_watch.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
+#include <poll.h>
+
+#include <algorithm>
+
+namespace fennelview::bench {
+
+namespace {
+constexpr int kSquare = 24;
+// Damage says when the window drew; a slow poll covers a report that never comes.
+constexpr int kPollMs = 20;
+}  // namespace
+
+struct ScreenWatch::State {
+  Display* display = nullptr;
+  int damageEvent = 0, damageError = 0;
+  Window window = 0;
+  Damage damage = 0;
+  int x = 0, y = 0;
+};
+
+ScreenWatch::ScreenWatch() : state_(std::make_unique<State>()) {
+  // A measured program's window goes with it, and with the window its damage object: the
+  // errors that then come about are expected.
+  XSetErrorHandler(+[](Display*, XErrorEvent*) { return 0; });
+  state_->display = XOpenDisplay(nullptr);
+  if (state_->display && !XDamageQueryExtension(state_->display, &state_->damageEvent, &state_->damageError)) {
+    state_->damageEvent = -1;
+  }
+}
+
+ScreenWatch::~ScreenWatch() {
+  if (!state_->display) return;
+  if (state_->damage) XDamageDestroy(state_->display, state_->damage);
+  XCloseDisplay(state_->display);
+}
+
+bool ScreenWatch::connected() const { return state_->display != nullptr; }
+
+std::vector<unsigned long> ScreenWatch::windowsOf(pid_t pid) {
+  Display* display = state_->display;
+  const Atom wmPid = XInternAtom(display, "_NET_WM_PID", False);
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  std::vector<std::pair<long, unsigned long>> found;
+  if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return {};
+  for (unsigned i = 0; i < count; ++i) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, children[i], wmPid, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after, &data) !=
+            Success ||
+        !data) {
+      continue;
+    }
+    const long owner = items == 1 ? *reinterpret_cast<long*>(data) : 0;
+    XFree(data);
+    XWindowAttributes attributes;
+    if (owner != pid || !XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable ||
+        attributes.width < 200) {
+      continue;
+    }
+    found.emplace_back(static_cast<long>(attributes.width) * attributes.height, children[i]);
+  }
+  if (children) XFree(children);
+  std::sort(found.rbegin(), found.rend());
+  std::vector<unsigned long> windows;
+  for (const auto& [area, window] : found) windows.push_back(window);
+  return windows;
+}
+
+void ScreenWatch::follow(unsigned long window) {
+  auto& s = *state_;
+  if (s.damage) XDamageDestroy(s.display, s.damage);
+  s.window = window;
+  s.damage = s.damageEvent >= 0 ? XDamageCreate(s.display, window, XDamageReportNonEmpty) : 0;
+  XWindowAttributes attributes;
+  XGetWindowAttributes(s.display, window, &attributes);
+  s.x = 6;
+  s.y = attributes.height / 2;
+}
+
+std::string ScreenWatch::pixels() {
+  auto& s = *state_;
+  XImage* image = XGetImage(s.display, s.window, s.x, s.y, kSquare, kSquare, AllPlanes, ZPixmap);
+  if (!image) return {};
+  std::string out(image->data, static_cast<std::size_t>(image->bytes_per_line) * image->height);
+  XDestroyImage(image);
+  return out;
+}
+
+std::optional<std::chrono::steady_clock::time_point> ScreenWatch::untilChanged(const std::string& before,
+                                                                              std::chrono::milliseconds limit) {
+  auto& s = *state_;
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    // Every drawing reported so far is looked at once, then the square is read.
+    while (XPending(s.display)) {
+      XEvent event;
+      XNextEvent(s.display, &event);
+    }
+    if (s.damage) XDamageSubtract(s.display, s.damage, None, None);
+    const auto seen = std::chrono::steady_clock::now();
+    if (pixels() != before) return seen;
+    pollfd fd{ConnectionNumber(s.display), POLLIN, 0};
+    if (!XPending(s.display)) poll(&fd, 1, kPollMs);
+  }
+  return std::nullopt;
+}
+
+}  // namespace fennelview::bench

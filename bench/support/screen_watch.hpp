@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fennelview::bench {
+
+// Reads what a program's window shows, from the X server, as the user would see it.
+class ScreenWatch {
+ public:
+  ScreenWatch();  // on $DISPLAY
+  ~ScreenWatch();
+  ScreenWatch(const ScreenWatch&) = delete;
+  ScreenWatch& operator=(const ScreenWatch&) = delete;
+  bool connected() const;
+
+  // The shown top-level windows of process `pid`, largest first.
+  std::vector<unsigned long> windowsOf(pid_t pid);
+  // Follows one window: a square of its pixels, half way down, just inside its left edge,
+  // where the page's background shows.
+  void follow(unsigned long window);
+  std::string pixels();
+  // Waits until the square differs from `before`; the time it was seen, or none at `limit`.
+  std::optional<std::chrono::steady_clock::time_point> untilChanged(const std::string& before,
+                                                                   std::chrono::milliseconds limit);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace fennelview::bench

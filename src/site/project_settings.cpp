@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "site/project_settings.hpp"
+
+#include "preferences/user_defaults.hpp"
+
+namespace fennelview {
+
+namespace {
+
+std::string keyOf(const std::filesystem::path& projectRoot) { return "project:" + projectRoot.string(); }
+
+}  // namespace
+
+ProjectSettings projectSettings(const UserDefaults& settings, const std::filesystem::path& projectRoot) {
+  ProjectSettings value;
+  const auto stored = settings.dictionaryForKey(keyOf(projectRoot));
+  if (!stored) return value;
+  if (const auto found = stored->find("loadPaths"); found != stored->end() && found->second.is_array()) {
+    for (const auto& entry : found->second) {
+      if (entry.is_string() && !entry.get<std::string>().empty()) {
+        value.loadPaths.push_back(entry.get<std::string>());
+      }
+    }
+  }
+  if (const auto webRoot = typedValue<std::string>(*stored, "webRoot"); webRoot && !webRoot->empty()) {
+    value.webRoot = *webRoot;
+  }
+  return value;
+}
+
+void setProjectSettings(UserDefaults& settings, const std::filesystem::path& projectRoot,
+                        const ProjectSettings& value) {
+  if (value == ProjectSettings{}) {
+    settings.setObject(nullptr, keyOf(projectRoot));
+    return;
+  }
+  nlohmann::json stored = nlohmann::json::object();
+  stored["loadPaths"] = value.loadPaths;
+  if (value.webRoot) stored["webRoot"] = value.webRoot->string();
+  settings.setObject(stored, keyOf(projectRoot));
+}
+
+std::vector<std::string> projectLoadPaths(const ProjectSettings& value, const std::filesystem::path& projectRoot) {
+  std::vector<std::string> folders;
+  for (const auto& entry : value.loadPaths) folders.push_back((projectRoot / entry).lexically_normal().string());
+  return folders;
+}
+
+}  // namespace fennelview

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fennelview {
+
+class UserDefaults;
+
+// What is kept for one project root, beside the global settings: its own load paths (e.g.
+// node_modules/foundation-sites/scss) and a web root chosen by the user.
+struct ProjectSettings {
+  std::vector<std::string> loadPaths;
+  std::optional<std::filesystem::path> webRoot;
+  bool operator==(const ProjectSettings&) const = default;
+};
+
+// Stored under "project:ROOT" as {"loadPaths": [...], "webRoot": "..."}. Values of another type
+// count as absent; an empty ProjectSettings removes the key.
+ProjectSettings projectSettings(const UserDefaults& settings, const std::filesystem::path& projectRoot);
+void setProjectSettings(UserDefaults& settings, const std::filesystem::path& projectRoot,
+                        const ProjectSettings& value);
+
+// A project's load paths as folders to search: relative entries resolve from the project root.
+std::vector<std::string> projectLoadPaths(const ProjectSettings& value, const std::filesystem::path& projectRoot);
+
+}  // namespace fennelview

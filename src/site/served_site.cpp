@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "site/served_site.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include "site/content_types.hpp"
+#include "site/html_links.hpp"
+#include "site/site_pages.hpp"
+#include "site/site_paths.hpp"
+
+namespace fennelview {
+
+namespace fs = std::filesystem;
+
+ServedSite::ServedSite(fs::path projectRoot, fs::path webRoot, fs::path document)
+    : projectRoot_(std::move(projectRoot)),
+      webRoot_(std::move(webRoot)),
+      document_(std::move(document)),
+      stem_(sassStem(document_)) {}
+
+std::optional<std::string> ServedSite::urlPathOf(const fs::path& file) const {
+  const fs::path relative = file.lexically_normal().lexically_relative(webRoot_.lexically_normal());
+  if (relative.empty() || *relative.begin() == "..") return std::nullopt;
+  return encodedUrlPath("/" + (relative == "." ? std::string() : relative.generic_string()));
+}
+
+unsigned ServedSite::setCompiledCss(std::string css) {
+  css_ = std::move(css);
+  return ++version_;
+}
+
+SiteAnswer ServedSite::answer(std::string_view urlPath) const {
+  const auto path = normalizedUrlPath(urlPath);
+  if (path && cssPaths_.contains(*path)) return SiteText{css_, "text/css"};
+  auto file = confinedFile(projectRoot_, webRoot_, urlPath);
+  if (!file) return SiteRefusal{};
+  const std::string type = contentTypeFor(*file);
+  return SiteFile{std::move(*file), type, type == "text/html"};
+}
+
+std::string ServedSite::servedPage(std::string_view html, std::string_view pageUrlPath) {
+  const std::string_view pageFolder = pageUrlPath.substr(0, pageUrlPath.rfind('/') + 1);
+  std::string served;
+  std::size_t copied = 0;
+  for (const auto& link : htmlLinks(html)) {
+    if (stem_.empty() || !link.isStylesheet() || stylesheetStem(link.href) != stem_) continue;
+    const std::string_view href = std::string_view(link.href).substr(0, link.href.find_first_of("?#"));
+    const std::string target = href.starts_with('/') ? std::string(href) : std::string(pageFolder) + std::string(href);
+    const auto path = normalizedUrlPath(target);
+    if (!path) continue;
+    cssPaths_.insert(*path);
+    const std::string url = encodedUrlPath(*path) + "?v=" + std::to_string(version_);
+    served.append(html.substr(copied, link.hrefBegin - copied));
+    served.append(link.hrefQuoted ? url : "\"" + url + "\"");
+    copied = link.hrefEnd;
+  }
+  served.append(html.substr(copied));
+  return served;
+}
+
+std::string ServedSite::cssSwapScript() const {
+  const nlohmann::json paths(std::vector<std::string>(cssPaths_.begin(), cssPaths_.end()));
+  return "(() => { const paths = " + paths.dump() + "; for (const old of document.querySelectorAll('link')) {"
+         " if (!/(^|\\s)stylesheet(\\s|$)/i.test(old.rel) || !old.href) continue;"
+         " const url = new URL(old.href, document.baseURI);"
+         " if (url.origin !== location.origin || !paths.includes(decodeURIComponent(url.pathname))) continue;"
+         " url.search = '?v=" + std::to_string(version_) + "';"
+         " const fresh = old.cloneNode(); fresh.href = url.href;"
+         " fresh.onload = fresh.onerror = () => old.remove(); old.after(fresh); } })()";
+}
+
+}  // namespace fennelview

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace fennelview {
+
+// A file of the site to stream from disk. A page (HTML) is read whole and passed through
+// ServedSite::servedPage before it is sent.
+struct SiteFile {
+  std::filesystem::path file;
+  std::string contentType;
+  bool isPage = false;
+};
+// An answer from memory: the compiled CSS.
+struct SiteText {
+  std::string body;
+  std::string contentType;
+};
+// Not served (answered as 404).
+struct SiteRefusal {};
+using SiteAnswer = std::variant<SiteRefusal, SiteFile, SiteText>;
+
+// What a project's pages are served from while one document is previewed on them: files of the
+// project, confined to it, with "/" at the web root, and the document's compiled CSS from
+// memory in place of every style sheet link that names it, so nothing is written to disk and a
+// stale CSS file on disk never shows. Main thread only.
+class ServedSite {
+ public:
+  ServedSite(std::filesystem::path projectRoot, std::filesystem::path webRoot, std::filesystem::path document);
+
+  const std::filesystem::path& projectRoot() const { return projectRoot_; }
+  const std::filesystem::path& webRoot() const { return webRoot_; }
+  const std::filesystem::path& document() const { return document_; }
+
+  // The percent-encoded URL path of a file under the web root ("/docs/a%20b.html"); none elsewhere.
+  std::optional<std::string> urlPathOf(const std::filesystem::path& file) const;
+
+  // Stores a new compile's CSS; returns its version, which the links' "?v=" carries.
+  unsigned setCompiledCss(std::string css);
+  unsigned cssVersion() const { return version_; }
+
+  // The answer to a request for `urlPath` (percent-encoded, without query).
+  SiteAnswer answer(std::string_view urlPath) const;
+
+  // A page's HTML as served from `pageUrlPath`: each <link rel="stylesheet"> to the document's
+  // compiled CSS points at that CSS in memory (its own path with "?v=VERSION"); the paths so
+  // taken over are answered from memory from then on.
+  std::string servedPage(std::string_view html, std::string_view pageUrlPath);
+
+  // A script that swaps the page's compiled CSS for the current version in place (a new link
+  // that replaces the old one once loaded): no reload, so scroll, form values and script
+  // state stay. Run it in the page after setCompiledCss.
+  std::string cssSwapScript() const;
+
+ private:
+  std::filesystem::path projectRoot_;
+  std::filesystem::path webRoot_;
+  std::filesystem::path document_;
+  std::string stem_;
+  std::string css_;
+  unsigned version_ = 0;
+  std::set<std::string> cssPaths_;  // decoded URL paths answered with the compiled CSS
+};
+
+}  // namespace fennelview

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "preview_page.hpp"
+
+#include <cstring>
+
+#include "window/error_link.hpp"
+#include "window/preview_web_context.hpp"
+
+namespace fennelview {
+
+namespace {
+
+// Our own script world: the page's scripts cannot see or redefine what runs here.
+constexpr const char* kWorld = "fennelview";
+
+// Replaces the user's style sheet and the error panel of the loaded page. After an error
+// and its fix the page returns to where it was before the error, unless the user scrolled.
+constexpr const char* kUpdateScript = R"JS(
+const style = document.getElementById('fennelview-css');
+const panel = document.getElementById('fennelview-error');
+if (!style || !panel) return false;
+const x = window.scrollX, y = window.scrollY;
+if (replaceStyle) style.textContent = css;
+panel.textContent = error;
+if (error && place) {
+  const link = document.createElement('a');
+  link.id = 'fennelview-error-location';
+  link.href = editorLink;
+  link.textContent = place;
+  link.title = 'Open in the editor';
+  panel.prepend(link, '\n');
+}
+const kept = globalThis.fennelviewKept;
+if (error && !kept) {
+  globalThis.fennelviewKept = {x, y, shownY: window.scrollY};
+} else if (!error && kept) {
+  if (window.scrollY === kept.shownY) window.scrollTo(kept.x, kept.y);
+  globalThis.fennelviewKept = null;
+}
+return true;
+)JS";
+
+std::string withoutFragment(const char* uri) {
+  std::string text = uri ? uri : "";
+  return text.substr(0, text.find('#'));
+}
+
+// GVariant strings must be UTF-8; a compiler's bytes need not be.
+GVariant* text(const std::string& value) {
+  if (g_utf8_validate(value.data(), static_cast<gssize>(value.size()), nullptr)) return g_variant_new_string(value.c_str());
+  GCharPtr valid(g_utf8_make_valid(value.data(), static_cast<gssize>(value.size())));
+  return g_variant_new_string(valid.get());
+}
+
+using WeakPage = std::weak_ptr<PreviewPage>;
+
+}  // namespace
+
+PreviewPage::PreviewPage()
+    : alive_(std::make_shared<PreviewPage*>(this)),
+      // In the web process all previews share; a page lost with it is loaded again.
+      webView_(PreviewWebContext::shared().makeWebView([alive = std::weak_ptr<PreviewPage*>(alive_)](const std::string&, bool loadAgain) {
+        const auto slot = alive.lock();
+        PreviewPage* self = slot ? *slot : nullptr;
+        if (self && loadAgain && self->model_ && !self->closed_) self->loadFullPage();
+      })) {
+  g_signal_connect(webView_.get(), "decide-policy", G_CALLBACK(decidePolicy), this);
+  g_signal_connect(webView_.get(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+                     auto* self = static_cast<PreviewPage*>(data);
+                     if (event != WEBKIT_LOAD_FINISHED) return;
+                     self->loading_ = false;
+                     // The full page carries the message; the panel's link to its place comes in place.
+                     if (self->model_ && !self->placeText_.empty() && !self->closed_) self->updateInPlace(false);
+                   }),
+                   this);
+}
+
+PreviewPage::~PreviewPage() { g_signal_handlers_disconnect_by_data(webView_.get(), this); }
+
+void PreviewPage::show(std::shared_ptr<const RenderPresenter> model, std::string placeText) {
+  model_ = std::move(model);
+  placeText_ = std::move(placeText);
+  if (closed_) return;
+  const auto& css = model_->styleText();
+  // GVariant strings end at a NUL; such a sheet goes through the full page instead.
+  const bool fits = std::memchr(css.data(), '\0', css.size()) == nullptr;
+  if (loadedURI_.empty() || loading_ || !fits || loadedURI_ != model_->baseURL() ||
+      loadedTemplate_ != model_->templateText()) {
+    loadFullPage();
+  } else {
+    updateInPlace(true);
+  }
+}
+
+void PreviewPage::loadFullPage() {
+  loadedURI_ = model_->baseURL();
+  loadedTemplate_ = model_->templateText();
+  loading_ = true;
+  webkit_web_view_load_html(webView(), model_->fullPageString().c_str(), loadedURI_.c_str());
+}
+
+void PreviewPage::updateInPlace(bool replaceStyle) {
+  GVariantDict arguments;
+  g_variant_dict_init(&arguments, nullptr);
+  g_variant_dict_insert_value(&arguments, "css", text(replaceStyle ? model_->styleText() : std::string()));
+  // Strings only: the web view's bridge refuses booleans and integers.
+  g_variant_dict_insert(&arguments, "replaceStyle", "s", replaceStyle ? "yes" : "");
+  g_variant_dict_insert_value(&arguments, "error", text(model_->errorText()));
+  g_variant_dict_insert_value(&arguments, "place", text(placeText_));
+  g_variant_dict_insert(&arguments, "editorLink", "s", ErrorLink::kURI);
+  PreviewWebContext::shared().expectAnswer(webView());
+  webkit_web_view_call_async_javascript_function(
+      webView(), kUpdateScript, -1, g_variant_dict_end(&arguments), kWorld, nullptr, nullptr,
+      +[](GObject* view, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<WeakPage> weak(static_cast<WeakPage*>(data));
+        GError* rawError = nullptr;
+        GObjectPtr<JSCValue> value(webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(view), result, &rawError));
+        GErrorPtr error(rawError);
+        auto self = weak->lock();
+        if (!self || self->closed_ || !self->model_) return;
+        // A page without our elements, or one that went away, gets the whole page again.
+        if (!value || !jsc_value_to_boolean(value.get())) self->loadFullPage();
+      },
+      new WeakPage(weak_from_this()));
+}
+
+gboolean PreviewPage::decidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                   PreviewPage* self) {
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+  WebKitNavigationAction* action =
+      webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  const std::string target = uri ? uri : "";
+  const auto kind = webkit_navigation_action_get_navigation_type(action);
+  const bool clicked = kind == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED || kind == WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED;
+  // Our own page load, and jumps to an anchor of the page shown, go ahead.
+  if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+    if (!clicked && target == self->loadedURI_) return FALSE;
+    if (target.find('#') != std::string::npos && withoutFragment(uri) == withoutFragment(webkit_web_view_get_uri(view))) {
+      return FALSE;
+    }
+  }
+  webkit_policy_decision_ignore(decision);
+  if (target == ErrorLink::kURI) {
+    if (self->openEditorLink_) self->openEditorLink_();
+  } else if ((target.starts_with("http://") || target.starts_with("https://")) &&
+             webkit_navigation_action_is_user_gesture(action)) {
+    g_app_info_launch_default_for_uri_async(target.c_str(), nullptr, nullptr, nullptr, nullptr);
+  }
+  return TRUE;
+}
+
+}  // namespace fennelview

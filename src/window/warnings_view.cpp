@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "warnings_view.hpp"
+
+#include <string>
+
+namespace fennelview {
+
+namespace {
+
+constexpr int kColumns = 80;
+
+GtkWidget* row(const std::string& text) {
+  GtkWidget* label = gtk_label_new(text.c_str());
+  gtk_label_set_wrap(GTK_LABEL(label), TRUE);
+  gtk_label_set_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
+  // A width of its own: a wrapping label in a popover otherwise shrinks to a few characters.
+  gtk_label_set_width_chars(GTK_LABEL(label), kColumns);
+  gtk_label_set_max_width_chars(GTK_LABEL(label), kColumns);
+  gtk_label_set_xalign(GTK_LABEL(label), 0);
+  gtk_widget_add_css_class(label, "monospace");
+  gtk_widget_set_margin_top(label, 6);
+  gtk_widget_set_margin_bottom(label, 6);
+  gtk_widget_set_margin_start(label, 6);
+  gtk_widget_set_margin_end(label, 6);
+  return label;
+}
+
+}  // namespace
+
+void WarningsView::show(const CompilerWarnings& warnings) {
+  gtk_widget_set_visible(button_, warnings.total > 0);
+  while (GtkWidget* child = gtk_widget_get_first_child(GTK_WIDGET(list_))) gtk_list_box_remove(list_, child);
+  if (warnings.total == 0) return;
+  gtk_label_set_text(count_, std::to_string(warnings.total).c_str());
+  for (const auto& group : warnings.groups) {
+    std::string text = (group.count > 1 ? std::to_string(group.count) + "\u00D7 " : "") + group.text;
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    gtk_list_box_append(list_, row(text));
+  }
+  if (warnings.hiddenGroups > 0) {
+    gtk_list_box_append(list_, row("\u2026and " + std::to_string(warnings.hiddenGroups) + " more kinds of warning."));
+  }
+}
+
+}  // namespace fennelview

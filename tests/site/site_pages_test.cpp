@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "site/site_pages.hpp"
+
+#include <gtest/gtest.h>
+
+#include "site/project_root.hpp"
+#include "test_support.hpp"
+
+namespace fennelview {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test;
+
+std::string linking(const std::string& href) { return "<link rel=\"stylesheet\" href=\"" + href + "\">"; }
+
+class SitePagesTest : public ::testing::Test {
+ protected:
+  // Writes a file, making its folders.
+  fs::path put(const std::string& relative, const std::string& contents = "") {
+    fs::create_directories((dir / relative).parent_path());
+    writeFile(dir / relative, contents);
+    return dir / relative;
+  }
+  TempDir dir;
+};
+
+TEST_F(SitePagesTest, ProjectRootIsTheNearestMarkedFolderButNeverHomeOrSlash) {
+  // A dotfiles repository in the home folder does not count.
+  for (const auto* file : {"home/.git/HEAD", "home/site/package.json", "home/repo/.git/HEAD"}) put(file);
+  const fs::path home = dir / "home";
+  const std::vector<std::pair<std::string, std::optional<fs::path>>> cases = {
+      {"home/site/src/styles/main.scss", home / "site"}, {"home/repo/scss/deep/a.scss", home / "repo"},
+      {"home/loose/b.scss", home / "loose"},             {"home/c.scss", std::nullopt},
+      {"elsewhere/d.scss", dir / "elsewhere"},           {"/top.scss", std::nullopt},
+  };
+  for (const auto& [document, root] : cases) EXPECT_EQ(projectRootOf(dir / document, home), root) << document;
+}
+
+TEST_F(SitePagesTest, StemsMatchCompiledNamesOfLocalLinksOnly) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"dist/main.min.css", "main"}, {"css/main.css?v=3#x", "main"}, {"/MAIN.CSS", "MAIN"},
+      {"a%20b.css", "a b"},          {"main.scss", ""},              {"https://cdn.example/main.css", ""},
+      {"//cdn.example/main.css", ""}, {"data:text/css,main.css", ""}, {"theme.min", ""},
+  };
+  for (const auto& [href, stem] : cases) EXPECT_EQ(stylesheetStem(href), stem) << href;
+  EXPECT_EQ(sassStem("scss/main.scss") + sassStem("x/theme.sass") + sassStem("x/page.html"), "maintheme");
+}
+
+TEST_F(SitePagesTest, PagesLinkingTheDocumentIndexNearestTheRootFirstSkippingVendorFoldersAndTheEntryLimit) {
+  const fs::path document = put("scss/main.scss");
+  put("docs/index.html", linking("../dist/main.min.css"));
+  put("about.html", linking("css/main.css"));
+  put("a/b/index.html", linking("/css/main.css"));
+  put("contact.htm", "<LINK REL=stylesheet HREF=css/main.css>");
+  for (const auto& [page, href] : std::vector<std::pair<std::string, std::string>>{
+           {"other.html", "other.css"}, {"cdn.html", "https://cdn.example/main.css"},
+           {"node_modules/x/index.html", "main.css"}, {"vendor/index.html", "main.css"},
+           {".cache/index.html", "main.css"}}) {
+    put(page, linking(href));
+  }
+  put("preload.html", "<link rel=preload href=css/main.css>");
+  EXPECT_EQ(findPages(dir.path(), document), (std::vector<fs::path>{dir / "docs/index.html", dir / "a/b/index.html",
+                                                                    dir / "about.html", dir / "contact.htm"}));
+  for (std::size_t i = 0; i < maximumProjectEntries; ++i) put("a/" + std::to_string(i) + ".txt");
+  EXPECT_EQ(findPages(dir.path(), document), (std::vector<fs::path>{dir / "about.html", dir / "contact.htm"}));
+}
+
+TEST_F(SitePagesTest, APageOpensWithTheNearestSourceOfItsFirstLinkedStyleSheetThatHasOne) {
+  const fs::path libMain = put("lib/main.scss");
+  const fs::path siteMain = put("src/scss/main.scss");
+  const fs::path print = put("print.sass");
+  put("src/scss/_theme.scss");
+  put("node_modules/pkg/theme.scss");
+  const fs::path page = put("src/index.html",
+                            "<link rel=stylesheet href=https://cdn.example/x.css>"
+                            "<link rel=stylesheet href=css/theme.css>"  // only a partial and a vendored file
+                            "<link rel=stylesheet href=css/main.css><link rel=stylesheet href=print.css>");
+  EXPECT_EQ(std::get<fs::path>(documentOfPage(page, dir.path())), siteMain);
+  EXPECT_EQ(std::get<fs::path>(documentOfPage(put("index.html", linking("main.css")), dir.path())), libMain);
+  EXPECT_EQ(std::get<fs::path>(documentOfPage(put("p.html", linking("dist/print.min.css")), dir.path())), print);
+  EXPECT_EQ(std::get<PageProblem>(documentOfPage(put("plain.html", "<p>no styles"), dir.path())).message,
+            "“plain.html” links no style sheet of its own.");
+  EXPECT_EQ(std::get<PageProblem>(documentOfPage(put("other.html", linking("other.css")), dir.path())).message,
+            "No style sheet that “other.html” links has a Sass source in its project.");
+}
+
+}  // namespace
+}  // namespace fennelview
