@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "compile/compiler_output.hpp"
+#include "compile/sassc_output.hpp"
 #include "compile/compilers.hpp"
 #include "document/sass_document.hpp"
 #include "median.hpp"

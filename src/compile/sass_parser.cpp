@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "common/private_folder.hpp"
 #include "common/resources.hpp"
 #include "common/utf8.hpp"
 #include "compile/child_process.hpp"
-#include "compile/compiler_output.hpp"
+#include "compile/dart_sass_output.hpp"
 #include "compile/embedded_protocol.hpp"
+#include "compile/sassc_output.hpp"
 
 namespace fennelview {
 
@@ -22,6 +24,8 @@ namespace fennelview {
 struct SassParser::Compile {
   SassParser* owner = nullptr;
   Completion completion;
+  // sassc only: where it writes the CSS and its map; removed after the child is gone.
+  std::optional<PrivateFolder> output;
   std::unique_ptr<ChildProcess> child;
   std::string streams[2];
   std::filesystem::path workingDirectory;
@@ -48,10 +52,27 @@ struct SassParser::Compile {
   }
   void finishIfDone() {
     if (!exited || !readingDone()) return;
-    auto decoded = reader ? decodeDartSassMessages(messages, streams[1])
-                          : decodeSasscStreams(std::move(streams[0]), streams[1], workingDirectory, loadPaths);
+    auto decoded = reader ? decodeDartSassMessages(messages, streams[1]) : decodeSassc();
     owner->finish(this, std::move(decoded.result), std::move(decoded.filesRead));
   }
+  CompilerOutput decodeSassc() {
+    SasscRun run{std::nullopt, std::nullopt, std::move(streams[1]), {}};
+    bool tooLarge = false;
+    if (output) {
+      run.outputDirectory = output->path();
+      run.css = output->read("out.css", kCssLimit, &tooLarge);
+      run.sourceMap = output->read("out.css.map", kMapLimit);
+    }
+    if (tooLarge) {
+      return {ParsingResult::failure(ParsingError::parsingFailed(
+                  "The compiler's output is too large: more than 64 MB of CSS.")), {}};
+    }
+    // A sassc that writes its CSS to standard output all the same is heard too.
+    if (!run.css && !streams[0].empty()) run.css = std::move(streams[0]);
+    return decodeSasscOutput(std::move(run), workingDirectory, loadPaths);
+  }
+  static constexpr std::size_t kCssLimit = 64u << 20;
+  static constexpr std::size_t kMapLimit = 256u << 20;
   // Dart Sass answers one request and would then wait for the next: its answer is the
   // result. True when it came, and the compile is finished and destroyed.
   bool takeMessages(std::string_view bytes) {
@@ -159,12 +180,18 @@ std::chrono::milliseconds SassParser::defaultTimeout() {
   return std::chrono::seconds(60);
 }
 
-std::vector<std::string> SassParser::arguments(const std::string& path) const {
-  std::vector<std::string> arguments{executablePath(), path, "--line-numbers"};
-  // The map's `sources` are the files the compile read. sassc cannot write a map for names
-  // that are not UTF-8; such a compile still gives its CSS, and its own file is followed.
+std::vector<std::string> SassParser::arguments(const std::string& path,
+                                              const std::filesystem::path& outputFolder) const {
+  std::vector<std::string> arguments{executablePath(), path};
+  if (!outputFolder.empty()) arguments.push_back((outputFolder / "out.css").string());
+  arguments.push_back("--line-numbers");
+  // The map's `sources` are the files the compile read; the page never gets the map. sassc
+  // cannot write a map for names that are not UTF-8; such a compile still gives its CSS, and
+  // its own file is followed.
   const auto utf8 = [](const std::string& name) { return isValidUtf8(name); };
-  if (utf8(path) && std::ranges::all_of(loadPaths_, utf8)) arguments.push_back("--sourcemap=inline");
+  if (!outputFolder.empty() && utf8(path) && utf8(outputFolder.string()) && std::ranges::all_of(loadPaths_, utf8)) {
+    arguments.insert(arguments.end(), {"--sourcemap", "--omit-map-comment"});
+  }
   for (const auto& folder : loadPaths_) arguments.insert(arguments.end(), {"--load-path", folder});
   return arguments;
 }
@@ -189,7 +216,9 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
     startDartSass(c, input);
   } else if (!compiler_.executable.empty()) {
     int error = 0;
-    c->child = ChildProcess::start(arguments(input.string()), c->workingDirectory.string(), error);
+    c->output = PrivateFolder::create();
+    c->child = ChildProcess::start(arguments(input.string(), c->output ? c->output->path() : std::filesystem::path()),
+                                   c->workingDirectory.string(), error);
     if (!c->child) c->startFailure = startFailureText(executablePath(), error);
   } else {
     c->startFailure = startFailureText("", 0);

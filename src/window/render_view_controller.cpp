@@ -198,7 +198,7 @@ void RenderViewController::loadFullPage() {
 
 void RenderViewController::updateInPlace(bool replaceStyle) {
   const auto& model = *viewModel_;
-  const auto where = model.errorLocation().value_or(ErrorLocation{});
+  const auto where = model.errorLocation().value_or(SourcePlace{});
   GVariantDict arguments;
   g_variant_dict_init(&arguments, nullptr);
   g_variant_dict_insert(&arguments, "css", "s", replaceStyle ? model.styleText().c_str() : "");
@@ -206,8 +206,8 @@ void RenderViewController::updateInPlace(bool replaceStyle) {
   g_variant_dict_insert(&arguments, "replaceStyle", "s", replaceStyle ? "yes" : "");
   g_variant_dict_insert(&arguments, "error", "s", model.errorText().c_str());
   g_variant_dict_insert(&arguments, "file", "s", where.file.c_str());
-  g_variant_dict_insert(&arguments, "line", "s", where.line > 0 ? std::to_string(where.line).c_str() : "");
-  g_variant_dict_insert(&arguments, "column", "s", where.column > 0 ? std::to_string(where.column).c_str() : "");
+  g_variant_dict_insert(&arguments, "line", "s", where.line ? std::to_string(*where.line).c_str() : "");
+  g_variant_dict_insert(&arguments, "column", "s", where.column ? std::to_string(*where.column).c_str() : "");
   g_variant_dict_insert(&arguments, "editorLink", "s", kEditorLink);
   webkit_web_view_call_async_javascript_function(
       webView(), kUpdateScript, -1, g_variant_dict_end(&arguments), kWorld, nullptr, nullptr,
@@ -270,7 +270,7 @@ void RenderViewController::showWarnings() {
 void RenderViewController::openErrorLocation() {
   if (!settings_ || !viewModel_ || !viewModel_->errorLocation()) return;
   const auto& where = *viewModel_->errorLocation();
-  openFileAtLineInDefaultEditor(*settings_, where.file, where.line, where.column);
+  openFileAtLineInDefaultEditor(*settings_, where.file, where.line.value_or(0), where.column.value_or(0));
 }
 
 gboolean RenderViewController::decidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
