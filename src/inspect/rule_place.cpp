@@ -19,15 +19,15 @@ std::string fileNameOf(const std::string& file) {
 
 }  // namespace
 
-std::optional<RulePlace> placeOfRule(const StyleRule& rule, const PositionLookup& lookup) {
-  auto mapped = lookup(rule.line, rule.column);
-  if ((!mapped || mapped->line < 1) && !rule.declarations.empty()) {
-    mapped = lookup(rule.declarations.front().line, rule.declarations.front().column);
+std::optional<RulePlace> placeOfRule(const StyleRule& rule, const SourceMap& map) {
+  const auto known = [](const std::optional<SourcePlace>& place) { return place && place->line && !place->file.empty(); };
+  auto mapped = map.placeOf(rule.line, rule.column);
+  if (!known(mapped) && !rule.declarations.empty()) {
+    mapped = map.placeOf(rule.declarations.front().line, rule.declarations.front().column);
   }
-  if (!mapped || mapped->line < 1 || mapped->file.empty()) return std::nullopt;
-  auto name = fileNameOf(mapped->file);
-  name += ":" + std::to_string(mapped->line);
-  return RulePlace{std::move(mapped->file), mapped->line, std::move(name)};
+  if (!known(mapped)) return std::nullopt;
+  const int line = *mapped->line;
+  return RulePlace{mapped->file, line, fileNameOf(mapped->file) + ":" + std::to_string(line)};
 }
 
 }  // namespace fennelview
