@@ -9,7 +9,7 @@
 
 namespace fennelview::test {
 
-CompiledProject compileInspectProject(const std::filesystem::path& folder) {
+CompiledProject compileInspectProject(const std::filesystem::path& folder, Compiler compiler) {
   writeFile(folder / "_buttons.scss",
             "// Buttons\n"
             "$accent: #c33;\n"
@@ -32,14 +32,15 @@ CompiledProject compileInspectProject(const std::filesystem::path& folder) {
             "  }\n"
             "}\n"
             ":where(.btn) { color: black; }\n");
-  const std::string sassc = realSassc().string();
-  const char* argv[] = {sassc.c_str(), "--sourcemap=auto", "main.scss", "main.css", nullptr};
+  const bool libSass = compiler == Compiler::kLibSass;
+  const std::string program = libSass ? realSassc().string() : (realResources() / "dart-sass" / "sass").string();
+  const char* argv[] = {program.c_str(), libSass ? "--sourcemap=auto" : "--source-map", "main.scss", "main.css", nullptr};
   int status = 0;
   GError* rawError = nullptr;
   const bool ran = g_spawn_sync(folder.c_str(), const_cast<char**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
                                 nullptr, nullptr, &status, &rawError);
   GErrorPtr error(rawError);
-  EXPECT_TRUE(ran && g_spawn_check_wait_status(status, nullptr)) << (error ? error->message : "sassc failed");
+  EXPECT_TRUE(ran && g_spawn_check_wait_status(status, nullptr)) << (error ? error->message : program + " failed");
   return {readFile(folder / "main.css"), readFile(folder / "main.css.map")};
 }
 

@@ -9,9 +9,11 @@
 namespace fennelview {
 namespace {
 
-TEST(RulePlaceTest, NamesEachRuleOfRealSasscOutputByItsPlaceInTheSass) {
+class RulePlaceTest : public ::testing::TestWithParam<test::Compiler> {};
+
+TEST_P(RulePlaceTest, NamesEachRuleByItsPlaceInTheSass) {
   test::TempDir dir;
-  const auto compiled = test::compileInspectProject(dir.path());
+  const auto compiled = test::compileInspectProject(dir.path(), GetParam());
   const auto sheet = scanStyleSheet(compiled.css);
   const SourceMap map(compiled.map, dir.path());
   std::vector<std::string> names;
@@ -25,6 +27,9 @@ TEST(RulePlaceTest, NamesEachRuleOfRealSasscOutputByItsPlaceInTheSass) {
             (RulePlace{(dir.path() / "_buttons.scss").string(), 6, "_buttons.scss:6"}));
   EXPECT_EQ(placeOfRule(sheet.rules[1], SourceMap("{}")), std::nullopt);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothCompilers, RulePlaceTest, ::testing::Values(test::Compiler::kLibSass, test::Compiler::kDartSass),
+                         [](const auto& info) { return info.param == test::Compiler::kLibSass ? "LibSass" : "DartSass"; });
 
 }  // namespace
 }  // namespace fennelview
