@@ -86,23 +86,6 @@ TEST(StyleSheetTest, ReadsAnyCssWithoutBeingMisled) {
               });
 }
 
-TEST(StyleSheetTest, GivesLayersTheirOrderOfFirstMention) {
-  const auto sheet = scanStyleSheet(
-      "@layer reset, base;\n"
-      "@layer base { @layer buttons, links; .a {} }\n"
-      "@layer reset { .b {} }\n"
-      "@layer base.links { .c {} }\n"
-      "@layer { .d {} }\n"
-      ".e {}\n");
-  ASSERT_EQ(sheet.rules.size(), 5u);
-  const std::vector<std::pair<std::string, std::vector<int>>> expected = {
-      {"base", {1}}, {"reset", {0}}, {"base.links", {1, 1}}, {"\x01" "0", {2}}, {"", {}}};
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(sheet.rules[i].layer, expected[i].first) << i;
-    EXPECT_EQ(sheet.rules[i].layerOrder, expected[i].second) << i;
-  }
-}
-
 TEST(StyleSheetTest, NestingBeyondTheCapIsSkippedAndSaid) {
   std::string css;
   for (int i = 0; i < 100000; ++i) css += "@media screen {";
@@ -113,11 +96,6 @@ TEST(StyleSheetTest, NestingBeyondTheCapIsSkippedAndSaid) {
   EXPECT_TRUE(sheet.truncated);
   ASSERT_EQ(sheet.rules.size(), 1u);
   EXPECT_EQ(sheet.rules[0].selectorText, ".after");
-}
-
-TEST(StyleSheetTest, SplitsSelectorListsAtTopLevelCommasOnly) {
-  EXPECT_EQ(splitSelectorList(" .a,\n.b > c , :is(.d, .e)[x=\",\"] ,"),
-            (std::vector<std::string>{".a", ".b > c", ":is(.d, .e)[x=\",\"]"}));
 }
 
 }  // namespace
