@@ -31,6 +31,7 @@
 #include "common/unique_fd.hpp"
 #include "compile/child_process.hpp"
 #include "compile/compiler_output.hpp"
+#include "compile/sassc_output.hpp"
 #include "compile/compilers.hpp"
 #include "document/sass_document.hpp"
 #include "median.hpp"

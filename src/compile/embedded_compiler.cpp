@@ -142,7 +142,7 @@ void EmbeddedCompiler::pump() {
     if (!child_ && !startProcess()) return;
     auto r = std::move(queue_.front());
     queue_.pop_front();
-    r->reader = {};
+    r->reader = embedded::OutboundReader(r->ticket);
     r->messages.clear();
     r->received = 0;
     outgoing_ += r->packet;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/embedded_protocol.hpp"
 
+#include <climits>
 #include <functional>
 
 namespace fennelview::embedded {
@@ -13,7 +14,9 @@ constexpr std::uint32_t kCompileRequest = 2;
 constexpr std::uint32_t kPath = 3;
 constexpr std::uint32_t kImporters = 6;
 constexpr std::uint32_t kImporterPath = 1;
+constexpr std::uint32_t kSourceMap = 5;
 constexpr std::uint32_t kQuietDeps = 11;
+constexpr std::uint32_t kSourceMapIncludeSources = 12;
 }  // namespace inbound
 
 namespace outbound {
@@ -22,6 +25,7 @@ constexpr std::uint32_t kErrorMessage = 3;
 constexpr std::uint32_t kCompileResponse = 2;
 constexpr std::uint32_t kSuccess = 2;
 constexpr std::uint32_t kSuccessCss = 1;
+constexpr std::uint32_t kSuccessSourceMap = 2;
 constexpr std::uint32_t kFailure = 3;
 constexpr std::uint32_t kFailureMessage = 1;
 constexpr std::uint32_t kFailureSpan = 2;
@@ -159,13 +163,17 @@ ProtocolError malformed(std::string_view what) {
   return ProtocolError{"The compiler sent a malformed " + std::string(what) + "."};
 }
 
-std::optional<Span> spanOf(std::string_view message) {
+// A position counted from 0 as one counted from 1; unknown when it does not fit.
+std::optional<int> fromOne(std::uint64_t position) {
+  return position < INT_MAX ? std::optional<int>(static_cast<int>(position) + 1) : std::nullopt;
+}
+
+std::optional<SourcePlace> spanOf(std::string_view message) {
   const Parsed span(message);
   const Parsed start(span.bytes(outbound::kSpanStart));
   if (!span.valid || !start.valid) return std::nullopt;
-  return Span{std::string(span.bytes(outbound::kSpanUrl)),
-              static_cast<std::int64_t>(start.varint(outbound::kLocationLine)) + 1,
-              static_cast<std::int64_t>(start.varint(outbound::kLocationColumn)) + 1};
+  return SourcePlace{std::string(span.bytes(outbound::kSpanUrl)), fromOne(start.varint(outbound::kLocationLine)),
+                     fromOne(start.varint(outbound::kLocationColumn))};
 }
 
 OutboundMessage compileResponse(std::string_view message) {
@@ -175,12 +183,15 @@ OutboundMessage compileResponse(std::string_view message) {
   if (response.has(outbound::kSuccess)) {
     const Parsed success(response.bytes(outbound::kSuccess));
     if (!success.valid) return malformed("compile response");
-    return CompileSuccess{std::string(success.bytes(outbound::kSuccessCss)), std::move(loadedUrls)};
+    // The compiler writes the CSS field even when the CSS is empty.
+    if (!success.has(outbound::kSuccessCss)) return ProtocolError{"The compiler's success holds no CSS."};
+    return CompileSuccess{std::string(success.bytes(outbound::kSuccessCss)), std::move(loadedUrls),
+                          std::string(success.bytes(outbound::kSuccessSourceMap))};
   }
   if (response.has(outbound::kFailure)) {
     const Parsed failure(response.bytes(outbound::kFailure));
     if (!failure.valid) return malformed("compile response");
-    std::optional<Span> span;
+    std::optional<SourcePlace> span;
     if (failure.has(outbound::kFailureSpan)) span = spanOf(failure.bytes(outbound::kFailureSpan));
     return CompileFailure{std::string(failure.bytes(outbound::kFailureMessage)), std::move(span),
                           std::string(failure.bytes(outbound::kFailureFormatted)), std::move(loadedUrls)};
@@ -188,7 +199,7 @@ OutboundMessage compileResponse(std::string_view message) {
   return ProtocolError{"The compiler's response holds neither CSS nor an error."};
 }
 
-std::optional<OutboundMessage> decodePacket(std::string_view packet) {
+std::optional<OutboundMessage> decodePacket(std::string_view packet, std::uint32_t expectedId) {
   std::size_t at = 0;
   std::uint64_t compilationId = 0;
   if (readVarint(packet, at, compilationId) != Read::kDone) return malformed("packet");
@@ -199,6 +210,7 @@ std::optional<OutboundMessage> decodePacket(std::string_view packet) {
     return ProtocolError{"The compiler reported a protocol error: " +
                          std::string(error.bytes(outbound::kErrorMessage))};
   }
+  if (compilationId != expectedId) return std::nullopt;
   if (message.has(outbound::kCompileResponse)) return compileResponse(message.bytes(outbound::kCompileResponse));
   if (message.has(outbound::kLogEvent)) {
     const Parsed event(message.bytes(outbound::kLogEvent));
@@ -221,7 +233,9 @@ std::string compileRequestPacket(std::uint32_t compilationId, const CompileReque
     putBytes(importer, inbound::kImporterPath, folder);
     putBytes(compile, inbound::kImporters, importer);
   }
+  if (request.sourceMap) putFlag(compile, inbound::kSourceMap, true);
   if (request.quietDeps) putFlag(compile, inbound::kQuietDeps, true);
+  if (request.sourceMap) putFlag(compile, inbound::kSourceMapIncludeSources, true);
   std::string message;
   putVarint(message, compilationId);
   putBytes(message, inbound::kCompileRequest, compile);
@@ -245,7 +259,7 @@ std::vector<OutboundMessage> OutboundReader::read(std::string_view bytes) {
       broken_ = true;
       break;
     }
-    if (auto message = decodePacket(std::string_view(pending_).substr(body, length))) {
+    if (auto message = decodePacket(std::string_view(pending_).substr(body, length), compilationId_)) {
       messages.push_back(std::move(*message));
     }
     at = body + length;

@@ -8,41 +8,36 @@
 #include <variant>
 #include <vector>
 
+#include "compile/source_place.hpp"
+
 // Dart Sass's embedded protocol (`sass --embedded`), the few messages one compile needs. Each
 // packet is a varint length, then a varint compilation id and a protobuf message; only varints
 // and length-delimited fields are used, so no protobuf library is needed.
 namespace fennelview::embedded {
 
-// One compile of a file on disk: expanded CSS, no source map, no colour in messages.
+// One compile of a file on disk: expanded CSS, no colour in messages.
 struct CompileRequest {
   std::string path;
   std::vector<std::string> loadPaths;  // sent as file-system importers, searched in order
   bool quietDeps = true;               // no warnings from files reached through load paths
+  bool sourceMap = true;               // a map beside the CSS, the sources' text inside it
 };
 
 // The InboundMessage packet that asks for `request`.
 std::string compileRequestPacket(std::uint32_t compilationId, const CompileRequest& request);
-
-// Where a message points: the file as a URL (empty for a source without one) and line and
-// column counted from 1.
-struct Span {
-  std::string url;
-  std::int64_t line = 0;
-  std::int64_t column = 0;
-  bool operator==(const Span&) const = default;
-};
 
 // `loadedUrls` lists every file the compile loaded, modules that give no CSS included; a
 // failure lists those loaded before it stopped.
 struct CompileSuccess {
   std::string css;
   std::vector<std::string> loadedUrls;
+  std::string sourceMap;  // the map's JSON; empty when none was asked
   bool operator==(const CompileSuccess&) const = default;
 };
 
 struct CompileFailure {
   std::string message;
-  std::optional<Span> span;
+  std::optional<SourcePlace> span;  // the file as a URL (empty for a source without one)
   std::string formatted;  // the message as the command line prints it; may be empty
   std::vector<std::string> loadedUrls;
   bool operator==(const CompileFailure&) const = default;
@@ -66,9 +61,13 @@ struct ProtocolError {
 using OutboundMessage = std::variant<CompileSuccess, CompileFailure, LogEvent, ProtocolError>;
 
 // Reads the compiler's standard output as it arrives, in pieces of any size. Messages a
-// single compile never needs (version responses, importer requests) are passed over.
+// single compile never needs (version responses, importer requests) are passed over, and so
+// are messages of any compilation but the one asked: they are another compile's business.
+// The compiler's protocol errors are taken whatever id they carry.
 class OutboundReader {
  public:
+  explicit OutboundReader(std::uint32_t compilationId = 1) : compilationId_(compilationId) {}
+
   // The messages that the bytes so far complete. After a ProtocolError of ours the stream
   // cannot be followed any more and the rest is ignored.
   std::vector<OutboundMessage> read(std::string_view bytes);
@@ -76,6 +75,7 @@ class OutboundReader {
   bool midPacket() const { return !pending_.empty() && !broken_; }
 
  private:
+  std::uint32_t compilationId_;
   std::string pending_;
   bool broken_ = false;
 };

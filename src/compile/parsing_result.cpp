@@ -5,8 +5,8 @@
 
 namespace fennelview {
 
-ParsingError::ParsingError(std::string domain, std::intptr_t code, UserInfo userInfo)
-    : domain_(std::move(domain)), code_(code), userInfo_(std::move(userInfo)) {}
+ParsingError::ParsingError(std::string domain, std::intptr_t code, UserInfo userInfo, std::optional<SourcePlace> place)
+    : domain_(std::move(domain)), code_(code), userInfo_(std::move(userInfo)), place_(std::move(place)) {}
 
 ParsingErrorPtr ParsingError::withMessage(const std::string& message, std::intptr_t code) {
   return std::make_shared<const ParsingError>(build::bundleIdentifier, code,
@@ -17,9 +17,9 @@ ParsingErrorPtr ParsingError::parsingFailed(const std::optional<std::string>& me
   return withMessage(message.value_or(kUnknownParsingFailure), kParsingFailedCode);
 }
 
-ParsingErrorPtr ParsingError::parsingFailed(const std::string& message, UserInfo details) {
-  details[NSLocalizedDescriptionKey] = message;
-  return std::make_shared<const ParsingError>(build::bundleIdentifier, kParsingFailedCode, std::move(details));
+ParsingErrorPtr ParsingError::parsingFailed(const std::string& message, std::optional<SourcePlace> place) {
+  return std::make_shared<const ParsingError>(build::bundleIdentifier, kParsingFailedCode,
+                                              UserInfo{{NSLocalizedDescriptionKey, message}}, std::move(place));
 }
 
 std::optional<std::string> ParsingError::localizedDescription() const {

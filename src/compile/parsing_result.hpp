@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -10,11 +11,15 @@
 
 namespace fennelview {
 
+class SourceMap;
+
 // The CSS of one successful compile, the time the compile took and the compiler's warnings.
 struct CSSOutput {
   std::string output;        // stdout as decoded, untouched
   double parsingTime = 0.0;  // seconds; 0 until the document stamps it
   std::string warnings;      // what the compiler wrote on standard error (@warn, @debug, deprecations)
+  // Where the CSS came from, when the compiler gave a map: beside the CSS, never inside it.
+  std::shared_ptr<const SourceMap> sourceMap;
 
   explicit CSSOutput(std::string out, double time = 0.0, std::string warnings = {})
       : output(std::move(out)), parsingTime(time), warnings(std::move(warnings)) {}

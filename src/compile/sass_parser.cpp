@@ -9,13 +9,15 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "common/private_folder.hpp"
 #include "common/resources.hpp"
 #include "common/utf8.hpp"
 #include "compile/child_process.hpp"
-#include "compile/compiler_output.hpp"
+#include "compile/dart_sass_output.hpp"
 #include "compile/embedded_compiler.hpp"
 #include "compile/embedded_protocol.hpp"
 #include "compile/memory_guard.hpp"
+#include "compile/sassc_output.hpp"
 
 namespace fennelview {
 
@@ -25,6 +27,8 @@ namespace fennelview {
 struct SassParser::Compile {
   SassParser* owner = nullptr;
   Completion completion;
+  // sassc only: where it writes the CSS and its map; removed after the child is gone.
+  std::optional<PrivateFolder> output;
   std::unique_ptr<ChildProcess> child;
   std::unique_ptr<MemoryGuard> memoryGuard;
   std::string streams[2];
@@ -50,9 +54,27 @@ struct SassParser::Compile {
   }
   void finishIfDone() {
     if (!exited || !readingDone()) return;
-    auto decoded = decodeSasscStreams(std::move(streams[0]), streams[1], workingDirectory, loadPaths);
+    auto decoded = decodeSassc();
     owner->finish(this, std::move(decoded.result), std::move(decoded.filesRead));
   }
+  CompilerOutput decodeSassc() {
+    SasscRun run{std::nullopt, std::nullopt, std::move(streams[1]), {}};
+    bool tooLarge = false;
+    const auto& limits = owner->limits_;
+    if (output) {
+      run.outputDirectory = output->path();
+      run.css = output->read("out.css", limits.outputBytes, &tooLarge);
+      run.sourceMap = output->read("out.css.map", kMapLimit);
+    }
+    if (tooLarge) {
+      return {ParsingResult::failure(ParsingError::parsingFailed(
+                  outputTooLargeMessage("sassc", limits.outputBytes, "CSS"))), {}};
+    }
+    // A sassc that writes its CSS to standard output all the same is heard too.
+    if (!run.css && !streams[0].empty()) run.css = std::move(streams[0]);
+    return decodeSasscOutput(std::move(run), workingDirectory, loadPaths);
+  }
+  static constexpr std::size_t kMapLimit = 256u << 20;
   const CompileLimits& limits() const { return owner->limits_; }
   void stop(std::string message) { owner->finish(this, ParsingResult::failure(ParsingError::parsingFailed(std::move(message)))); }
 };
@@ -111,12 +133,18 @@ std::chrono::milliseconds SassParser::defaultTimeout() {
   return std::chrono::seconds(60);
 }
 
-std::vector<std::string> SassParser::arguments(const std::string& path) const {
-  std::vector<std::string> arguments{executablePath(), path, "--line-numbers"};
-  // The map's `sources` are the files the compile read. sassc cannot write a map for names
-  // that are not UTF-8; such a compile still gives its CSS, and its own file is followed.
+std::vector<std::string> SassParser::arguments(const std::string& path,
+                                              const std::filesystem::path& outputFolder) const {
+  std::vector<std::string> arguments{executablePath(), path};
+  if (!outputFolder.empty()) arguments.push_back((outputFolder / "out.css").string());
+  arguments.push_back("--line-numbers");
+  // The map's `sources` are the files the compile read; the page never gets the map. sassc
+  // cannot write a map for names that are not UTF-8; such a compile still gives its CSS, and
+  // its own file is followed.
   const auto utf8 = [](const std::string& name) { return isValidUtf8(name); };
-  if (utf8(path) && std::ranges::all_of(loadPaths_, utf8)) arguments.push_back("--sourcemap=inline");
+  if (!outputFolder.empty() && utf8(path) && utf8(outputFolder.string()) && std::ranges::all_of(loadPaths_, utf8)) {
+    arguments.insert(arguments.end(), {"--sourcemap", "--omit-map-comment"});
+  }
   for (const auto& folder : loadPaths_) arguments.insert(arguments.end(), {"--load-path", folder});
   return arguments;
 }
@@ -141,7 +169,9 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
     if (startDartSass(c, input)) return;
   } else if (!compiler_.executable.empty()) {
     int error = 0;
-    c->child = ChildProcess::start(arguments(input.string()), c->workingDirectory.string(), error);
+    c->output = PrivateFolder::create();
+    c->child = ChildProcess::start(arguments(input.string(), c->output ? c->output->path() : std::filesystem::path()),
+                                   c->workingDirectory.string(), error);
     if (!c->child) c->startFailure = startFailureMessage(executablePath(), error);
   } else {
     c->startFailure = startFailureMessage("", 0);

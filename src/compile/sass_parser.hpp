@@ -42,8 +42,9 @@ class SassParser {
   const Compiler& compiler() const { return compiler_; }
 
   // Starts the compiler on `path` in the file's folder and returns at once: LibSass as
-  // `sassc <path> --line-numbers` with an inline source map and the load paths, Dart Sass
-  // as `sass --embedded` asked for expanded CSS without a map, the load paths as importers
+  // `sassc <path> --line-numbers` with the load paths, writing the CSS and a source map into
+  // a private temporary folder that is removed once they are read, Dart Sass
+  // as `sass --embedded` asked for expanded CSS with a map, the load paths as importers
   // and deprecation warnings of files found through them left out. The completion is
   // called exactly once, later, unless cancelAll() or destruction comes first.
   void parseFile(const std::string& path, Completion completion);
@@ -71,8 +72,9 @@ class SassParser {
   struct Compile;
 
  private:
-  // The compiler's whole command line; every option the runner passes is chosen here.
-  std::vector<std::string> arguments(const std::string& path) const;
+  // The compiler's whole command line; every option the runner passes is chosen here. The
+  // CSS and its map go to `outputFolder` when there is one, else the CSS to standard output.
+  std::vector<std::string> arguments(const std::string& path, const std::filesystem::path& outputFolder) const;
   void finish(Compile* compile, ParsingResult result, std::vector<std::string> filesRead = {});
 
   // Hands the request to the warm Dart Sass, or says why it cannot (false).

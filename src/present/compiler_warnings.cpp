@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "present/compiler_warnings.hpp"
 
+#include <algorithm>
 #include <map>
-#include <regex>
 #include <sstream>
+#include <string_view>
 
 namespace fennelview {
 namespace {
@@ -31,9 +32,48 @@ std::vector<std::string> splitEntries(const std::string& text) {
   return entries;
 }
 
+// Digits from `at`; the position after them, or npos when there are none.
+std::size_t afterDigits(std::string_view text, std::size_t at) {
+  const auto end = std::min(text.find_first_not_of("0123456789", at), text.size());
+  return end > at ? end : std::string_view::npos;
+}
+
+// The end of an "on line L[:C | , column C] of FILE" place starting at `at` (the rest of the
+// line); npos when there is none. Scanned by hand: a warning's line can be megabytes long.
+std::size_t placeEnd(std::string_view text, std::size_t at) {
+  auto i = afterDigits(text, at + std::string_view("on line ").size());
+  if (i == std::string_view::npos) return i;
+  if (text.substr(i).starts_with(":") && afterDigits(text, i + 1) != std::string_view::npos) {
+    i = afterDigits(text, i + 1);
+  } else if (text.substr(i).starts_with(", column ") && afterDigits(text, i + 9) != std::string_view::npos) {
+    i = afterDigits(text, i + 9);
+  }
+  if (!text.substr(i).starts_with(" of ")) return std::string_view::npos;
+  return std::min(text.find('\n', i), text.size());
+}
+
+// The entry without its places, so that the same warning from two places is one kind: each
+// "on line …" with the blanks before it, and the "FILE:LINE " that leads a "DEBUG:" line.
 std::string withoutLocations(const std::string& entry) {
-  static const std::regex location(R"(\s*on line \d+(:\d+|, column \d+)? of [^\n]*|^[^\n ]*:\d+ (?=DEBUG: ))");
-  return std::regex_replace(entry, location, "");
+  std::size_t at = 0;
+  const auto debug = entry.find(" DEBUG: ");
+  const auto colon = debug == std::string::npos ? debug : entry.rfind(':', debug);
+  if (debug != std::string::npos && entry.find_first_of(" \n") == debug && colon != std::string::npos &&
+      afterDigits(entry, colon + 1) == debug) {
+    at = debug + 1;
+  }
+  std::string out;
+  for (std::size_t on; (on = entry.find("on line ", at)) != std::string::npos;) {
+    const auto end = placeEnd(entry, on);
+    out.append(entry, at, on - at);
+    if (end == std::string::npos) {
+      out.append("on line ");
+    } else {
+      out.erase(std::min(out.find_last_not_of(" \t\r\n\f\v") + 1, out.size()));
+    }
+    at = end == std::string::npos ? on + 8 : end;
+  }
+  return out.append(entry, at);
 }
 
 }  // namespace

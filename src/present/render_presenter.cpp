@@ -116,20 +116,6 @@ std::string directoryURI(const std::filesystem::path& path) {
   return text.ends_with('/') ? text : text + "/";
 }
 
-std::optional<ErrorLocation> locationOf(const ParsingError& error) {
-  const auto& info = error.userInfo();
-  const auto file = info.find("file"), line = info.find("line"), column = info.find("column");
-  if (file == info.end() || !std::holds_alternative<std::string>(file->second)) return std::nullopt;
-  ErrorLocation location{std::get<std::string>(file->second)};
-  if (line != info.end() && std::holds_alternative<std::int64_t>(line->second)) {
-    location.line = static_cast<int>(std::get<std::int64_t>(line->second));
-  }
-  if (column != info.end() && std::holds_alternative<std::int64_t>(column->second)) {
-    location.column = static_cast<int>(std::get<std::int64_t>(column->second));
-  }
-  return location;
-}
-
 }  // namespace
 
 RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string& documentPath)
@@ -158,7 +144,7 @@ RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string&
   } else {
     const auto message = result.error()->localizedDescription().value_or("\xF0\x9F\x98\xB1");
     errorText_ = replaceAll(message, kCssPlaceholder, "");
-    errorLocation_ = locationOf(*result.error());
+    errorLocation_ = result.error()->place();
     replaceAll(page, kErrorPlaceholder, message, true);
     replaceAll(page, kCssPlaceholder, "", false);
     durationString_ = "0s";

@@ -12,14 +12,6 @@
 
 namespace fennelview {
 
-// Where a compile failed, as the compiler reported it.
-struct ErrorLocation {
-  std::string file;  // absolute path
-  int line = 0;
-  int column = 0;
-  bool operator==(const ErrorLocation&) const = default;
-};
-
 // What a document window shows for one result: the whole preview page, the base URL it is
 // loaded against, the duration text for the header, and the parts that an already loaded
 // page takes in place (style text, error text and its location, warnings).
@@ -46,7 +38,7 @@ class RenderPresenter {
   // The text of the user's <style> and of the error panel, as they stand in the full page.
   const std::string& styleText() const { return styleText_ ? *styleText_ : *css_; }
   const std::string& errorText() const { return errorText_; }
-  const std::optional<ErrorLocation>& errorLocation() const { return errorLocation_; }
+  const std::optional<SourcePlace>& errorLocation() const { return errorLocation_; }
   const CompilerWarnings& warnings() const { return warnings_; }
 
  private:
@@ -59,7 +51,7 @@ class RenderPresenter {
   std::shared_ptr<const std::string> css_ = std::make_shared<const std::string>();
   std::optional<std::string> styleText_;  // only when it differs from css_: a large sheet is held once
   std::string errorText_;
-  std::optional<ErrorLocation> errorLocation_;
+  std::optional<SourcePlace> errorLocation_;
   CompilerWarnings warnings_;
 };
 

@@ -8,16 +8,16 @@
 
 namespace fennelview {
 
-std::string ErrorLink::text(const ErrorLocation& where) {
+std::string ErrorLink::text(const SourcePlace& where) {
   GCharPtr name(g_filename_display_name(where.file.c_str()));
   std::string text = name.get();
-  if (where.line > 0) text += ":" + std::to_string(where.line) + (where.column > 0 ? ":" + std::to_string(where.column) : "");
+  if (where.line) text += ":" + std::to_string(*where.line) + (where.column ? ":" + std::to_string(*where.column) : "");
   return text;
 }
 
 bool ErrorLink::open() const {
   if (!settings_ || !place_) return false;
-  return openFileAtLineInDefaultEditor(*settings_, place_->file, place_->line, place_->column);
+  return openFileAtLineInDefaultEditor(*settings_, place_->file, place_->line.value_or(0), place_->column.value_or(0));
 }
 
 }  // namespace fennelview

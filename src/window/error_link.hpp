@@ -10,7 +10,7 @@
 namespace fennelview {
 
 // The place of a failed compile, read in one spot so the result's form of it can change.
-inline const std::optional<ErrorLocation>& errorPlace(const RenderPresenter& model) { return model.errorLocation(); }
+inline const std::optional<SourcePlace>& errorPlace(const RenderPresenter& model) { return model.errorLocation(); }
 
 // The error panel's link to the failed compile's place, which opens it in the user's editor.
 class ErrorLink {
@@ -19,16 +19,16 @@ class ErrorLink {
   static constexpr const char* kURI = "fennelview-editor:open";
 
   // "file:line:column" as the link shows it; a file name in any encoding reads as text.
-  static std::string text(const ErrorLocation& where);
+  static std::string text(const SourcePlace& where);
 
   void setSettings(Settings& settings) { settings_ = &settings; }
-  void setPlace(std::optional<ErrorLocation> where) { place_ = std::move(where); }
+  void setPlace(std::optional<SourcePlace> where) { place_ = std::move(where); }
   // Opens the place in the editor; false when there is none or no editor could be asked.
   bool open() const;
 
  private:
   Settings* settings_ = nullptr;  // the window controller's
-  std::optional<ErrorLocation> place_;
+  std::optional<SourcePlace> place_;
 };
 
 }  // namespace fennelview

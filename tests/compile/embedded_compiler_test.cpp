@@ -11,7 +11,7 @@
 #include <fstream>
 
 #include "common/unique_fd.hpp"
-#include "compile/compiler_output.hpp"
+#include "compile/dart_sass_output.hpp"
 #include "test_support.hpp"
 
 namespace fennelview {

@@ -3,6 +3,7 @@
 
 #include "compile/compile_limits.hpp"
 #include "compile/compiler_output.hpp"
+#include "compile/source_map.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -57,6 +58,8 @@ TEST_F(SassParserTest, RealSasscGivesTheCssOfBareSasscAndEveryFileItRead) {
   EXPECT_EQ(result.output().output, readFile(dir / "bare.css"));
   EXPECT_THAT(result.output().warnings, HasSubstr("careful"));
   EXPECT_THAT(files, testing::UnorderedElementsAreArray(all));
+  ASSERT_TRUE(result.output().sourceMap);
+  EXPECT_EQ(result.output().sourceMap->placeOf(3, 3), (SourcePlace{(dir / "_ind.sass").string(), 2, 3}));
 
   writeFile(dir / "n\xFF.scss", ".n { o: p; }\n");  // sassc writes no map for such a name
   EXPECT_THAT(compileWith(parser, dir / "n\xFF.scss").result.output().output, HasSubstr("n\uFFFD.scss */\n.n {"));
@@ -66,12 +69,18 @@ TEST_F(SassParserTest, RealSasscGivesTheCssOfBareSasscAndEveryFileItRead) {
 }
 
 TEST_F(SassParserTest, RunsInTheFilesFolderWithItsOptionsEmptyInputAndItsOwnGroup) {
-  SassParser parser(writeScript(dir / "args", R"sh(printf '%s|' "$(pwd)" "$@"; cat
-[ "$(cut -d' ' -f5 /proc/$$/stat)" = $$ ] && printf leader)sh"));
+  // The CSS and its map go to a folder of the app's own, readable by the user only and gone
+  // after the compile.
+  SassParser parser(writeScript(dir / "args", R"sh(out=$(dirname "$2"); printf '%s|' "$(pwd)" "$@" > "$2"; cat >> "$2"
+[ "$(cut -d' ' -f5 /proc/$$/stat)" = $$ ] && printf leader >> "$2"; stat -c '|%a' "$out" >> "$2"
+echo '{"sources": ["../in.scss"]}' > "$2.map"; echo "$out" > ')sh" + (dir / "out").string() + "'"));
   parser.setLoadPaths({"L"});
-  EXPECT_EQ(compileWith(parser, dir / "x.scss").result.output().output,
-            dir.path().string() + "|" + (dir / "x.scss").string() +
-                "|--line-numbers|--sourcemap=inline|--load-path|L|leader");
+  const auto [result, files] = compileWith(parser, dir / "x.scss");
+  const auto folder = test::readFile(dir / "out").substr(0, test::readFile(dir / "out").size() - 1);
+  EXPECT_EQ(result.output().output, dir.path().string() + "|" + (dir / "x.scss").string() + "|" + folder +
+                                        "/out.css|--line-numbers|--sourcemap|--omit-map-comment|--load-path|L|leader|700\n");
+  EXPECT_EQ(files, std::vector<std::string>{(std::filesystem::path(folder).parent_path() / "in.scss").string()});
+  EXPECT_FALSE(std::filesystem::exists(folder));
 }
 
 TEST_F(SassParserTest, TwentyMegabytesOnBothStreamsArriveWhole) {

@@ -101,7 +101,7 @@ TEST_F(SassDocumentTest, FollowsAPartialThreeImportsDeepThroughSavesErrorsAndThe
   ASSERT_TRUE(waitForText(doc, "#101010"));
   test::writeFileByRename(partial, "$deep: #303030 +;\n");
   ASSERT_TRUE(waitForText(doc, "Error"));
-  EXPECT_EQ(doc->parsingResult().value().error()->userInfo().at("file"), UserInfoValue(partial.string()));
+  EXPECT_EQ(doc->parsingResult().value().error()->place()->file, partial.string());
   writeFile(partial, "$deep: 1em;\n");
   EXPECT_TRUE(waitForText(doc, "1em"));
   writeFile(file, "@import \"a\";\n.m { c: $deep + 1px; }\n");  // an error that names only this file

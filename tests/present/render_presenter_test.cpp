@@ -21,9 +21,9 @@ class RenderPresenterTest : public ::testing::Test {
 };
 
 ParsingResult css(const std::string& text, double time = 0.0) { return ParsingResult::success(CSSOutput(text, time)); }
-ParsingResult failure(const std::string& message, UserInfo info = {}) {
-  info[NSLocalizedDescriptionKey] = message;
-  return ParsingResult::failure(std::make_shared<const ParsingError>("d", 3001, std::move(info)));
+ParsingResult failure(const std::string& message, std::optional<SourcePlace> place = {}) {
+  return ParsingResult::failure(
+      std::make_shared<const ParsingError>("d", 3001, UserInfo{{NSLocalizedDescriptionKey, message}}, place));
 }
 
 TEST_F(RenderPresenterTest, FillsEveryPlaceholderAndRemovesTheOtherOneEverywhere) {
@@ -52,10 +52,10 @@ TEST_F(RenderPresenterTest, AnUnreadableTemplateStillGivesAPageWithTheContent) {
 }
 
 TEST_F(RenderPresenterTest, RelativeUrlsResolveInTheDocumentsFolderAndTheErrorKeepsItsLocation) {
-  const RenderPresenter error(failure("boom", {{"file", "/w/a.scss"}, {"line", std::int64_t{3}}, {"column", std::int64_t{7}}}),
+  const RenderPresenter error(failure("boom", SourcePlace{"/w/a.scss", 3, 7}),
                               "/w/site/main.scss");
   EXPECT_EQ(error.baseURL(), "file:///w/site/");
-  EXPECT_EQ(error.errorLocation(), (ErrorLocation{"/w/a.scss", 3, 7}));
+  EXPECT_EQ(error.errorLocation(), (SourcePlace{"/w/a.scss", 3, 7}));
 }
 
 TEST_F(RenderPresenterTest, WarningsAreGroupedByKindWithTheirCount) {
@@ -64,6 +64,7 @@ TEST_F(RenderPresenterTest, WarningsAreGroupedByKindWithTheirCount) {
   const auto warnings = groupWarnings(flood + "DEPRECATION WARNING on line 3 of /a.scss:\nOld.\n\n/a.scss:4 DEBUG: d\n");
   EXPECT_EQ(warnings.total, 32u);
   EXPECT_EQ(warnings.groups.size(), CompilerWarnings::kShownGroups);
+  EXPECT_EQ(groupWarnings("WARNING: " + std::string(1 << 20, 'w') + "\n on line 1:1 of a.scss\n").total, 1u);
   EXPECT_EQ(warnings.hiddenGroups, 7u);
   EXPECT_EQ(warnings.groups[0], (WarningGroup{"WARNING: w0\n  on line 0:1 of a.scss", 2}));
   EXPECT_TRUE(warnings.summary().starts_with("2× WARNING: w0\n  on line 0:1 of a.scss\n\n2× WARNING: w1")) << warnings.summary();

@@ -65,8 +65,8 @@ TEST_F(RenderViewTest, WarningsReadAsAListOfAboutEightyColumnsEachWithItsPlace) 
 
 TEST(ErrorLink, APlaceReadsAsTextWhateverTheEncodingOfItsFileName) {
   EXPECT_EQ(ErrorLink::text({"/srv/caf\xE9/a.scss", 3, 4}), "/srv/caf\uFFFD/a.scss:3:4");
-  EXPECT_EQ(ErrorLink::text({"/srv/th\u00E8me.scss", 3, 0}), "/srv/th\u00E8me.scss:3");
-  EXPECT_EQ(ErrorLink::text({"/srv/a.scss", 0, 0}), "/srv/a.scss");
+  EXPECT_EQ(ErrorLink::text({"/srv/th\u00E8me.scss", 3, std::nullopt}), "/srv/th\u00E8me.scss:3");
+  EXPECT_EQ(ErrorLink::text({"/srv/a.scss", std::nullopt, std::nullopt}), "/srv/a.scss");
 }
 
 }  // namespace

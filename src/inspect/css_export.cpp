@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "inspect/css_export.hpp"
+
+#include <glib.h>
+
+#include <nlohmann/json.hpp>
+
+#include "common/glib_ptr.hpp"
+
+namespace fennelview {
+
+namespace {
+
+std::optional<std::string> writeAtomically(const std::filesystem::path& target, const std::string& contents) {
+  GError* rawError = nullptr;
+  if (g_file_set_contents_full(target.c_str(), contents.data(), static_cast<gssize>(contents.size()),
+                               static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
+                                                                  G_FILE_SET_CONTENTS_DURABLE),
+                               0666, &rawError)) {
+    return std::nullopt;
+  }
+  GErrorPtr error(rawError);
+  return "The CSS could not be saved to \u201C" + target.string() + "\u201D: " + error->message;
+}
+
+std::string escapedUrl(const std::string& path) {
+  return GCharPtr(g_uri_escape_string(path.c_str(), "/", FALSE)).get();
+}
+
+// A source as a URL relative to `folder` when it is a file, as given otherwise.
+std::string relativeSource(const std::string& source, const std::string& sourceRoot, const std::filesystem::path& base,
+                           const std::filesystem::path& folder) {
+  std::filesystem::path file;
+  if (GCharPtr path{g_filename_from_uri(source.c_str(), nullptr, nullptr)}) {
+    file = path.get();
+  } else if (GCharPtr scheme{g_uri_parse_scheme(source.c_str())}) {
+    return source;
+  } else {
+    file = std::filesystem::path(source);
+    if (file.is_relative()) file = base / sourceRoot / file;
+  }
+  const auto relative = file.lexically_normal().lexically_relative(folder.lexically_normal());
+  if (relative.empty()) {
+    GCharPtr uri(g_filename_to_uri(file.lexically_normal().c_str(), nullptr, nullptr));
+    return uri ? uri.get() : source;
+  }
+  return escapedUrl(relative.string());
+}
+
+// The CSS without a map comment at its end: the map written beside it replaces the one the compile named.
+std::string withoutMapComment(std::string css) {
+  const auto comment = css.rfind("/*# sourceMappingURL=");
+  if (comment == std::string::npos) return css;
+  const auto end = css.find("*/", comment);
+  if (end == std::string::npos || css.find_first_not_of(" \t\r\n", end + 2) != std::string::npos) return css;
+  css.erase(comment);
+  while (!css.empty() && (css.back() == '\n' || css.back() == ' ')) css.pop_back();
+  return css;
+}
+
+}  // namespace
+
+std::optional<std::string> exportCss(const ParsingResult& result, const std::filesystem::path& target,
+                                     const std::optional<SourceMapText>& map) {
+  if (result.isFailure()) {
+    const auto reason = result.error() ? result.error()->localizedDescription() : std::nullopt;
+    return "The CSS was not saved because the Sass did not compile" + (reason ? ": " + *reason : std::string("."));
+  }
+  const auto folder = std::filesystem::absolute(target).parent_path();
+  std::string css = result.output().output;
+  if (map) {
+    auto json = nlohmann::json::parse(map->text, nullptr, false);
+    if (json.is_discarded() || !json.is_object()) return std::string("The CSS was not saved: its source map could not be read.");
+    const std::string sourceRoot = json.value("sourceRoot", nlohmann::json()).is_string() ? json["sourceRoot"].get<std::string>() : "";
+    if (auto sources = json.find("sources"); sources != json.end() && sources->is_array()) {
+      for (auto& source : *sources) {
+        if (source.is_string()) source = relativeSource(source.get<std::string>(), sourceRoot, map->baseDirectory, folder);
+      }
+    }
+    json.erase("sourceRoot");
+    const std::string mapName = target.filename().string() + ".map";
+    json["file"] = target.filename().string();
+    auto mapText = json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    if (auto error = writeAtomically(folder / mapName, mapText)) return error;
+    css = withoutMapComment(std::move(css));
+    if (!css.empty() && css.back() != '\n') css += '\n';
+    css += "\n/*# sourceMappingURL=" + escapedUrl(mapName) + " */\n";
+  }
+  return writeAtomically(target, css);
+}
+
+}  // namespace fennelview

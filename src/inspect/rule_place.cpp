@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "inspect/rule_place.hpp"
+
+#include <glib.h>
+
+#include <filesystem>
+
+#include "common/glib_ptr.hpp"
+
+namespace fennelview {
+
+namespace {
+
+std::string fileNameOf(const std::string& file) {
+  if (GCharPtr path{g_filename_from_uri(file.c_str(), nullptr, nullptr)}) return std::filesystem::path(path.get()).filename();
+  const auto slash = file.find_last_of('/');
+  return slash == std::string::npos ? file : file.substr(slash + 1);
+}
+
+}  // namespace
+
+std::optional<RulePlace> placeOfRule(const StyleRule& rule, const SourceMap& map) {
+  const auto known = [](const std::optional<SourcePlace>& place) { return place && place->line && !place->file.empty(); };
+  auto mapped = map.placeOf(rule.line, rule.column);
+  if (!known(mapped) && !rule.declarations.empty()) {
+    mapped = map.placeOf(rule.declarations.front().line, rule.declarations.front().column);
+  }
+  if (!known(mapped)) return std::nullopt;
+  const int line = *mapped->line;
+  return RulePlace{mapped->file, line, fileNameOf(mapped->file) + ":" + std::to_string(line)};
+}
+
+}  // namespace fennelview

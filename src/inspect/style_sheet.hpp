@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fennelview {
+
+struct Declaration {
+  std::string property;
+  std::string value;  // without the `!important` flag
+  bool important = false;
+  int line = 0;  // where the property starts in the CSS, from 1
+  int column = 0;
+  bool operator==(const Declaration&) const = default;
+};
+
+// An enclosing grouping at-rule: its name in lower case ("media", "supports", "layer",
+// "container", ...) and its prelude as written, whitespace collapsed ("(min-width: 40em)").
+struct Condition {
+  std::string name;
+  std::string prelude;
+  bool operator==(const Condition&) const = default;
+};
+
+// One style rule of a style sheet. Rules nested in other style rules have their selector
+// resolved against the parent (`&` becomes `:is(parent)`), so the page can test them as they stand.
+struct StyleRule {
+  std::string selectorText;  // the selector list, whitespace collapsed
+  std::vector<Declaration> declarations;
+  int line = 0;  // where the selector starts, from 1; columns count characters, not bytes
+  int column = 0;
+  std::vector<Condition> conditions;  // outermost first
+  // The cascade layer as dotted names ("base.buttons"); empty when unlayered. An anonymous
+  // layer gets a name no author can write.
+  std::string layer;
+  // The layer's place in the layer order, one number per level; empty when unlayered.
+  std::vector<int> layerOrder;
+};
+
+// What a scan found: the rules in source order.
+struct StyleSheet {
+  std::vector<StyleRule> rules;
+  // Blocks nested deeper than the scanner follows were skipped (their rules are not listed).
+  bool truncated = false;
+};
+
+// Lists the style rules of compiled CSS. One pass, no recursion: nesting is an explicit stack
+// with a cap, so neither time nor stack grows with the text beyond its length. Comments,
+// strings and escapes are honoured; rules inside @keyframes, @font-face and other non-grouping
+// at-rules are not style rules and are left out.
+StyleSheet scanStyleSheet(std::string_view css);
+
+// The complex selectors of a selector list, split at its top-level commas and trimmed.
+std::vector<std::string> splitSelectorList(std::string_view selectorList);
+
+}  // namespace fennelview

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <gio/gio.h>
+#include <webkit/webkit.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/glib_ptr.hpp"
+
+namespace fennelview {
+
+// What the label over a picked element shows: its tag, id and classes.
+struct PickedElement {
+  std::string tag;
+  std::string id;
+  std::vector<std::string> classes;
+  bool operator==(const PickedElement&) const = default;
+};
+
+// Pick mode for a web view: the element under the pointer is outlined and labelled, a click
+// selects it without reaching the page (no button pressed, no link followed), Escape leaves.
+// The page's script runs in a world of its own, so the page's scripts neither see nor disturb it;
+// it works on any page, one loaded with load_html included.
+class ElementPicker {
+ public:
+  using MatchResult = std::optional<std::vector<bool>>;
+
+  explicit ElementPicker(WebKitWebView* view);
+  ~ElementPicker();
+  ElementPicker(const ElementPicker&) = delete;
+  ElementPicker& operator=(const ElementPicker&) = delete;
+
+  // Enters pick mode; it stays on across loads of the page until an element is picked or it is left.
+  void enter();
+  void leave();
+  bool picking() const { return picking_; }
+
+  // Called when the user picked an element (pick mode is then over).
+  void setPickedHandler(std::function<void(const PickedElement&)> handler) { picked_ = std::move(handler); }
+  // Called when pick mode ends without a pick (Escape in the page, or leave()).
+  void setLeftHandler(std::function<void()> handler) { left_ = std::move(handler); }
+
+  // Which of `selectors` the picked element matches, in their order (a selector the page cannot
+  // parse does not match). None when nothing is picked or the element is no longer in the page.
+  // `done` is not called once the picker is gone.
+  void matchSelectors(const std::vector<std::string>& selectors, std::function<void(MatchResult)> done);
+
+ private:
+  static void onScriptMessage(WebKitUserContentManager* manager, JSCValue* value, gpointer self);
+  static void onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  void run(const char* call);
+
+  WebKitWebView* view_;
+  GObjectPtr<WebKitUserContentManager> manager_;
+  GObjectPtr<GCancellable> cancellable_;
+  gulong messageHandler_ = 0;
+  gulong loadHandler_ = 0;
+  bool picking_ = false;
+  std::function<void(const PickedElement&)> picked_;
+  std::function<void()> left_;
+};
+
+}  // namespace fennelview
