@@ -40,6 +40,26 @@ std::optional<std::filesystem::path> resourcePath(const std::string& relative) {
   return candidate;
 }
 
+std::optional<std::filesystem::path> bundledDartSass(const std::filesystem::path& resourceFolder) {
+  std::error_code ec;
+  if (!resourceFolder.empty()) {
+    auto inResources = resourceFolder / "dart-sass" / "sass";
+    if (std::filesystem::exists(inResources, ec)) return inResources;
+  }
+  const auto exeDir = executableDirectory();
+  if (exeDir.empty()) return std::nullopt;
+  auto installed = (exeDir / FENNELVIEW_DART_SASS_FROM_BINDIR).lexically_normal();
+  if (std::filesystem::exists(installed, ec)) return installed;
+  return std::nullopt;
+}
+
+std::filesystem::path localeDirectory() {
+  const auto exeDir = executableDirectory();
+  std::error_code ec;
+  if (!exeDir.empty() && std::filesystem::is_directory(exeDir / "locale", ec)) return exeDir / "locale";
+  return (exeDir / FENNELVIEW_LOCALE_FROM_BINDIR).lexically_normal();
+}
+
 std::optional<std::string> checkResources() {
   const auto dir = resourceDirectory();
   if (dir.empty()) {

@@ -17,6 +17,15 @@ std::filesystem::path resourceDirectory();
 // or none when the folder or the file is missing.
 std::optional<std::filesystem::path> resourcePath(const std::string& relative);
 
+// Dart Sass's `sass` launcher as the build bundles it: dart-sass/ in `resourceFolder` (the build
+// tree's resource folder, or one a test makes), else the one installed under libexec
+// (../libexec/fennelview/dart-sass/sass from bin/). None when neither exists.
+std::optional<std::filesystem::path> bundledDartSass(const std::filesystem::path& resourceFolder);
+
+// The folder of the message catalogues: "locale" next to the executable (build tree), else the
+// installed one (../share/locale from bin/).
+std::filesystem::path localeDirectory();
+
 // Checks the resource folder at start-up; returns a message for the user, or none when
 // sassc and the template are in place.
 std::optional<std::string> checkResources();

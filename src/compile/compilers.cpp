@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "build_config.hpp"
 #include "common/glib_ptr.hpp"
 #include "common/resources.hpp"
 #include "common/utf8.hpp"
@@ -89,7 +90,7 @@ Compilers::~Compilers() {
 
 Compilers& Compilers::shared() {
   static Compilers compilers = [] {
-    const char* path = std::getenv("PATH");
+    const char* path = build::dartSassOffered ? std::getenv("PATH") : nullptr;
     return Compilers(resourceDirectory(), path ? path : "");
   }();
   static std::once_flag started;
@@ -153,10 +154,7 @@ std::optional<Compiler> Compilers::libSass() {
 
 std::optional<Compiler> Compilers::dartSass(std::vector<RefusedCompiler>* refusals) {
   std::vector<std::filesystem::path> candidates;
-  std::error_code ec;
-  if (!resourceFolder_.empty() && std::filesystem::exists(resourceFolder_ / "dart-sass" / "sass", ec)) {
-    candidates.push_back(resourceFolder_ / "dart-sass" / "sass");
-  }
+  if (auto bundled = bundledDartSass(resourceFolder_)) candidates.push_back(std::move(*bundled));
   if (auto onPath = findInSearchPath(searchPath_, "sass")) candidates.push_back(std::move(*onPath));
   for (const auto& sass : candidates) {
     auto answer = ask(sass, kDartSassId);

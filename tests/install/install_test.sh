@@ -32,6 +32,16 @@ done
   "$(readlink -f "$(command -v sassc)")" ] || fail "the installed sassc is not a link to the system's"
 grep -qx "Exec=$prefix/bin/fennelview --gapplication-service" "$prefix/share/dbus-1/services/$id.service" ||
   fail "the D-Bus service does not start the installed binary"
+# A bundled Dart Sass is machine code: under libexec, never under share.
+if [ -d "$2/resources/dart-sass" ]; then
+  PATH=/usr/bin:/bin "$prefix/bin/fennelview" --version | grep '^Dart Sass ' >/dev/null ||
+    fail "the installed app does not find its Dart Sass"
+fi
+[ -z "$(find "$prefix/share" -type f -exec file {} + | grep ELF)" ] || fail "an ELF file is installed under share/"
+# Machines without a German locale still translate under C.UTF-8 with LANGUAGE.
+[ "$(LANG=C.UTF-8 LANGUAGE=de TEXTDOMAINDIR="$prefix/share/locale" gettext fennelview \
+  "Live preview for Sass style sheets")" = "Live-Vorschau für Sass-Stylesheets" ] || fail "the German catalogue"
+grep -q '^Name\[de\]=' "$prefix/share/applications/$id.desktop" || fail "the desktop file has no German name"
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null || fail "appstreamcli validate"
 [ -z "$(groff -man -ww -z "$prefix/share/man/man1/fennelview.1" 2>&1)" ] || fail "the manual page has faults"
