@@ -12,6 +12,7 @@ struct _FennelviewDocumentWindow {
   GtkWidget* header_view;
   GtkLabel* title_label;
   GtkLabel* parsing_metadata_label;
+  GtkLabel* error_label;
   GtkSpinner* compiling_spinner;
   GtkWidget* warnings_button;
   GtkLabel* warnings_count;
@@ -112,6 +113,7 @@ static void fennelview_document_window_class_init(FennelviewDocumentWindowClass*
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, title_label);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, parsing_metadata_label);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, compiling_spinner);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, error_label);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, warnings_button);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, warnings_count);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, warnings_list);
@@ -126,7 +128,7 @@ DocumentWindowParts documentWindowParts(FennelviewDocumentWindow* window) {
   return {window->title_label,
           window->toast_overlay,
           {window->header_view, window->parsing_metadata_label, window->compiling_spinner, window->warnings_button,
-           window->warnings_count, window->warnings_list},
+           window->warnings_count, window->warnings_list, window->error_label},
           sharedRenderViewController(window->render_view)};
 }
 

@@ -19,6 +19,7 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
   drop_ = std::make_unique<FileDrop>(window);
   metadata_ = std::make_unique<ParsingMetadataView>(header.parsingMetadataLabel, header.compilingSpinner);
   warnings_ = std::make_unique<WarningsView>(header.warningsButton, header.warningsCount, header.warningsList);
+  errorLabel_ = header.errorLabel;
 }
 
 void RenderViewController::viewDidAppear(WindowController& windowController) {
@@ -57,6 +58,13 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
   if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS());
   if (metadata_) metadata_->show(*viewModel_);
   if (warnings_) warnings_->show(viewModel_->warnings());
+  if (errorLabel_) {
+    // Its first line: the whole message, place and excerpt, is on the page.
+    const auto& error = viewModel_->errorText();
+    const auto line = error.substr(0, error.find('\n'));
+    gtk_label_set_text(errorLabel_, line.c_str());
+    gtk_widget_set_visible(GTK_WIDGET(errorLabel_), viewModel_->isFailure() && !line.empty());
+  }
 }
 
 void RenderViewController::showCSS(bool shown) {

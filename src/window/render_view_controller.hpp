@@ -29,6 +29,7 @@ struct HeaderOutlets {
   GtkWidget* warningsButton;
   GtkLabel* warningsCount;
   GtkListBox* warningsList;
+  GtkLabel* errorLabel;  // may be absent
 };
 
 // The content of a document window: follows the window controller's results and the
@@ -72,6 +73,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::unique_ptr<ParsingMetadataView> metadata_;
   std::unique_ptr<WarningsView> warnings_;
   std::unique_ptr<FileDrop> drop_;
+  GtkLabel* errorLabel_ = nullptr;  // owned by the window's header
   GtkStack* stack_;  // owned by the render view
   std::shared_ptr<const RenderPresenter> viewModel_;
   std::string documentPath_;
