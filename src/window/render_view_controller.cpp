@@ -73,6 +73,11 @@ void RenderViewController::showCSS(bool shown) {
   cssView_.setShown(shown);
 }
 
+void RenderViewController::focusContent() {
+  auto* content = cssShown_ ? cssView_.widget() : GTK_WIDGET(page_->webView());
+  if (!gtk_widget_grab_focus(content)) gtk_widget_child_focus(content, GTK_DIR_TAB_FORWARD);
+}
+
 void RenderViewController::find() {
   cssView_.toggleSearch();
 }

@@ -64,6 +64,8 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   void showCSS(bool shown);
   // Opens the CSS view's search, showing the CSS first.
   void find();
+  // Keyboard focus to what is shown: the page or the CSS.
+  void focusContent();
 
  private:
   std::shared_ptr<PreviewPage> page_ = std::make_shared<PreviewPage>();
