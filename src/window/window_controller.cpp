@@ -91,7 +91,8 @@ void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
 bool WindowController::openInEditor() {
   if (!document_) return false;
   std::string failure;
-  if (openFileInDefaultEditor(userDefaults_, document_->fileURL(), &failure)) return true;
+  GObjectPtr<GdkAppLaunchContext> context(gdk_display_get_app_launch_context(gtk_widget_get_display(GTK_WIDGET(window_))));
+  if (openFileInDefaultEditor(userDefaults_, document_->fileURL(), &failure, G_APP_LAUNCH_CONTEXT(context.get()))) return true;
   showToast(failure);
   return false;
 }
