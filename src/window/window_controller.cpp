@@ -3,7 +3,10 @@
 
 #include <glib/gi18n.h>
 
+#include <cstring>
 #include <utility>
+
+#include "common/resources.hpp"
 
 #include "common/glib_ptr.hpp"
 #include "window/document_window.hpp"
@@ -134,6 +137,12 @@ void WindowController::saveFrame() {
 void WindowController::windowDidAppear() {
   if (std::exchange(appeared_, true)) return;
   renderView_->viewDidAppear(*this);
+  // An install that lacks its compiler or page says so where the user looks, not only on the terminal.
+  if (const auto problem = checkResources(); problem && !problem->empty()) {
+    GCharPtr first(g_utf8_substring(problem->c_str(), 0, 1));
+    GCharPtr upper(g_utf8_strup(first.get(), -1));
+    showToast(upper.get() + problem->substr(std::strlen(first.get())));
+  }
 }
 
 void WindowController::openNewWindow() {
