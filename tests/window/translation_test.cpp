@@ -18,11 +18,6 @@ namespace {
 
 using TranslationTest = test::GuiTest;
 
-std::string lastRowText(GtkListBox* list) {
-  GtkWidget* row = gtk_widget_get_last_child(GTK_WIDGET(list));
-  return row ? gtk_label_get_text(GTK_LABEL(gtk_list_box_row_get_child(GTK_LIST_BOX_ROW(row)))) : "";
-}
-
 TEST_F(TranslationTest, HeaderWarningsPreferencesAndErrorsReadInGerman) {
   ASSERT_STREQ(g_getenv("LANGUAGE"), "de") << "run through ctest, which sets the language";
   std::setlocale(LC_ALL, "");
@@ -31,17 +26,14 @@ TEST_F(TranslationTest, HeaderWarningsPreferencesAndErrorsReadInGerman) {
   textdomain(build::gettextPackage);
 
   EXPECT_EQ(ParsingMetadataView::labelText("", std::nullopt), "Wird kompiliert \u2026");
-  EXPECT_EQ(ParsingMetadataView::failureText("LibSass 3.6.5", "12 ms"), "LibSass 3.6.5 \u00B7 nach 12 ms fehlgeschlagen");
 
   GtkWidget* button = g_object_ref_sink(gtk_menu_button_new());
   GtkWidget* count = g_object_ref_sink(gtk_label_new(""));
   GtkWidget* list = g_object_ref_sink(gtk_list_box_new());
   WarningsView warnings(button, GTK_LABEL(count), GTK_LIST_BOX(list));
-  for (const auto& [hidden, expected] : {std::pair<std::size_t, const char*>{1, "\u2026 und 1 weitere Art von Warnung."},
-                                         {4, "\u2026 und 4 weitere Arten von Warnungen."}}) {
-    warnings.show(CompilerWarnings{.total = 9, .groups = {{"Deprecation", 3}}, .hiddenGroups = hidden});
-    EXPECT_EQ(lastRowText(GTK_LIST_BOX(list)), expected);
-  }
+  warnings.show(CompilerWarnings{.total = 9, .groups = {{"Deprecation", 3}}, .hiddenGroups = 4});
+  GtkWidget* more = gtk_list_box_row_get_child(gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), 1));
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(more)), "\u2026 und 4 weitere Arten von Warnungen.");
   for (GtkWidget* widget : {button, count, list}) g_object_unref(widget);
 
   EXPECT_STREQ(gtk_window_get_title(PreferencesView::instantiate(defaults).window()), "Einstellungen");
