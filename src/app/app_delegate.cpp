@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app_delegate.hpp"
 
+#include <glib/gi18n.h>
+
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -26,11 +28,11 @@ AppDelegate::AppDelegate()
   // Before start-up, where GtkApplication looks for its Keyboard Shortcuts window.
   registerWindowResources();
   g_application_set_option_context_parameter_string(app, "[FILE…]");
-  g_application_set_option_context_summary(app, "Shows each Sass style sheet FILE compiled, following every save.");
+  g_application_set_option_context_summary(app, _("Shows each Sass style sheet FILE compiled, following every save."));
   g_application_add_main_option(app, "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
-                                "Show the version of Fennelview and of its Sass compiler", nullptr);
+                                _("Show the version of Fennelview and of its Sass compiler"), nullptr);
   g_application_add_main_option(app, "page", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_FILENAME,
-                                "Show the style sheets on this HTML page", "FILE.html");
+                                _("Show the style sheets on this HTML page"), "FILE.html");
   // The command line goes to the running instance, if any, with its options.
   g_signal_connect(app, "command-line", G_CALLBACK(+[](GApplication*, GApplicationCommandLine* line, gpointer self) {
                      static_cast<AppDelegate*>(self)->commandLine(line);
@@ -132,10 +134,10 @@ GtkWindow* AppDelegate::activeWindow() const { return gtk_application_get_active
 
 void AppDelegate::showOpenDialog(GtkWindow* parent) {
   GtkFileChooserNative* dialog =
-      gtk_file_chooser_native_new("Open Style Sheet", parent, GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", "_Cancel");
+      gtk_file_chooser_native_new(_("Open Style Sheet"), parent, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Open"), _("_Cancel"));
   gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), TRUE);
   GtkFileFilter* filter = gtk_file_filter_new();
-  gtk_file_filter_set_name(filter, "Style sheets");
+  gtk_file_filter_set_name(filter, _("Style sheets"));
   for (const char* pattern : DocumentController::filePatterns) gtk_file_filter_add_pattern(filter, pattern);
   gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
   g_object_unref(filter);
@@ -170,15 +172,16 @@ void AppDelegate::showPreferences(GtkWindow* parent) {
 void AppDelegate::showAbout(GtkWindow* parent) {
   std::string compilers;
   for (const auto& compiler : Compilers::shared().found()) compilers += (compilers.empty() ? "" : ", ") + compiler.name;
-  const std::string comments = "Live preview for Sass style sheets: each save shows the compiled style sheet.\n\n"
-                               "Compilers: " + (compilers.empty() ? std::string("none found") : compilers) +
-                               "\nSupport: " + support_.email();
+  /* Translators: the About window: %1$s lists the Sass compilers found (or says none were), %2$s is an address. */
+  GCharPtr comments(g_strdup_printf(_("Live preview for Sass style sheets: each save shows the compiled style sheet.\n\n"
+                                      "Compilers: %1$s\nSupport: %2$s"),
+                                    compilers.empty() ? _("none found") : compilers.c_str(), support_.email().c_str()));
   const std::string version = std::string(build::versionNumber) + " (" + build::buildNumber + ")";
   const std::string supportURL = "mailto:" + support_.email();
   GtkWidget* about = adw_about_window_new();
   g_object_set(about, "application-name", "Fennelview", "application-icon", build::bundleIdentifier, "version",
-               version.c_str(), "comments", comments.c_str(), "license-type", GTK_LICENSE_GPL_3_0, "support-url",
-               supportURL.c_str(), "developer-name", "The Fennelview developers", "website",
+               version.c_str(), "comments", comments.get(), "license-type", GTK_LICENSE_GPL_3_0, "support-url",
+               supportURL.c_str(), "developer-name", _("The Fennelview developers"), "website",
                "https://fennelview.org", nullptr);
   if (parent) gtk_window_set_transient_for(GTK_WINDOW(about), parent);
   gtk_window_set_application(GTK_WINDOW(about), application_.get());

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/resources.hpp"
 
+#include <glib/gi18n.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <system_error>
+
+#include "common/glib_ptr.hpp"
 
 
 namespace fennelview {
@@ -61,27 +64,35 @@ std::filesystem::path localeDirectory() {
 }
 
 std::optional<std::string> checkResources() {
+  // One message with the path in its place, in the user's language.
+  const auto say = [](const char* format, const std::filesystem::path& path) {
+    GCharPtr shown(g_filename_display_name(path.c_str()));
+    GCharPtr text(g_strdup_printf(format, shown.get()));
+    return std::string(text.get());
+  };
   const auto dir = resourceDirectory();
   if (dir.empty()) {
-    return "the resource folder was not found next to the executable; "
-           "set FENNELVIEW_RESOURCES to the folder that holds sassc and Template/.";
+    return std::string(_("the resource folder was not found next to the executable; "
+                         "set FENNELVIEW_RESOURCES to the folder that holds sassc and Template/."));
   }
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) {
-    return "the resource folder " + dir.string() + " does not exist.";
+    /* Translators: %1$s is a folder. */
+    return say(_("the resource folder %1$s does not exist."), dir);
   }
   const auto sassc = dir / "sassc";
   if (!std::filesystem::exists(sassc, ec)) {
-    return "the Sass compiler is missing: " + sassc.string() +
-           " does not exist. Previews will show this error instead of CSS.";
+    /* Translators: %1$s is the path of the compiler program. */
+    return say(_("the Sass compiler is missing: %1$s does not exist. Previews will show this error instead of CSS."), sassc);
   }
   if (access(sassc.c_str(), X_OK) != 0) {
-    return "the Sass compiler " + sassc.string() +
-           " is not executable. Previews will show this error instead of CSS.";
+    /* Translators: %1$s is the path of the compiler program. */
+    return say(_("the Sass compiler %1$s is not executable. Previews will show this error instead of CSS."), sassc);
   }
   if (!std::filesystem::exists(dir / "Template" / "index.html", ec)) {
-    return "the preview template " + (dir / "Template" / "index.html").string() +
-           " is missing; a plain built-in page will be shown instead.";
+    /* Translators: %1$s is the path of an HTML file. */
+    return say(_("the preview template %1$s is missing; a plain built-in page will be shown instead."),
+               dir / "Template" / "index.html");
   }
   return std::nullopt;
 }

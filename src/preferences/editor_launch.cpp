@@ -3,6 +3,7 @@
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
+#include <glib/gi18n.h>
 
 #include "common/glib_ptr.hpp"
 #include "preferences/preferences_controller.hpp"
@@ -31,11 +32,12 @@ GObjectPtr<GAppInfo> inTerminal(GDesktopAppInfo* app) {
 
 }  // namespace
 
-bool launchEditor(const std::string& editorURL, const std::string& fileURL, std::string* failure) {
+bool launchEditor(const std::string& editorURL, const std::string& fileURL, std::string* failure,
+                  GAppLaunchContext* context) {
   GCharPtr desktopFile(g_filename_from_uri(editorURL.c_str(), nullptr, nullptr));
-  if (!desktopFile) return fail(failure, "The chosen editor is not a file: choose another one in Preferences.");
+  if (!desktopFile) return fail(failure, _("The chosen editor is not a file: choose another one in Preferences."));
   GObjectPtr<GDesktopAppInfo> app(g_desktop_app_info_new_from_filename(desktopFile.get()));
-  if (!app) return fail(failure, "The chosen editor is no longer installed: choose another one in Preferences.");
+  if (!app) return fail(failure, _("The chosen editor is no longer installed: choose another one in Preferences."));
 
   GObjectPtr<GAppInfo> terminal;
   if (g_desktop_app_info_get_boolean(app.get(), G_KEY_FILE_DESKTOP_KEY_TERMINAL)) terminal = inTerminal(app.get());
@@ -43,18 +45,21 @@ bool launchEditor(const std::string& editorURL, const std::string& fileURL, std:
   GObjectPtr<GFile> file(g_file_new_for_uri(fileURL.c_str()));
   GList files{file.get(), nullptr, nullptr};
   GError* rawError = nullptr;
-  const bool started = g_app_info_launch(launched, &files, nullptr, &rawError);
+  const bool started = g_app_info_launch(launched, &files, context, &rawError);
   GErrorPtr error(rawError);
   if (started) return true;
-  return fail(failure, std::string(g_app_info_get_display_name(G_APP_INFO(app.get()))) + " could not start: " +
-                           (error ? error->message : "no reason given"));
+  /* Translators: %1$s is an editor's name, %2$s the system's reason, such as "No such file or directory". */
+  GCharPtr text(g_strdup_printf(_("%1$s could not start: %2$s"), g_app_info_get_display_name(G_APP_INFO(app.get())),
+                                error ? error->message : _("no reason given")));
+  return fail(failure, text.get());
 }
 
-bool openFileInDefaultEditor(UserDefaults& defaults, const std::optional<std::string>& fileURL, std::string* failure) {
+bool openFileInDefaultEditor(UserDefaults& defaults, const std::optional<std::string>& fileURL, std::string* failure,
+                             GAppLaunchContext* context) {
   const auto editorURL = defaults.stringForKey(Settings::defaultEditorPathKey);
-  if (!editorURL || !isValidURL(*editorURL)) return fail(failure, "No editor is chosen: choose one in Preferences.");
-  if (!fileURL || !isValidURL(*fileURL)) return fail(failure, "The document has no file to open.");
-  return launchEditor(*editorURL, *fileURL, failure);
+  if (!editorURL || !isValidURL(*editorURL)) return fail(failure, _("No editor is chosen: choose one in Preferences."));
+  if (!fileURL || !isValidURL(*fileURL)) return fail(failure, _("The document has no file to open."));
+  return launchEditor(*editorURL, *fileURL, failure, context);
 }
 
 }  // namespace fennelview

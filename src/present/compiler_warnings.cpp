@@ -2,6 +2,8 @@
 #include "present/compiler_warnings.hpp"
 
 #include <algorithm>
+#include <glib/gi18n.h>
+
 #include <map>
 #include <sstream>
 #include <string_view>
@@ -96,10 +98,21 @@ std::string CompilerWarnings::summary() const {
   std::string text;
   for (const auto& group : groups) {
     if (!text.empty()) text += "\n\n";
-    if (group.count > 1) text += std::to_string(group.count) + "× ";
-    text += group.text;
+    if (group.count > 1) {
+      char* times = g_strdup_printf(_("%1$lu\u00D7 %2$s"), static_cast<unsigned long>(group.count), group.text.c_str());
+      text += times;
+      g_free(times);
+    } else {
+      text += group.text;
+    }
   }
-  if (hiddenGroups > 0) text += "\n\n…and " + std::to_string(hiddenGroups) + " more kinds of warning.";
+  if (hiddenGroups > 0) {
+    const auto hidden = static_cast<unsigned long>(hiddenGroups);
+    char* more = g_strdup_printf(
+        ngettext("\u2026and %lu more kind of warning.", "\u2026and %lu more kinds of warning.", hidden), hidden);
+    text += std::string("\n\n") + more;
+    g_free(more);
+  }
   return text;
 }
 

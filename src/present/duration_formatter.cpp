@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "present/duration_formatter.hpp"
 
+#include <glib.h>
+#include <glib/gi18n.h>
 #include <unicode/locid.h>
 #include <unicode/measfmt.h>
 #include <unicode/measunit.h>
@@ -26,6 +28,23 @@ icu::Locale numericLocale() {
   return icu::Locale::getDefault();
 }
 
+// Unit names in the language the messages are in: GLib's order (LANGUAGE, LC_ALL, LC_MESSAGES,
+// LANG), whose first choice is the translation the user reads.
+icu::Locale messagesLocale() {
+  const char* const* names = g_get_language_names();
+  if (names && names[0] && g_strcmp0(names[0], "C") != 0 && g_strcmp0(names[0], "POSIX") != 0) {
+    return icu::Locale(names[0]);
+  }
+  return icu::Locale::getDefault();
+}
+
+std::string withUnit(const char* format, const std::string& number) {
+  char* text = g_strdup_printf(format, number.c_str());
+  std::string out(text);
+  g_free(text);
+  return out;
+}
+
 }  // namespace
 
 struct DurationFormatter::Formatters {
@@ -48,7 +67,7 @@ std::optional<std::string> format(const icu::number::LocalizedNumberFormatter& f
 }  // namespace
 
 DurationFormatter::DurationFormatter()
-    : locale_(std::make_unique<icu::Locale>(icu::Locale::getDefault())),
+    : locale_(std::make_unique<icu::Locale>(messagesLocale())),
       numberLocale_(std::make_unique<icu::Locale>(numericLocale())),
       formatters_(std::make_unique<Formatters>()) {}
 
@@ -68,7 +87,8 @@ std::string DurationFormatter::stringFromDuration(double seconds) {
                            .precision(icu::number::Precision::integer())
                            .grouping(UNUM_GROUPING_OFF);
     }
-    return format(*f.milliseconds, seconds * 1000.0).value_or("0") + "ms";
+    /* Translators: a compile time under a second; %1$s is the number of milliseconds, as in "12ms". */
+    return withUnit(_("%1$sms"), format(*f.milliseconds, seconds * 1000.0).value_or("0"));
   }
   if (seconds >= 1.0 && seconds < 10.0) {
     if (!f.seconds) {
@@ -76,16 +96,17 @@ std::string DurationFormatter::stringFromDuration(double seconds) {
       f.seconds = icu::number::NumberFormatter::withLocale(*numberLocale_).precision(
           icu::number::Precision::maxFraction(3));
     }
-    return format(*f.seconds, seconds).value_or("0") + "s";
+    /* Translators: a compile time under ten seconds; %1$s is the number of seconds, as in "1.5s". */
+    return withUnit(_("%1$ss"), format(*f.seconds, seconds).value_or("0"));
   }
   // Ten seconds or more, negative values and NaN.
-  if (!std::isfinite(seconds)) return "0s";
+  if (!std::isfinite(seconds)) return withUnit(_("%1$ss"), "0");
   if (!f.longDuration) {
     UErrorCode status = U_ZERO_ERROR;
     f.longDuration = std::make_unique<icu::MeasureFormat>(*locale_, UMEASFMT_WIDTH_NARROW, status);
     if (U_FAILURE(status)) f.longDuration.reset();
   }
-  if (!f.longDuration) return "0s";
+  if (!f.longDuration) return withUnit(_("%1$ss"), "0");
   // Split into hours, minutes and whole seconds, as an abbreviated duration shows them.
   const double magnitude = std::round(std::fabs(seconds));
   const double sign = seconds < 0 ? -1.0 : 1.0;
@@ -103,11 +124,11 @@ std::string DurationFormatter::stringFromDuration(double seconds) {
   if (hours > 0) add(hours, icu::MeasureUnit::createHour(status));
   if (hours > 0 || minutes > 0) add(minutes, icu::MeasureUnit::createMinute(status));
   add(secs, icu::MeasureUnit::createSecond(status));
-  if (U_FAILURE(status)) return "0s";
+  if (U_FAILURE(status)) return withUnit(_("%1$ss"), "0");
   icu::UnicodeString text;
   icu::FieldPosition position;
   f.longDuration->formatMeasures(parts.data(), static_cast<int32_t>(parts.size()), text, position, status);
-  if (U_FAILURE(status) || text.isEmpty()) return "0s";
+  if (U_FAILURE(status) || text.isEmpty()) return withUnit(_("%1$ss"), "0");
   std::string out;
   text.toUTF8String(out);
   return out;

@@ -1,7 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/css_view.hpp"
 
+#include <glib/gi18n.h>
 #include <gtksourceview/gtksource.h>
+
+namespace {
+
+// GTK's own close button of the search bar reads as its icon ("GtkImage") to a screen reader.
+void nameCloseButton(GtkWidget* widget) {
+  for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child)) {
+    if (GTK_IS_BUTTON(child)) {
+      gtk_accessible_update_property(GTK_ACCESSIBLE(child), GTK_ACCESSIBLE_PROPERTY_LABEL, _("Close Search"), -1);
+    }
+    nameCloseButton(child);
+  }
+}
+
+}  // namespace
 
 namespace fennelview {
 
@@ -26,6 +41,7 @@ CssView::CssView() {
   gtk_search_bar_set_child(searchBar_, GTK_WIDGET(searchEntry_));
   gtk_search_bar_connect_entry(searchBar_, GTK_EDITABLE(searchEntry_));
   gtk_search_bar_set_show_close_button(searchBar_, TRUE);
+  nameCloseButton(GTK_WIDGET(searchBar_));
 
   GtkWidget* scroller = gtk_scrolled_window_new();
   gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), view);

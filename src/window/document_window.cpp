@@ -2,6 +2,7 @@
 #include "document_window.hpp"
 
 #include <new>
+#include <string_view>
 
 #include "window/render_view.hpp"
 #include "window/window_controller.hpp"
@@ -12,8 +13,10 @@ struct _FennelviewDocumentWindow {
   GtkWidget* header_view;
   GtkLabel* title_label;
   GtkLabel* parsing_metadata_label;
+  GtkLabel* error_label;
   GtkSpinner* compiling_spinner;
   GtkWidget* warnings_button;
+  GtkWidget* view_menu_button;
   GtkLabel* warnings_count;
   GtkListBox* warnings_list;
   AdwToastOverlay* toast_overlay;
@@ -112,7 +115,9 @@ static void fennelview_document_window_class_init(FennelviewDocumentWindowClass*
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, title_label);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, parsing_metadata_label);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, compiling_spinner);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, error_label);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, warnings_button);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, view_menu_button);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, warnings_count);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, warnings_list);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, toast_overlay);
@@ -122,11 +127,19 @@ static void fennelview_document_window_class_init(FennelviewDocumentWindowClass*
 
 namespace fennelview {
 
+GtkWidget* documentWindowHeaderChild(FennelviewDocumentWindow* window, const char* name) {
+  const std::string_view wanted(name);
+  if (wanted == "header_view") return window->header_view;
+  if (wanted == "warnings_button") return window->warnings_button;
+  if (wanted == "view_menu_button") return window->view_menu_button;
+  return nullptr;
+}
+
 DocumentWindowParts documentWindowParts(FennelviewDocumentWindow* window) {
   return {window->title_label,
           window->toast_overlay,
           {window->header_view, window->parsing_metadata_label, window->compiling_spinner, window->warnings_button,
-           window->warnings_count, window->warnings_list},
+           window->warnings_count, window->warnings_list, window->error_label},
           sharedRenderViewController(window->render_view)};
 }
 

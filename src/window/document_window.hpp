@@ -31,6 +31,9 @@ DocumentWindowParts documentWindowParts(FennelviewDocumentWindow* window);
 void documentWindowAdopt(FennelviewDocumentWindow* window, std::shared_ptr<WindowController> controller);
 std::shared_ptr<WindowController> documentWindowController(FennelviewDocumentWindow* window);
 
+// A named part of the header ("header_view", "warnings_button", "view_menu_button"), or null.
+GtkWidget* documentWindowHeaderChild(FennelviewDocumentWindow* window, const char* name);
+
 // The window's actions and their shortcuts (window_actions.cpp).
 void installWindowActions(GtkWidgetClass* windowClass);
 void registerWindowShortcuts(GtkApplication* application);

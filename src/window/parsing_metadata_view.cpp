@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "parsing_metadata_view.hpp"
 
+#include <glib/gi18n.h>
+
 #include <utility>
+
+#include "common/glib_ptr.hpp"
 
 namespace fennelview {
 
@@ -16,14 +20,27 @@ ParsingMetadataView::~ParsingMetadataView() { stop(); }
 
 std::string ParsingMetadataView::labelText(const std::string& compilerName,
                                            const std::optional<std::string>& durationString) {
-  if (!durationString) return "Compiling\u2026";
-  return (compilerName.empty() ? "" : compilerName + " ") + "\U0001F552 " + *durationString;
+  if (!durationString) return _("Compiling\u2026");
+  /* Translators: the header after a compile: %1$s is the compile time, such as "12ms". */
+  if (compilerName.empty()) return GCharPtr(g_strdup_printf(_("\U0001F552 %1$s"), durationString->c_str())).get();
+  /* Translators: the header after a compile: %1$s is the compiler, such as "LibSass 3.6.5", %2$s the compile time. */
+  return GCharPtr(g_strdup_printf(_("%1$s \U0001F552 %2$s"), compilerName.c_str(), durationString->c_str())).get();
 }
 
 std::string ParsingMetadataView::failureText(const std::string& compilerName,
                                              const std::optional<std::string>& failedAfter) {
-  const std::string failed = failedAfter ? "failed after " + *failedAfter : "failed";
-  return compilerName.empty() ? failed : compilerName + " \u00B7 " + failed;
+  GCharPtr text;
+  if (compilerName.empty()) {
+    /* Translators: the header when a compile failed; %1$s is how long it ran, such as "12ms". */
+    text.reset(failedAfter ? g_strdup_printf(_("failed after %1$s"), failedAfter->c_str()) : g_strdup(_("failed")));
+  } else if (failedAfter) {
+    /* Translators: the header when a compile failed: %1$s is the compiler, %2$s how long it ran. */
+    text.reset(g_strdup_printf(_("%1$s \u00B7 failed after %2$s"), compilerName.c_str(), failedAfter->c_str()));
+  } else {
+    /* Translators: the header when a compile failed; %1$s is the compiler, such as "Dart Sass 1.69.5". */
+    text.reset(g_strdup_printf(_("%1$s \u00B7 failed"), compilerName.c_str()));
+  }
+  return text.get();
 }
 
 std::string ParsingMetadataView::text() const { return gtk_label_get_text(label_.get()); }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render_view_controller.hpp"
 
+#include <glib/gi18n.h>
+
 #include "document/file_watcher.hpp"
 #include "site/kept_page.hpp"
 #include "site/project_root.hpp"
@@ -99,11 +101,13 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
   updatePageMenu();
   if (header.headerView && GTK_IS_HEADER_BAR(header.headerView)) {
     GtkWidget* button = gtk_menu_button_new();
-    gtk_menu_button_set_label(GTK_MENU_BUTTON(button), "Page");
+    gtk_menu_button_set_label(GTK_MENU_BUTTON(button), _("Page"));
+    gtk_accessible_update_property(GTK_ACCESSIBLE(button), GTK_ACCESSIBLE_PROPERTY_LABEL, _("Page"), -1);
     gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(button), G_MENU_MODEL(pageMenu_.get()));
-    gtk_widget_set_tooltip_text(button, "The Page the Style Sheet Is Shown On");
+    gtk_widget_set_tooltip_text(button, _("The Page the Style Sheet Is Shown On"));
     gtk_header_bar_pack_start(GTK_HEADER_BAR(header.headerView), button);
   }
+  alertLabel_ = header.errorLabel;
 }
 
 void RenderViewController::viewDidAppear(WindowController& windowController) {
@@ -183,12 +187,24 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
   if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS());
   if (metadata_) metadata_->show(*viewModel_);
   if (warnings_) warnings_->show(viewModel_->warnings());
+  if (alertLabel_) {
+    // Its first line: the whole message, place and excerpt, is on the page.
+    const auto& error = viewModel_->errorText();
+    const auto line = error.substr(0, error.find('\n'));
+    gtk_label_set_text(alertLabel_, line.c_str());
+    gtk_widget_set_visible(GTK_WIDGET(alertLabel_), viewModel_->isFailure() && !line.empty());
+  }
 }
 
 void RenderViewController::showCSS(bool shown) {
   cssShown_ = shown;
   gtk_stack_set_visible_child_name(stack_, shown ? "css" : "preview");
   cssView_.setShown(shown);
+}
+
+void RenderViewController::focusContent() {
+  auto* content = cssShown_ ? cssView_.widget() : GTK_WIDGET(page_->webView());
+  if (!gtk_widget_grab_focus(content)) gtk_widget_child_focus(content, GTK_DIR_TAB_FORWARD);
 }
 
 void RenderViewController::find() {
@@ -251,10 +267,10 @@ void RenderViewController::updatePageMenu() {
   }
   g_menu_append_section(pageMenu_.get(), nullptr, G_MENU_MODEL(found.get()));
   GObjectPtr<GMenu> others(g_menu_new());
-  GObjectPtr<GMenuItem> sample(g_menu_item_new("Sample Page", nullptr));
+  GObjectPtr<GMenuItem> sample(g_menu_item_new(_("Sample Page"), nullptr));
   g_menu_item_set_action_and_target_value(sample.get(), "page.show", g_variant_new_string(""));
   g_menu_append_item(others.get(), sample.get());
-  g_menu_append(others.get(), "Choose…", "page.choose");
+  g_menu_append(others.get(), _("Choose…"), "page.choose");
   g_menu_append_section(pageMenu_.get(), nullptr, G_MENU_MODEL(others.get()));
   const auto shown = shownPage();
   g_simple_action_set_state(pageAction_.get(), g_variant_new_string(shown ? shown->c_str() : ""));
@@ -272,7 +288,7 @@ void RenderViewController::showErrorPanel() {
 
 void RenderViewController::chooseFile() {
   GtkFileChooserNative* dialog =
-      gtk_file_chooser_native_new("Choose a Page", window_, GTK_FILE_CHOOSER_ACTION_OPEN, "_Choose", "_Cancel");
+      gtk_file_chooser_native_new(_("Choose a Page"), window_, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Choose"), _("_Cancel"));
   GtkFileFilter* filter = gtk_file_filter_new();
   gtk_file_filter_set_name(filter, "Web pages");
   gtk_file_filter_add_mime_type(filter, "text/html");

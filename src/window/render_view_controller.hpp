@@ -33,6 +33,7 @@ struct HeaderOutlets {
   GtkWidget* warningsButton;
   GtkLabel* warningsCount;
   GtkListBox* warningsList;
+  GtkLabel* errorLabel;  // may be absent
 };
 
 // The content of a document window: follows the window controller's results and the
@@ -69,6 +70,8 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   void showCSS(bool shown);
   // Opens the CSS view's search, showing the CSS first.
   void find();
+  // Keyboard focus to what is shown: the page or the CSS.
+  void focusContent();
 
   // Shows the document on `page` (none: the sample page) and keeps that choice for it. Before
   // the window appears the choice waits and wins over the kept one.
@@ -106,6 +109,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::vector<std::filesystem::path> pages_;
   std::optional<std::optional<std::filesystem::path>> requestedPage_;
   bool appeared_ = false;
+  GtkLabel* alertLabel_ = nullptr;  // the header's error line, owned by the window
   GtkStack* stack_;  // owned by the render view
   std::shared_ptr<const RenderPresenter> viewModel_;
   std::string documentPath_;

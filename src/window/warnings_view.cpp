@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "warnings_view.hpp"
 
+#include <glib/gi18n.h>
+
 #include <string>
+
+#include "common/glib_ptr.hpp"
 
 namespace fennelview {
 
@@ -31,14 +35,26 @@ void WarningsView::show(const CompilerWarnings& warnings) {
   gtk_widget_set_visible(button_, warnings.total > 0);
   while (GtkWidget* child = gtk_widget_get_first_child(GTK_WIDGET(list_))) gtk_list_box_remove(list_, child);
   if (warnings.total == 0) return;
+  const auto total = static_cast<unsigned long>(warnings.total);
   gtk_label_set_text(count_, std::to_string(warnings.total).c_str());
+  // The bare number is read with what it counts.
+  GCharPtr counted(g_strdup_printf(ngettext("%lu warning", "%lu warnings", total), total));
+  gtk_accessible_update_property(GTK_ACCESSIBLE(count_), GTK_ACCESSIBLE_PROPERTY_LABEL, counted.get(), -1);
+  gtk_accessible_update_property(GTK_ACCESSIBLE(button_), GTK_ACCESSIBLE_PROPERTY_LABEL, counted.get(), -1);
   for (const auto& group : warnings.groups) {
-    std::string text = (group.count > 1 ? std::to_string(group.count) + "\u00D7 " : "") + group.text;
+    std::string text = group.text;
+    if (group.count > 1) {
+      /* Translators: a warning the compiler gave %1$lu times; %2$s is its text. */
+      GCharPtr times(g_strdup_printf(_("%1$lu\u00D7 %2$s"), static_cast<unsigned long>(group.count), group.text.c_str()));
+      text = times.get();
+    }
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     gtk_list_box_append(list_, row(text));
   }
   if (warnings.hiddenGroups > 0) {
-    gtk_list_box_append(list_, row("\u2026and " + std::to_string(warnings.hiddenGroups) + " more kinds of warning."));
+    const auto hidden = static_cast<unsigned long>(warnings.hiddenGroups);
+    GCharPtr more(g_strdup_printf(ngettext("\u2026and %lu more kind of warning.", "\u2026and %lu more kinds of warning.", hidden), hidden));
+    gtk_list_box_append(list_, row(more.get()));
   }
 }
 

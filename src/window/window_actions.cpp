@@ -24,6 +24,15 @@ constexpr Shortcut kShortcuts[] = {
     {"win.zoom-in", {"<Control>plus", "<Control>equal", "<Control>KP_Add", nullptr}},
     {"win.zoom-out", {"<Control>minus", "<Control>KP_Subtract", nullptr}},
     {"win.zoom-reset", {"<Control>0", "<Control>KP_0", nullptr}},
+    {"win.show-css", {"<Control>u", nullptr}},
+    {"win.show-warnings", {"F8", nullptr}},
+    {"win.show-view-menu", {"F9", nullptr}},
+    {"win.preview-width::phone", {"<Control>1", nullptr}},
+    {"win.preview-width::tablet", {"<Control>2", nullptr}},
+    {"win.preview-width::desktop", {"<Control>3", nullptr}},
+    {"win.preview-width::fill", {"<Control>4", nullptr}},
+    // The web view keeps Tab to itself; F6 takes focus between the page and the header.
+    {"win.cycle-focus", {"F6", "<Shift>F6", nullptr}},
 };
 
 WindowController* controllerOf(GtkWidget* widget) {
@@ -32,6 +41,11 @@ WindowController* controllerOf(GtkWidget* widget) {
 
 void withController(GtkWidget* widget, void (*act)(WindowController&)) {
   if (auto* controller = controllerOf(widget)) act(*controller);
+}
+
+void popup(GtkWidget* window, const char* name) {
+  auto* button = documentWindowHeaderChild(FENNELVIEW_DOCUMENT_WINDOW(window), name);
+  if (button && gtk_widget_get_visible(button)) gtk_menu_button_popup(GTK_MENU_BUTTON(button));
 }
 
 }  // namespace
@@ -50,6 +64,19 @@ void installWindowActions(GtkWidgetClass* windowClass) {
   gtk_widget_class_install_action(windowClass, "win.find", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     g_object_set(w, "show-css", TRUE, nullptr);
     withController(w, [](WindowController& c) { c.renderViewController().find(); });
+  });
+  gtk_widget_class_install_action(windowClass, "win.show-warnings", nullptr,
+                                  [](GtkWidget* w, const char*, GVariant*) { popup(w, "warnings_button"); });
+  gtk_widget_class_install_action(windowClass, "win.show-view-menu", nullptr,
+                                  [](GtkWidget* w, const char*, GVariant*) { popup(w, "view_menu_button"); });
+  gtk_widget_class_install_action(windowClass, "win.cycle-focus", nullptr, [](GtkWidget* w, const char*, GVariant*) {
+    auto* header = documentWindowHeaderChild(FENNELVIEW_DOCUMENT_WINDOW(w), "header_view");
+    auto* focus = gtk_root_get_focus(GTK_ROOT(w));
+    if (header && (!focus || !gtk_widget_is_ancestor(focus, header))) {
+      gtk_widget_child_focus(header, GTK_DIR_TAB_FORWARD);
+    } else if (auto* controller = controllerOf(w)) {
+      controller->renderViewController().focusContent();
+    }
   });
   gtk_widget_class_install_action(windowClass, "win.zoom-in", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     withController(w, [](WindowController& c) { c.renderViewController().pageSize().zoom(1); });

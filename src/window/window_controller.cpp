@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window_controller.hpp"
 
+#include <glib/gi18n.h>
+
+#include <cstring>
 #include <utility>
+
+#include "common/resources.hpp"
 
 #include "common/glib_ptr.hpp"
 #include "window/document_window.hpp"
@@ -10,6 +15,22 @@
 #include "window/render_view_controller.hpp"
 
 namespace fennelview {
+
+namespace {
+
+// The folder as a person says it: "~/projects/x/scss" under the home folder.
+std::string spokenFolder(const std::string& folder) {
+  const std::string home = g_get_home_dir();
+  GCharPtr shown(g_filename_display_name(folder.c_str()));
+  if (home.size() > 1 && folder.compare(0, home.size(), home) == 0 &&
+      (folder.size() == home.size() || folder[home.size()] == '/')) {
+    GCharPtr rest(g_filename_display_name(folder.c_str() + home.size()));
+    return std::string("~") + rest.get();
+  }
+  return shown.get();
+}
+
+}  // namespace
 
 std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkApplication* application,
                                                                        Settings& settings) {
@@ -54,12 +75,18 @@ void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
 
   const auto path = document_->path();
   // File names in any encoding read as text.
-  GCharPtr name(path.empty() ? g_strdup("Untitled") : g_filename_display_basename(path.c_str()));
+  GCharPtr name(path.empty() ? g_strdup(_("Untitled")) : g_filename_display_basename(path.c_str()));
   GCharPtr dirname(path.empty() ? nullptr : g_path_get_dirname(path.c_str()));
   GCharPtr folder(dirname ? g_filename_display_name(dirname.get()) : nullptr);
-  gtk_window_set_title(window_, name.get());
+  // Two windows on files of one name tell apart by their folders.
+  GCharPtr title(dirname ? g_strdup_printf(
+                               /* Translators: a window's title: %1$s is the file's name, %2$s its folder, as in
+                                  "bootstrap.scss — ~/projects/x/scss". */
+                               _("%1$s \u2014 %2$s"), name.get(), spokenFolder(dirname.get()).c_str())
+                         : g_strdup(name.get()));
+  gtk_window_set_title(window_, title.get());
   if (titleLabel_) {
-    gtk_label_set_text(titleLabel_, name.get());
+    gtk_label_set_text(titleLabel_, title.get());
     gtk_widget_set_tooltip_text(GTK_WIDGET(titleLabel_), folder.get());
   }
 }
@@ -67,7 +94,8 @@ void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
 bool WindowController::openInEditor() {
   if (!document_) return false;
   std::string failure;
-  if (openFileInDefaultEditor(settings_.store(), document_->fileURL(), &failure)) return true;
+  GObjectPtr<GdkAppLaunchContext> context(gdk_display_get_app_launch_context(gtk_widget_get_display(GTK_WIDGET(window_))));
+  if (openFileInDefaultEditor(settings_.store(), document_->fileURL(), &failure, G_APP_LAUNCH_CONTEXT(context.get()))) return true;
   showToast(failure);
   return false;
 }
@@ -101,6 +129,12 @@ void WindowController::saveFrame() {
 void WindowController::windowDidAppear() {
   if (std::exchange(appeared_, true)) return;
   renderView_->viewDidAppear(*this);
+  // An install that lacks its compiler or page says so where the user looks, not only on the terminal.
+  if (const auto problem = checkResources(); problem && !problem->empty()) {
+    GCharPtr first(g_utf8_substring(problem->c_str(), 0, 1));
+    GCharPtr upper(g_utf8_strup(first.get(), -1));
+    showToast(upper.get() + problem->substr(std::strlen(first.get())));
+  }
 }
 
 void WindowController::openNewWindow() {
