@@ -46,11 +46,11 @@ desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null || fail "appstreamcli validate"
 [ -z "$(groff -man -ww -z "$prefix/share/man/man1/fennelview.1" 2>&1)" ] || fail "the manual page has faults"
 
-# Waits for the window titled $1 and prints the colour in its middle once the page shows.
+# Waits for the window titled $1 (then its folder) and prints the colour in its middle once the page shows.
 page_colour() {
   local win="" colour=""
   for _ in $(seq 120); do
-    win=${win:-$(xdotool search --name "^${1//./\\.}\$" 2>/dev/null | head -1 || true)}
+    win=${win:-$(xdotool search --name "^${1//./\\.}( |\$)" 2>/dev/null | head -1 || true)}
     [ -n "$win" ] && colour=$(import -window "$win" png:- 2>/dev/null |
       convert png:- -gravity center -crop 1x1+0+0 -format '%[hex:p{0,0}]' info: 2>/dev/null || true)
     [[ ${colour,,} == 26a269* ]] && { echo "$win"; return; }
