@@ -24,19 +24,6 @@ constexpr auto kWorthRestarting = std::chrono::milliseconds(500);
 // starting the process yet again.
 constexpr int kRestartLimit = 3;
 
-enum class Varint { kDone, kIncomplete, kMalformed };
-
-Varint readVarint(std::string_view bytes, std::size_t& at, std::uint64_t& value) {
-  value = 0;
-  for (int shift = 0; shift < 64; shift += 7) {
-    if (at >= bytes.size()) return Varint::kIncomplete;
-    const auto byte = static_cast<unsigned char>(bytes[at++]);
-    value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
-    if (!(byte & 0x80)) return Varint::kDone;
-  }
-  return Varint::kMalformed;
-}
-
 }  // namespace
 
 struct EmbeddedCompiler::Request {
@@ -279,17 +266,17 @@ bool EmbeddedCompiler::takePackets() {
   for (;;) {
     std::size_t body = at;
     std::uint64_t length = 0;
-    const auto header = readVarint(incoming_, body, length);
-    if (header == Varint::kIncomplete) break;
+    const auto header = embedded::readVarint(incoming_, body, length);
+    if (header == embedded::Read::kIncomplete) break;
     std::size_t idEnd = body;
     std::uint64_t id = kNoCompile;
-    const bool hasId = header == Varint::kDone && readVarint(incoming_, idEnd, id) == Varint::kDone;
+    const bool hasId = header == embedded::Read::kDone && embedded::readVarint(incoming_, idEnd, id) == embedded::Read::kDone;
     const auto it = hasId ? inFlight_.find(static_cast<std::uint32_t>(id)) : inFlight_.end();
     const bool ours = it != inFlight_.end() && id <= kNoCompile;
-    if (header == Varint::kMalformed || length > limits_.outputBytes ||
+    if (header == embedded::Read::kMalformed || length > limits_.outputBytes ||
         (ours && it->second->received + length > limits_.outputBytes)) {
       // The stream cannot be followed past a broken packet, nor kept past a huge one.
-      endProcess(header == Varint::kMalformed ? std::optional<std::string>("Dart Sass sent a malformed packet.")
+      endProcess(header == embedded::Read::kMalformed ? std::optional<std::string>("Dart Sass sent a malformed packet.")
                                               : outputTooLargeMessage(kName, limits_.outputBytes, "output"),
                  ours ? std::optional<std::uint32_t>(it->first) : std::nullopt);
       return false;

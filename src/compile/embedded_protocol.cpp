@@ -6,6 +6,17 @@
 
 namespace fennelview::embedded {
 
+Read readVarint(std::string_view bytes, std::size_t& at, std::uint64_t& value) {
+  value = 0;
+  for (int shift = 0; shift < 64; shift += 7) {
+    if (at >= bytes.size()) return Read::kIncomplete;
+    const auto byte = static_cast<unsigned char>(bytes[at++]);
+    value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
+    if (!(byte & 0x80)) return Read::kDone;
+  }
+  return Read::kMalformed;
+}
+
 namespace {
 
 // Field numbers of the protocol's messages, as the compiler reads and writes them.
@@ -64,19 +75,6 @@ void putBytes(std::string& out, std::uint32_t field, std::string_view bytes) {
 void putFlag(std::string& out, std::uint32_t field, bool value) {
   putVarint(out, field << 3 | kVarint);
   putVarint(out, value ? 1 : 0);
-}
-
-enum class Read { kDone, kIncomplete, kMalformed };
-
-Read readVarint(std::string_view bytes, std::size_t& at, std::uint64_t& value) {
-  value = 0;
-  for (int shift = 0; shift < 64; shift += 7) {
-    if (at >= bytes.size()) return Read::kIncomplete;
-    const auto byte = static_cast<unsigned char>(bytes[at++]);
-    value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
-    if (!(byte & 0x80)) return Read::kDone;
-  }
-  return Read::kMalformed;
 }
 
 // One field of a message: a varint's value, or a length-delimited field's bytes.

@@ -15,6 +15,10 @@
 // and length-delimited fields are used, so no protobuf library is needed.
 namespace fennelview::embedded {
 
+// Reads one varint at `at`, moving past it: a packet's length and compilation id are varints.
+enum class Read { kDone, kIncomplete, kMalformed };
+Read readVarint(std::string_view bytes, std::size_t& at, std::uint64_t& value);
+
 // One compile of a file on disk: expanded CSS, no colour in messages.
 struct CompileRequest {
   std::string path;
