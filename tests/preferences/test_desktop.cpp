@@ -40,6 +40,15 @@ TestDesktop::TestDesktop() {
               "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=/bin/sh " + (root / "record").string() + " " +
                   (root / "calls" / id).string() + (id == "mail" ? " %u" : " %f") + "\nMimeType=" + types + "\n");
   }
+  // An editor that takes a line: it is started as its own program name with "+LINE FILE", without the
+  // entry's arguments, so it knows where to record.
+  std::filesystem::create_directories(root / "bin");
+  writeFile(root / "bin/gedit", "#!/bin/sh\nexec /bin/sh " + (root / "record").string() + " " +
+                                    (root / "calls/gedit").string() + " \"$@\"\n");
+  std::filesystem::permissions(root / "bin/gedit", std::filesystem::perms::owner_all);
+  writeFile(root / "XDG_DATA_DIRS/applications/gedit.desktop",
+            "[Desktop Entry]\nType=Application\nName=Line Editor\nExec=" + (root / "bin/gedit").string() +
+                " %f\nMimeType=text/x-scss;\n");
   // Added associations fix GIO's order, which would otherwise follow the directory listing.
   writeFile(root / "XDG_DATA_DIRS/applications/mimeapps.list",
             "[Added Associations]\ntext/css=zed.desktop;nameless.desktop;alpha.desktop;mid.desktop;\n\n"
