@@ -43,12 +43,20 @@ globalThis.fennelviewPicker ??= (() => {
   const onClick = (e) => {
     swallow(e);
     const el = elementOf(e);
-    if (!el) return;
+    if (el) pick(el);
+  };
+  const pick = (el) => {
     globalThis.fennelviewPicked = el;
     stop();
     post({kind: 'picked', tag: el.localName, id: el.id, classes: Array.from(el.classList)});
   };
-  const onKey = (e) => { if (e.key === 'Escape') { swallow(e); stop(); post({kind: 'left'}); } };
+  // From the keyboard: Tab outlines the focused element, Enter picks it.
+  const onFocus = (e) => { if (e.target instanceof Element) show(e.target); };
+  const onKey = (e) => {
+    if (e.key === 'Escape') { swallow(e); stop(); post({kind: 'left'}); }
+    const focused = document.activeElement;
+    if (e.key === 'Enter' && focused && focused !== document.body) { swallow(e); pick(focused); }
+  };
   const swallowed = ['pointerdown', 'mousedown', 'pointerup', 'mouseup', 'dblclick', 'auxclick', 'contextmenu',
                      'touchstart', 'touchend'];
   const options = {capture: true};
@@ -59,6 +67,7 @@ globalThis.fennelviewPicker ??= (() => {
     addEventListener('pointermove', onMove, options);
     addEventListener('click', onClick, options);
     addEventListener('keydown', onKey, options);
+    addEventListener('focusin', onFocus, options);
     for (const type of swallowed) addEventListener(type, swallow, options);
   };
   const stop = () => {
@@ -67,6 +76,7 @@ globalThis.fennelviewPicker ??= (() => {
     removeEventListener('pointermove', onMove, options);
     removeEventListener('click', onClick, options);
     removeEventListener('keydown', onKey, options);
+    removeEventListener('focusin', onFocus, options);
     for (const type of swallowed) removeEventListener(type, swallow, options);
     hide();
   };
@@ -77,8 +87,24 @@ globalThis.fennelviewPicker ??= (() => {
 constexpr const char* kMatchFunction = R"JS(
 const el = globalThis.fennelviewPicked;
 if (!el || !el.isConnected) return null;
-return JSON.stringify(JSON.parse(selectors).map((s) => { try { return el.matches(s); } catch (e) { return false; } }));
+return JSON.stringify(JSON.parse(list).map((s) => { try { return el.matches(s); } catch (e) { return false; } }));
 )JS";
+
+// A condition the page cannot judge holds: the rule is shown rather than hidden.
+constexpr const char* kConditionFunction = R"JS(
+return JSON.stringify(JSON.parse(list).map(([name, prelude]) => {
+  try {
+    if (name === 'media') return matchMedia(prelude).matches;
+    if (name === 'supports') return CSS.supports(prelude);
+  } catch (e) {}
+  return true;
+}));
+)JS";
+
+// As JSON text: WebKit passes strings to a function but not arrays of them.
+std::string jsonText(const nlohmann::json& list) {
+  return list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
 
 struct MatchCall {
   std::function<void(ElementPicker::MatchResult)> done;
@@ -155,14 +181,22 @@ void ElementPicker::onScriptMessage(WebKitUserContentManager*, JSCValue* value, 
 }
 
 void ElementPicker::matchSelectors(const std::vector<std::string>& selectors, std::function<void(MatchResult)> done) {
-  // As JSON text: WebKit passes strings to the function but not arrays of them.
-  const auto list = nlohmann::json(selectors).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  call(kMatchFunction, jsonText(selectors), std::move(done));
+}
+
+void ElementPicker::judgeConditions(const std::vector<Condition>& conditions, std::function<void(MatchResult)> done) {
+  auto list = nlohmann::json::array();
+  for (const auto& condition : conditions) list.push_back({condition.name, condition.prelude});
+  call(kConditionFunction, jsonText(list), std::move(done));
+}
+
+void ElementPicker::call(const char* function, const std::string& list, std::function<void(MatchResult)> done) {
   GVariantBuilder arguments;
   g_variant_builder_init(&arguments, G_VARIANT_TYPE("a{sv}"));
-  g_variant_builder_add(&arguments, "{sv}", "selectors", g_variant_new_string(list.c_str()));
+  g_variant_builder_add(&arguments, "{sv}", "list", g_variant_new_string(list.c_str()));
   auto call = std::make_unique<MatchCall>(MatchCall{std::move(done)});
   webkit_web_view_call_async_javascript_function(
-      view_, kMatchFunction, -1, g_variant_builder_end(&arguments), kWorld, nullptr, cancellable_.get(),
+      view_, function, -1, g_variant_builder_end(&arguments), kWorld, nullptr, cancellable_.get(),
       +[](GObject* source, GAsyncResult* result, gpointer data) {
         std::unique_ptr<MatchCall> call(static_cast<MatchCall*>(data));
         GError* rawError = nullptr;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/glib_ptr.hpp"
+#include "inspect/style_sheet.hpp"
 
 namespace fennelview {
 
@@ -21,8 +22,9 @@ struct PickedElement {
   bool operator==(const PickedElement&) const = default;
 };
 
-// Pick mode for a web view: the element under the pointer is outlined and labelled, a click
-// selects it without reaching the page (no button pressed, no link followed), Escape leaves.
+// Pick mode for a web view: the element under the pointer (or with the keyboard focus) is outlined
+// and labelled, a click (or Enter) selects it without reaching the page (no button pressed, no link
+// followed), Escape leaves.
 // The page's script runs in a world of its own, so the page's scripts neither see nor disturb it;
 // it works on any page, one loaded with load_html included.
 class ElementPicker {
@@ -48,11 +50,16 @@ class ElementPicker {
   // parse does not match). None when nothing is picked or the element is no longer in the page.
   // `done` is not called once the picker is gone.
   void matchSelectors(const std::vector<std::string>& selectors, std::function<void(MatchResult)> done);
+  // Which of the grouping conditions (@media, @supports) hold in the page now, in their order;
+  // others hold. None when the page could not answer.
+  void judgeConditions(const std::vector<Condition>& conditions, std::function<void(MatchResult)> done);
 
  private:
   static void onScriptMessage(WebKitUserContentManager* manager, JSCValue* value, gpointer self);
   static void onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
   void run(const char* call);
+  // Calls a function of the picker's world with `list` (JSON text) and reads back a list of booleans.
+  void call(const char* function, const std::string& list, std::function<void(MatchResult)> done);
 
   WebKitWebView* view_;
   GObjectPtr<WebKitUserContentManager> manager_;

@@ -9,6 +9,7 @@ struct _FennelviewRenderView {
   GtkBox parent_instance;
   GtkStack* content_stack;
   AdwClamp* preview_clamp;
+  GtkBox* preview_box;
   GtkBox* css_page;
   std::shared_ptr<fennelview::RenderViewController> controller;  // placement-constructed in init
 };
@@ -18,7 +19,8 @@ G_DEFINE_FINAL_TYPE(FennelviewRenderView, fennelview_render_view, GTK_TYPE_BOX)
 static void fennelview_render_view_init(FennelviewRenderView* self) {
   gtk_widget_init_template(GTK_WIDGET(self));
   new (&self->controller) std::shared_ptr<fennelview::RenderViewController>(
-      std::make_shared<fennelview::RenderViewController>(self->content_stack, self->preview_clamp, self->css_page));
+      std::make_shared<fennelview::RenderViewController>(self->content_stack, self->preview_clamp, self->css_page,
+                                                         self->preview_box));
 }
 
 static void fennelview_render_view_dispose(GObject* object) {
@@ -41,6 +43,7 @@ static void fennelview_render_view_class_init(FennelviewRenderViewClass* klass) 
   gtk_widget_class_set_template_from_resource(widgetClass, "/org/fennelview/Fennelview/window/render_view.ui");
   gtk_widget_class_bind_template_child(widgetClass, FennelviewRenderView, content_stack);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewRenderView, preview_clamp);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewRenderView, preview_box);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewRenderView, css_page);
 }
 

@@ -24,8 +24,10 @@ std::string displayName(const fs::path& file) {
 
 }  // namespace
 
-RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage)
-    : pageSize_(page_->webView(), previewFrame), stack_(stack) {
+RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage,
+                                           GtkBox* previewBox)
+    : pageSize_(page_->webView(), previewFrame), pickPanel_(std::make_unique<PickPanel>(page_->webView())), stack_(stack) {
+  gtk_box_append(previewBox, pickPanel_->widget());
   // The error panel is a widget over the web view: the page's own CSS and scripts cannot hide it.
   GtkWidget* overlay = gtk_overlay_new();
   gtk_overlay_set_child(GTK_OVERLAY(overlay), GTK_WIDGET(page_->webView()));
@@ -64,6 +66,10 @@ RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFra
 
 RenderViewController::~RenderViewController() {
   page_->onEditorLink({});
+  if (pickButton_) {
+    g_signal_handlers_disconnect_by_data(pickButton_, this);
+    g_object_remove_weak_pointer(G_OBJECT(pickButton_), reinterpret_cast<gpointer*>(&pickButton_));
+  }
   // The window's widgets and action group may outlive this controller.
   g_signal_handlers_disconnect_by_data(errorPlace_, this);
   if (pageActions_) {
@@ -106,7 +112,22 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
     gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(button), G_MENU_MODEL(pageMenu_.get()));
     gtk_widget_set_tooltip_text(button, _("The Page the Style Sheet Is Shown On"));
     gtk_header_bar_pack_start(GTK_HEADER_BAR(header.headerView), button);
+
+    pickButton_ = GTK_TOGGLE_BUTTON(gtk_toggle_button_new());
+    g_object_add_weak_pointer(G_OBJECT(pickButton_), reinterpret_cast<gpointer*>(&pickButton_));
+    gtk_button_set_icon_name(GTK_BUTTON(pickButton_), "edit-select-symbolic");
+    gtk_widget_set_tooltip_text(GTK_WIDGET(pickButton_), _("Pick an Element to See Its Rules (Ctrl+Shift+C)"));
+    gtk_accessible_update_property(GTK_ACCESSIBLE(pickButton_), GTK_ACCESSIBLE_PROPERTY_LABEL, _("Pick an Element"), -1);
+    g_signal_connect(pickButton_, "toggled", G_CALLBACK(+[](GtkToggleButton* toggle, gpointer self) {
+                       auto* controller = static_cast<RenderViewController*>(self);
+                       if (gtk_toggle_button_get_active(toggle) != controller->pickPanel_->picking()) controller->togglePicking();
+                     }),
+                     this);
+    gtk_header_bar_pack_start(GTK_HEADER_BAR(header.headerView), GTK_WIDGET(pickButton_));
   }
+  pickPanel_->setPickingChanged([this](bool picking) {
+    if (pickButton_ && gtk_toggle_button_get_active(pickButton_) != picking) gtk_toggle_button_set_active(pickButton_, picking);
+  });
   alertLabel_ = header.errorLabel;
 }
 
@@ -139,6 +160,10 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
       }));
   pageSize_.keepIn(windowController.settings(), documentPath_);
   errorLink_.setSettings(windowController.settings());
+  pickPanel_->setSettings(windowController.settings());
+  pickPanel_->setNotice([weak = windowController.weak_from_this()](const std::string& text) {
+    if (auto window = weak.lock()) window->showToast(text);
+  });
   windowController_ = windowController.weak_from_this();
   appeared_ = true;
 
@@ -172,6 +197,7 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
 
 void RenderViewController::viewWillClose() {
   closed_ = true;
+  pickPanel_->setPickingChanged({});
   pollingSubscription_.dispose();
   page_->close();
   if (metadata_) metadata_->stop();
@@ -185,6 +211,7 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
   page_->show(viewModel_, place ? ErrorLink::text(*place) : std::string());
   showErrorPanel();
   if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS());
+  pickPanel_->show(viewModel_);
   if (metadata_) metadata_->show(*viewModel_);
   if (warnings_) warnings_->show(viewModel_->warnings());
   if (alertLabel_) {
@@ -205,6 +232,17 @@ void RenderViewController::showCSS(bool shown) {
 void RenderViewController::focusContent() {
   auto* content = cssShown_ ? cssView_.widget() : GTK_WIDGET(page_->webView());
   if (!gtk_widget_grab_focus(content)) gtk_widget_child_focus(content, GTK_DIR_TAB_FORWARD);
+}
+
+void RenderViewController::togglePicking() {
+  if (pickPanel_->picking()) {
+    pickPanel_->leave();
+    return;
+  }
+  // The page takes the pointer and the keys: Escape in it leaves.
+  if (cssShown_ && window_) g_object_set(window_, "show-css", FALSE, nullptr);
+  pickPanel_->enter();
+  gtk_widget_grab_focus(GTK_WIDGET(page_->webView()));
 }
 
 void RenderViewController::find() {

@@ -18,6 +18,7 @@
 #include "window/file_drop.hpp"
 #include "window/page_size.hpp"
 #include "window/parsing_metadata_view.hpp"
+#include "window/pick_panel.hpp"
 #include "window/preview_page.hpp"
 #include "window/warnings_view.hpp"
 
@@ -43,8 +44,9 @@ struct HeaderOutlets {
 // header's Page menu; on an own page an error shows in a panel above the web view.
 class RenderViewController : public std::enable_shared_from_this<RenderViewController> {
  public:
-  // The render view's own widgets: the preview and CSS pages and the frame the page sits in.
-  RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage);
+  // The render view's own widgets: the preview and CSS pages, the frame the page sits in and the
+  // box beside it that takes the pick panel.
+  RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage, GtkBox* previewBox);
   ~RenderViewController();
   RenderViewController(const RenderViewController&) = delete;
   RenderViewController& operator=(const RenderViewController&) = delete;
@@ -72,6 +74,9 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   void find();
   // Keyboard focus to what is shown: the page or the CSS.
   void focusContent();
+  // Pick mode: the next element clicked (or chosen with Enter) in the page shows its rules.
+  void togglePicking();
+  PickPanel& pickPanel() { return *pickPanel_; }
 
   // Shows the document on `page` (none: the sample page) and keeps that choice for it. Before
   // the window appears the choice waits and wins over the kept one.
@@ -92,6 +97,8 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::unique_ptr<ParsingMetadataView> metadata_;
   std::unique_ptr<WarningsView> warnings_;
   std::unique_ptr<FileDrop> drop_;
+  std::unique_ptr<PickPanel> pickPanel_;
+  GtkToggleButton* pickButton_ = nullptr;  // in the header, owned by the window
   void showPage(const std::optional<std::filesystem::path>& page);
   void updatePageMenu();
   void showErrorPanel();

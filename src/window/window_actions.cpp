@@ -33,6 +33,7 @@ constexpr Shortcut kShortcuts[] = {
     {"win.preview-width::fill", {"<Control>4", nullptr}},
     // The web view keeps Tab to itself; F6 takes focus between the page and the header.
     {"win.cycle-focus", {"F6", "<Shift>F6", nullptr}},
+    {"win.pick-element", {"<Control><Shift>c", nullptr}},
 };
 
 WindowController* controllerOf(GtkWidget* widget) {
@@ -77,6 +78,9 @@ void installWindowActions(GtkWidgetClass* windowClass) {
     } else if (auto* controller = controllerOf(w)) {
       controller->renderViewController().focusContent();
     }
+  });
+  gtk_widget_class_install_action(windowClass, "win.pick-element", nullptr, [](GtkWidget* w, const char*, GVariant*) {
+    withController(w, [](WindowController& c) { c.renderViewController().togglePicking(); });
   });
   gtk_widget_class_install_action(windowClass, "win.zoom-in", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     withController(w, [](WindowController& c) { c.renderViewController().pageSize().zoom(1); });

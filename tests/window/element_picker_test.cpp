@@ -7,9 +7,6 @@
 #include "gui_test_support.hpp"
 #include "test_support.hpp"
 
-// Last: X11 defines macros (None, Bool) that other headers use as names.
-#include <gdk/x11/gdkx.h>
-
 namespace fennelview {
 namespace {
 
@@ -43,34 +40,8 @@ class ElementPickerTest : public GuiTest {
     GuiTest::TearDown();
   }
 
-  // Real pointer and keyboard input through the X server, at a point of the page.
-  void xdotool(const std::vector<std::string>& command) {
-    const auto surface = gtk_native_get_surface(GTK_NATIVE(window));
-    ASSERT_TRUE(GDK_IS_X11_SURFACE(surface)) << "the picker test drives the pointer through X11";
-    std::vector<std::string> words{"xdotool"};
-    words.insert(words.end(), command.begin(), command.end());
-    for (auto& word : words) {
-      if (word == "WINDOW") word = std::to_string(gdk_x11_surface_get_xid(surface));
-    }
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    int status = 0;
-    GError* rawError = nullptr;
-    const bool ran = g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr,
-                                  &status, &rawError);
-    GErrorPtr error(rawError);
-    ASSERT_TRUE(ran && g_spawn_check_wait_status(status, nullptr)) << (error ? error->message : "xdotool failed");
-  }
-  void pointTo(double pageX, double pageY) {
-    graphene_point_t inWindow;
-    const graphene_point_t inView = GRAPHENE_POINT_INIT(static_cast<float>(pageX), static_cast<float>(pageY));
-    ASSERT_TRUE(gtk_widget_compute_point(GTK_WIDGET(view), GTK_WIDGET(window), &inView, &inWindow));
-    double surfaceX = 0, surfaceY = 0;
-    gtk_native_get_surface_transform(GTK_NATIVE(window), &surfaceX, &surfaceY);
-    xdotool({"mousemove", "--sync", "--window", "WINDOW", std::to_string(static_cast<int>(inWindow.x + surfaceX)),
-             std::to_string(static_cast<int>(inWindow.y + surfaceY))});
-  }
+  void xdotool(const std::vector<std::string>& command) { test::xdotool(window, command); }
+  void pointTo(double pageX, double pageY) { test::pointTo(window, GTK_WIDGET(view), pageX, pageY); }
   std::optional<std::string> label() { 
     return evaluate(view, "(last => last === document.body ? 'none' : last.textContent)"
                           "(document.documentElement.lastElementChild)");

@@ -9,6 +9,9 @@
 #include "display_environment.hpp"
 #include "window/render_view_controller.hpp"
 
+// Last: X11 defines macros (None, Bool) that other headers use as names.
+#include <gdk/x11/gdkx.h>
+
 namespace fennelview::test {
 
 namespace {
@@ -98,6 +101,34 @@ std::optional<std::string> waitForPage(WebKitWebView* view, const std::string& s
     return value == expected;
   }, std::chrono::seconds(30));
   return value;
+}
+
+void xdotool(GtkWindow* window, std::vector<std::string> command) {
+  const auto surface = gtk_native_get_surface(GTK_NATIVE(window));
+  ASSERT_TRUE(GDK_IS_X11_SURFACE(surface)) << "the tests drive the pointer and keys through X11";
+  command.insert(command.begin(), "xdotool");
+  for (auto& word : command) {
+    if (word == "WINDOW") word = std::to_string(gdk_x11_surface_get_xid(surface));
+  }
+  std::vector<char*> argv;
+  for (auto& word : command) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  int status = 0;
+  GError* rawError = nullptr;
+  const bool ran = g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr,
+                                &status, &rawError);
+  GErrorPtr error(rawError);
+  ASSERT_TRUE(ran && g_spawn_check_wait_status(status, nullptr)) << (error ? error->message : "xdotool failed");
+}
+
+void pointTo(GtkWindow* window, GtkWidget* widget, double x, double y) {
+  graphene_point_t inWindow;
+  const graphene_point_t inWidget = GRAPHENE_POINT_INIT(static_cast<float>(x), static_cast<float>(y));
+  ASSERT_TRUE(gtk_widget_compute_point(widget, GTK_WIDGET(window), &inWidget, &inWindow));
+  double surfaceX = 0, surfaceY = 0;
+  gtk_native_get_surface_transform(GTK_NATIVE(window), &surfaceX, &surfaceY);
+  xdotool(window, {"mousemove", "--sync", "--window", "WINDOW", std::to_string(static_cast<int>(inWindow.x + surfaceX)),
+                   std::to_string(static_cast<int>(inWindow.y + surfaceY))});
 }
 
 }  // namespace fennelview::test

@@ -56,4 +56,9 @@ std::optional<std::string> evaluate(WebKitWebView* view, const std::string& scri
 // Waits until the script yields `expected` in the page; returns the last value.
 std::optional<std::string> waitForPage(WebKitWebView* view, const std::string& script, const std::string& expected);
 
+// Real pointer and keyboard input through the X server: `xdotool` with WINDOW standing for the
+// window's X id, and the pointer moved to a point of a widget.
+void xdotool(GtkWindow* window, std::vector<std::string> command);
+void pointTo(GtkWindow* window, GtkWidget* widget, double x, double y);
+
 }  // namespace fennelview::test

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "compile/source_map.hpp"
+#include "inspect/rule_place.hpp"
+#include "inspect/style_sheet.hpp"
+
+namespace fennelview {
+
+// One row of what applies to a picked element: a rule at its place in the cascade, with the
+// declarations that place stands for and where the rule came from in the Sass.
+struct PickedRule {
+  std::string selector;
+  std::vector<Declaration> declarations;
+  bool important = false;
+  std::vector<Condition> conditions;
+  std::string layer;
+  std::optional<RulePlace> place;  // none without a map, or where the map says nothing
+  int cssLine = 0;                 // the rule's line in the compiled CSS
+  bool operator==(const PickedRule&) const = default;
+};
+
+// Every distinct grouping condition of the sheet (@media, @supports, ...), for the page to judge.
+std::vector<Condition> conditionsOf(const StyleSheet& sheet);
+
+// The rules of `sheet` that apply to an element of which the selectors in `matching` hold,
+// strongest first, leaving out rules under a condition that `holds` rejects. Places come from
+// `map` when there is one; it is decoded here, not before.
+std::vector<PickedRule> pickedRules(const StyleSheet& sheet, const std::unordered_set<std::string>& matching,
+                                    const std::function<bool(const Condition&)>& holds, const SourceMap* map);
+
+}  // namespace fennelview

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <gtk/gtk.h>
+#include <webkit/webkit.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "inspect/picked_rules.hpp"
+#include "present/render_presenter.hpp"
+#include "preferences/settings.hpp"
+#include "window/element_picker.hpp"
+
+namespace fennelview {
+
+// Picking an element of the page and the panel beside it that lists the rules applying to it,
+// strongest first, each with its Sass place; a row opens its place in the editor. The rules are
+// read from the compiled CSS itself (the page's CSSOM drops what it does not support) and the page
+// only says which selectors match. After each compile the panel follows the same element.
+class PickPanel {
+ public:
+  explicit PickPanel(WebKitWebView* view);
+  ~PickPanel();
+  PickPanel(const PickPanel&) = delete;
+  PickPanel& operator=(const PickPanel&) = delete;
+
+  // The panel, to be placed beside the page; hidden until an element is picked.
+  GtkWidget* widget() const { return revealer_; }
+  void setSettings(Settings& settings) { settings_ = &settings; }
+  // Where the panel tells what went wrong (no editor to open a place).
+  void setNotice(std::function<void(const std::string&)> notice) { notice_ = std::move(notice); }
+  // Called when pick mode starts or ends.
+  void setPickingChanged(std::function<void(bool)> changed) { pickingChanged_ = std::move(changed); }
+
+  void enter();
+  void leave();
+  bool picking() const { return picker_.picking(); }
+  // A new result: the panel lists the picked element's rules from it. A failed compile leaves
+  // the last rules in place, as the page keeps its last CSS.
+  void show(std::shared_ptr<const RenderPresenter> model);
+  void hide();
+
+  // What the rows show, one text per row: selector, place, declarations; for tests and tools.
+  std::vector<std::string> rowTexts() const;
+
+ private:
+  void refresh();
+  void fill(std::vector<PickedRule> rows);
+  void setStatus(const std::string& text);
+  void open(std::size_t row);
+
+  ElementPicker picker_;
+  GtkWidget* revealer_;  // owned by the widget tree once placed; kept alive by this reference
+  GtkLabel* title_;
+  GtkLabel* status_;
+  GtkListBox* list_;
+  Settings* settings_ = nullptr;
+  std::function<void(const std::string&)> notice_;
+  std::function<void(bool)> pickingChanged_;
+  std::shared_ptr<const RenderPresenter> model_;
+  // The last scan, for the model it was made from.
+  const RenderPresenter* scanned_ = nullptr;
+  StyleSheet sheet_;
+  std::optional<PickedElement> element_;
+  std::vector<PickedRule> rows_;
+  unsigned generation_ = 0;  // answers for an older question are dropped
+  bool focusFirst_ = false;
+};
+
+}  // namespace fennelview

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// From a pixel of the user's page to the line of Sass in their editor, with real keys and clicks.
+#include "window/pick_panel.hpp"
+
+#include <gtest/gtest.h>
+
+#include "gui_test_support.hpp"
+#include "test_support.hpp"
+#include "window/document_window.hpp"
+#include "window/render_view_controller.hpp"
+
+namespace fennelview {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test;
+
+class PickPanelTest : public GuiTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassLine) {
+  const fs::path root = dir / "site";
+  fs::create_directories(root / "scss");
+  writeFile(root / "package.json", "{}");
+  writeFile(root / "scss/main.scss", "@import \"buttons\";\nbutton { margin: 0 }\n@media (max-width: 10px) { .btn { color: red } }\n");
+  const std::string buttons = "// Buttons\n$accent: #123456;\n\n%base { padding: 4px; }\n\n// Primary\n"
+                              ".btn.primary {\n  @extend %base;\n  color: $accent;\n}\n";
+  writeFile(root / "scss/_buttons.scss", buttons);
+  writeFile(root / "index.html",
+            "<!doctype html><link rel=stylesheet href=css/main.css><body style='margin:0'>"
+            "<button class='btn primary' onclick='document.title = \"clicked\"'"
+            " style='position:absolute;left:50px;top:60px;width:120px;height:40px'>Go</button>");
+  settings.setCompiler(GetParam());
+  settings.setDefaultEditorPath(guiDesktop().applicationURL("gedit"));
+  guiDesktop().forgetCalls();
+
+  auto window = open(root / "scss/main.scss", root / "index.html");
+  auto& view = window->renderViewController();
+  // The app's shortcuts come with its application.
+  GObjectPtr<GtkApplication> application(gtk_application_new(nullptr, G_APPLICATION_NON_UNIQUE));
+  ASSERT_TRUE(g_application_register(G_APPLICATION(application.get()), nullptr, nullptr));
+  registerWindowShortcuts(application.get());
+  gtk_window_set_application(window->window(), application.get());
+  const std::string colour = "getComputedStyle(document.querySelector('button')).color";
+  ASSERT_EQ(waitForPage(view.webView(), colour, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
+
+  // Ctrl+Shift+C, a click on the button, then Enter: as a user does.
+  xdotool(window->window(), {"key", "ctrl+shift+c"});
+  ASSERT_TRUE(runUntil([&] { return view.pickPanel().picking(); }));
+  pointTo(window->window(), GTK_WIDGET(view.webView()), 110, 80);
+  xdotool(window->window(), {"click", "1"});
+  ASSERT_TRUE(runUntil([&] { return !view.pickPanel().rowTexts().empty(); }, std::chrono::seconds(20)));
+  // Strongest first; the rule of a media query that does not hold is left out, and the page never saw the click.
+  EXPECT_EQ(view.pickPanel().rowTexts(),
+            (std::vector<std::string>{".btn.primary  _buttons.scss:7\ncolor: #123456;",
+                                      ".btn.primary  _buttons.scss:4\npadding: 4px;", "button  main.scss:2\nmargin: 0;"}));
+  EXPECT_EQ(evaluate(view.webView(), "document.title"), "");
+  xdotool(window->window(), {"key", "Return"});
+  ASSERT_TRUE(guiDesktop().waitForCalls("gedit", 1));
+  EXPECT_EQ(guiDesktop().calls("gedit").front(), (std::vector<std::string>{"+7", (root / "scss/_buttons.scss").string()}));
+
+  // A save refreshes the rules of the same element.
+  writeFileByRename(root / "scss/_buttons.scss", "\n\n" + buttons);
+  EXPECT_TRUE(runUntil([&] {
+    const auto rows = view.pickPanel().rowTexts();
+    return !rows.empty() && rows.front().starts_with(".btn.primary  _buttons.scss:9");
+  }, std::chrono::seconds(30)));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothCompilers, PickPanelTest, ::testing::Values("libsass", "dart-sass"),
+                         [](const auto& info) { return std::string(info.param) == "libsass" ? "LibSass" : "DartSass"; });
+
+}  // namespace
+}  // namespace fennelview
