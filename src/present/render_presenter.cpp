@@ -136,6 +136,7 @@ RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string&
   MarkedText page{templateText_, std::vector<bool>(templateText_.size(), false)};
   if (!failure_) {
     css_ = std::make_shared<const std::string>(result.output().output);
+    sourceMap_ = result.output().sourceMap;
     if (css_->find(kErrorPlaceholder) != std::string::npos) styleText_ = replaceAll(*css_, kErrorPlaceholder, "");
     replaceAll(page, kCssPlaceholder, *css_, true);
     replaceAll(page, kErrorPlaceholder, "", false);

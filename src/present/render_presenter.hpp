@@ -35,6 +35,8 @@ class RenderPresenter {
   // with whoever shows it beside the page.
   const std::string& css() const { return *css_; }
   const std::shared_ptr<const std::string>& sharedCSS() const { return css_; }
+  // Where the CSS came from, when the compiler gave a map; none after a failure.
+  const std::shared_ptr<const SourceMap>& sourceMap() const { return sourceMap_; }
   // The text of the user's <style> and of the error panel, as they stand in the full page.
   const std::string& styleText() const { return styleText_ ? *styleText_ : *css_; }
   const std::string& errorText() const { return errorText_; }
@@ -49,6 +51,7 @@ class RenderPresenter {
   bool failure_ = false;
   std::string templateText_;
   std::shared_ptr<const std::string> css_ = std::make_shared<const std::string>();
+  std::shared_ptr<const SourceMap> sourceMap_;
   std::optional<std::string> styleText_;  // only when it differs from css_: a large sheet is held once
   std::string errorText_;
   std::optional<SourcePlace> errorLocation_;
