@@ -139,6 +139,7 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
       }));
   pageSize_.keepIn(windowController.settings(), documentPath_);
   errorLink_.setSettings(windowController.settings());
+  cssView_.setSettings(windowController.settings());
   windowController_ = windowController.weak_from_this();
   appeared_ = true;
 
@@ -184,7 +185,7 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
   errorLink_.setPlace(place);
   page_->show(viewModel_, place ? ErrorLink::text(*place) : std::string());
   showErrorPanel();
-  if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS());
+  if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS(), viewModel_->sourceMap());
   if (metadata_) metadata_->show(*viewModel_);
   if (warnings_) warnings_->show(viewModel_->warnings());
   if (alertLabel_) {
