@@ -36,6 +36,7 @@ RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFra
   gtk_widget_set_margin_end(errorPanel_, 12);
   gtk_widget_set_margin_top(errorPanel_, 12);
   errorPlace_ = GTK_BUTTON(gtk_button_new());
+  keptErrorPlace_ = GObjectPtr<GtkButton>::retain(errorPlace_);
   gtk_widget_add_css_class(GTK_WIDGET(errorPlace_), "link");
   gtk_widget_set_halign(GTK_WIDGET(errorPlace_), GTK_ALIGN_START);
   gtk_widget_set_tooltip_text(GTK_WIDGET(errorPlace_), "Open in the editor");
