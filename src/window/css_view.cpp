@@ -59,6 +59,7 @@ CssView::CssView() {
   int height = 0;
   gtk_widget_measure(GTK_WIDGET(placeButton_), GTK_ORIENTATION_VERTICAL, -1, nullptr, &height, nullptr, nullptr);
   gtk_widget_set_size_request(placeBar_, -1, height);
+  gtk_button_set_label(placeButton_, "");
   for (auto* side : {&gtk_widget_set_margin_start, &gtk_widget_set_margin_end}) side(placeBar_, 6);
   gtk_box_append(GTK_BOX(placeBar_), GTK_WIDGET(placeButton_));
   gtk_widget_set_visible(placeBar_, FALSE);
