@@ -48,8 +48,7 @@ TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionAndItsM
   EXPECT_EQ(nlohmann::json::parse(map.body)["sourcesContent"], nlohmann::json::array({"a {}"}));
   site.setCompiledCss("b {}\n", std::make_shared<const SourceMap>(R"({"sources": []})"));
   EXPECT_EQ(std::get<SiteText>(site.answer("/css/main.css")).body, "b {}\n/*# sourceMappingURL=main.css.map?v=4 */\n");
-  EXPECT_EQ(nlohmann::json::parse(std::get<SiteText>(site.answer("/css/main.css.map")).body)["sources"],
-            nlohmann::json::array());
+  EXPECT_EQ(std::get<SiteText>(site.answer("/css/main.css.map")).body.find("_parts"), std::string::npos);
 
   const auto other = std::get<SiteFile>(site.answer("/css/other.css"));
   EXPECT_EQ(other.file, fs::canonical(dir / "css/other.css"));
@@ -80,8 +79,7 @@ TEST(ServedSiteTest, AServedMapNamesEachSourceByUrlWithTheTextOfTheStyleSheetsIt
       {R"({"sources": ["caf\u00e9 b.scss"]})",
        Json{{"file", "main.css"}, {"sources", {"file://" + (dir / "caf%C3%A9%20b.scss").string()}},
             {"sourcesContent", {nullptr}}}},
-      {"[1]", std::nullopt},
-      {"{", std::nullopt},
+      {"[1]", std::nullopt}, {"{", std::nullopt},
   };
   for (const auto& [text, expected] : cases) {
     const auto served = servedSourceMap(SourceMap(text, dir.path()), "main.css", 20);
