@@ -3,6 +3,7 @@
 
 #include <glib.h>
 
+#include <climits>
 #include <filesystem>
 
 #include "common/glib_ptr.hpp"
@@ -17,17 +18,28 @@ std::string fileNameOf(const std::string& file) {
   return slash == std::string::npos ? file : file.substr(slash + 1);
 }
 
+bool known(const std::optional<SourcePlace>& place) { return place && place->line && !place->file.empty(); }
+
+std::optional<RulePlace> named(const std::optional<SourcePlace>& place) {
+  if (!known(place)) return std::nullopt;
+  const int line = *place->line;
+  return RulePlace{place->file, line, fileNameOf(place->file) + ":" + std::to_string(line)};
+}
+
 }  // namespace
 
 std::optional<RulePlace> placeOfRule(const StyleRule& rule, const SourceMap& map) {
-  const auto known = [](const std::optional<SourcePlace>& place) { return place && place->line && !place->file.empty(); };
   auto mapped = map.placeOf(rule.line, rule.column);
   if (!known(mapped) && !rule.declarations.empty()) {
     mapped = map.placeOf(rule.declarations.front().line, rule.declarations.front().column);
   }
-  if (!known(mapped)) return std::nullopt;
-  const int line = *mapped->line;
-  return RulePlace{mapped->file, line, fileNameOf(mapped->file) + ":" + std::to_string(line)};
+  return named(mapped);
+}
+
+std::optional<RulePlace> placeOfLine(int line, int column, const SourceMap& map) {
+  auto mapped = map.placeOf(line, column);
+  if (!known(mapped)) mapped = map.placeOf(line, INT_MAX);
+  return named(mapped);
 }
 
 }  // namespace fennelview

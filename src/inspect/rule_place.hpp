@@ -22,4 +22,8 @@ struct RulePlace {
 // first declaration. None when the map knows neither.
 std::optional<RulePlace> placeOfRule(const StyleRule& rule, const SourceMap& map);
 
+// A line of the CSS by its place in the Sass: where the map puts the line's first non-blank
+// character (at `column`, from 1), else the last place the map gives on that line.
+std::optional<RulePlace> placeOfLine(int line, int column, const SourceMap& map);
+
 }  // namespace fennelview

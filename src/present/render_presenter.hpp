@@ -35,7 +35,7 @@ class RenderPresenter {
   // with whoever shows it beside the page.
   const std::string& css() const { return *css_; }
   const std::shared_ptr<const std::string>& sharedCSS() const { return css_; }
-  // Where the CSS came from, when the compiler gave a map; decoded only when asked.
+  // Where the CSS came from, when the compiler gave a map; none after a failure. Decoded only when asked.
   const std::shared_ptr<const SourceMap>& sourceMap() const { return sourceMap_; }
   // The text of the user's <style> and of the error panel, as they stand in the full page.
   const std::string& styleText() const { return styleText_ ? *styleText_ : *css_; }

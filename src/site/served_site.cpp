@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "site/served_site.hpp"
 
+#include "compile/source_map.hpp"
+
 #include <nlohmann/json.hpp>
 
 #include "site/content_types.hpp"
 #include "site/html_links.hpp"
+#include "site/served_source_map.hpp"
 #include "site/site_pages.hpp"
 #include "site/site_paths.hpp"
 
@@ -24,14 +27,30 @@ std::optional<std::string> ServedSite::urlPathOf(const fs::path& file) const {
   return encodedUrlPath("/" + (relative == "." ? std::string() : relative.generic_string()));
 }
 
-unsigned ServedSite::setCompiledCss(std::string css) {
+unsigned ServedSite::setCompiledCss(std::string css, std::shared_ptr<const SourceMap> map) {
   css_ = std::move(css);
+  map_ = std::move(map);
+  servedMap_.reset();
   return ++version_;
 }
 
 SiteAnswer ServedSite::answer(std::string_view urlPath) const {
   const auto path = normalizedUrlPath(urlPath);
-  if (path && cssPaths_.contains(*path)) return SiteText{css_, "text/css"};
+  if (path && cssPaths_.contains(*path)) {
+    if (!map_) return SiteText{css_, "text/css"};
+    // Relative, so it follows whichever of the CSS's paths was asked for.
+    const std::string encoded = encodedUrlPath(*path);
+    const std::string mapUrl = encoded.substr(encoded.rfind('/') + 1) + ".map?v=" + std::to_string(version_);
+    return SiteText{css_ + (css_.empty() || css_.ends_with('\n') ? "" : "\n") + "/*# sourceMappingURL=" + mapUrl + " */\n",
+                    "text/css"};
+  }
+  if (path && path->ends_with(".map") && cssPaths_.contains(path->substr(0, path->size() - 4))) {
+    // A map on disk beside a stale CSS file would mislead: the map of the CSS in memory, or none.
+    if (!map_) return SiteRefusal{};
+    if (!servedMap_) servedMap_ = servedSourceMap(*map_, fs::path(*path).stem().string());
+    if (!*servedMap_) return SiteRefusal{};
+    return SiteText{**servedMap_, "application/json"};
+  }
   auto file = confinedFile(projectRoot_, webRoot_, urlPath);
   if (!file) return SiteRefusal{};
   const std::string type = contentTypeFor(*file);

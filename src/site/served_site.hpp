@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -11,6 +12,8 @@
 
 namespace fennelview {
 
+class SourceMap;
+
 // A file of the site to stream from disk. A page (HTML) is read whole and passed through
 // ServedSite::servedPage before it is sent.
 struct SiteFile {
@@ -18,7 +21,7 @@ struct SiteFile {
   std::string contentType;
   bool isPage = false;
 };
-// An answer from memory: the compiled CSS.
+// An answer from memory: the compiled CSS, or its source map.
 struct SiteText {
   std::string body;
   std::string contentType;
@@ -42,8 +45,10 @@ class ServedSite {
   // The percent-encoded URL path of a file under the web root ("/docs/a%20b.html"); none elsewhere.
   std::optional<std::string> urlPathOf(const std::filesystem::path& file) const;
 
-  // Stores a new compile's CSS; returns its version, which the links' "?v=" carries.
-  unsigned setCompiledCss(std::string css);
+  // Stores a new compile's CSS and its map, if any; returns its version, which the links' "?v="
+  // carries. The CSS is answered with a comment naming its map ("main.css.map?v=VERSION" beside
+  // it), which is answered from memory too, made when first asked for.
+  unsigned setCompiledCss(std::string css, std::shared_ptr<const SourceMap> map = nullptr);
   unsigned cssVersion() const { return version_; }
 
   // The answer to a request for `urlPath` (percent-encoded, without query).
@@ -71,6 +76,8 @@ class ServedSite {
   std::filesystem::path document_;
   std::string stem_;
   std::string css_;
+  std::shared_ptr<const SourceMap> map_;
+  mutable std::optional<std::optional<std::string>> servedMap_;  // made on the first request
   unsigned version_ = 0;
   std::set<std::string> cssPaths_;  // decoded URL paths answered with the compiled CSS
   std::set<std::filesystem::path> servedFiles_;

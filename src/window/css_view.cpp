@@ -51,6 +51,30 @@ CssView::CssView() {
   gtk_box_append(GTK_BOX(root_.get()), scroller);
   gtk_search_bar_set_key_capture_widget(searchBar_, root_.get());
 
+  // The place of the cursor's line, read out as it changes; the bar keeps its height without one.
+  placeBar_ = GTK_WIDGET(g_object_new(GTK_TYPE_BOX, "accessible-role", GTK_ACCESSIBLE_ROLE_STATUS, nullptr));
+  placeButton_ = GTK_BUTTON(gtk_button_new_with_label("_buttons.scss:7"));
+  gtk_widget_add_css_class(GTK_WIDGET(placeButton_), "link");
+  gtk_widget_set_tooltip_text(GTK_WIDGET(placeButton_), _("Open in the editor"));
+  int height = 0;
+  gtk_widget_measure(GTK_WIDGET(placeButton_), GTK_ORIENTATION_VERTICAL, -1, nullptr, &height, nullptr, nullptr);
+  gtk_widget_set_size_request(placeBar_, -1, height);
+  gtk_button_set_label(placeButton_, "");
+  for (auto* side : {&gtk_widget_set_margin_start, &gtk_widget_set_margin_end}) side(placeBar_, 6);
+  gtk_box_append(GTK_BOX(placeBar_), GTK_WIDGET(placeButton_));
+  gtk_widget_set_visible(placeBar_, FALSE);
+  gtk_box_append(GTK_BOX(root_.get()), placeBar_);
+  g_signal_connect_swapped(placeButton_, "clicked", G_CALLBACK(+[](CssView* self) { self->openPlace(); }), this);
+  g_signal_connect_swapped(buffer_, "notify::cursor-position", G_CALLBACK(+[](CssView* self) { self->showPlace(); }), this);
+  keys_ = gtk_event_controller_key_new();
+  g_signal_connect(keys_, "key-pressed",
+                   G_CALLBACK(+[](GtkEventControllerKey*, guint key, guint, GdkModifierType, gpointer self) -> gboolean {
+                     if (key != GDK_KEY_Return && key != GDK_KEY_KP_Enter && key != GDK_KEY_ISO_Enter) return FALSE;
+                     return static_cast<CssView*>(self)->openPlace();
+                   }),
+                   this);
+  gtk_widget_add_controller(view, keys_);
+
   g_signal_connect(searchEntry_, "search-changed", G_CALLBACK(+[](GtkSearchEntry* entry, gpointer self) {
                      auto* view = static_cast<CssView*>(self);
                      gtk_source_search_settings_set_search_text(
@@ -71,10 +95,16 @@ CssView::CssView() {
   }
 }
 
-CssView::~CssView() { g_signal_handlers_disconnect_by_data(searchEntry_, this); }
+CssView::~CssView() {
+  g_signal_handlers_disconnect_by_data(searchEntry_, this);
+  g_signal_handlers_disconnect_by_data(buffer_, this);
+  g_signal_handlers_disconnect_by_data(placeButton_, this);
+  g_signal_handlers_disconnect_by_data(keys_, this);
+}
 
-void CssView::setCSS(std::shared_ptr<const std::string> css) {
+void CssView::setCSS(std::shared_ptr<const std::string> css, std::shared_ptr<const SourceMap> map) {
   css_ = std::move(css);
+  map_ = std::move(map);
   stale_ = true;
   if (shown_) fill();
 }
@@ -112,7 +142,27 @@ void CssView::fill() {
   if (!mark) mark = gtk_text_buffer_create_mark(buffer, "fennelview-top", &top, TRUE);
   gtk_text_buffer_move_mark(buffer, mark, &top);
   gtk_text_view_scroll_to_mark(textView_, mark, 0.0, TRUE, 0.0, 0.0);
+  showPlace();
 }
+
+void CssView::showPlace() {
+  place_.reset();
+  if (map_ && shown_ && !stale_) {
+    GtkTextIter at;
+    gtk_text_buffer_get_iter_at_mark(GTK_TEXT_BUFFER(buffer_), &at, gtk_text_buffer_get_insert(GTK_TEXT_BUFFER(buffer_)));
+    gtk_text_iter_set_line_offset(&at, 0);
+    while (!gtk_text_iter_ends_line(&at) && g_unichar_isspace(gtk_text_iter_get_char(&at))) gtk_text_iter_forward_char(&at);
+    place_ = placeOfLine(gtk_text_iter_get_line(&at) + 1, gtk_text_iter_get_line_offset(&at) + 1, *map_);
+  }
+  gtk_widget_set_visible(placeBar_, map_ != nullptr);
+  gtk_widget_set_visible(GTK_WIDGET(placeButton_), place_.has_value());
+  if (place_) gtk_button_set_label(placeButton_, place_->displayName.c_str());
+  placeLink_.setPlace(place_ ? std::optional<SourcePlace>(SourcePlace{place_->file, place_->line, std::nullopt}) : std::nullopt);
+}
+
+std::string CssView::placeText() const { return place_ ? place_->displayName : std::string(); }
+
+bool CssView::openPlace() const { return place_ && placeLink_.open(); }
 
 GtkSourceSearchContext* CssView::search() {
   // Made on first use: a window whose CSS is never searched keeps no search state.

@@ -4,9 +4,12 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/glib_ptr.hpp"
+#include "inspect/rule_place.hpp"
+#include "window/error_link.hpp"
 
 // GtkSourceView stays private to the window library.
 typedef struct _GtkSourceBuffer GtkSourceBuffer;
@@ -16,7 +19,9 @@ namespace fennelview {
 
 // The compiled CSS of a document window: read-only, highlighted, searchable. It follows
 // every compile but fills its buffer only while shown, so a hidden view of a large style
-// sheet costs nothing per save; a new text keeps the line at the top of the view.
+// sheet costs nothing per save; a new text keeps the line at the top of the view. A bar under
+// it names the Sass place of the cursor's line, through the compile's map; the bar, or Enter,
+// opens that place in the editor.
 class CssView {
  public:
   CssView();
@@ -25,14 +30,21 @@ class CssView {
   CssView& operator=(const CssView&) = delete;
 
   GtkWidget* widget() const { return root_.get(); }
-  void setCSS(std::shared_ptr<const std::string> css);
+  void setCSS(std::shared_ptr<const std::string> css, std::shared_ptr<const SourceMap> map = nullptr);
+  void setSettings(Settings& settings) { placeLink_.setSettings(settings); }
   void setShown(bool shown);
   // Opens the search bar, or closes it when open.
   void toggleSearch();
   std::string text() const;
+  GtkTextView* textView() const { return textView_; }
+  // The cursor's line's place as the bar names it ("_buttons.scss:7"); empty for none.
+  std::string placeText() const;
+  // Opens that place in the editor; false when there is none or no editor could be asked.
+  bool openPlace() const;
 
  private:
   void fill();
+  void showPlace();
   void findNext();
   GtkSourceSearchContext* search();
 
@@ -43,6 +55,13 @@ class CssView {
   GtkSourceBuffer* buffer_;
   GObjectPtr<GtkSourceSearchContext> search_;
   std::shared_ptr<const std::string> css_;
+  // Decoded only once the view is shown and asks for a line's place.
+  std::shared_ptr<const SourceMap> map_;
+  GtkWidget* placeBar_;
+  GtkButton* placeButton_;
+  GtkEventController* keys_;  // Enter opens the place
+  std::optional<RulePlace> place_;
+  ErrorLink placeLink_;
   bool stale_ = false;
   bool shown_ = false;
 };

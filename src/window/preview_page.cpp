@@ -177,7 +177,7 @@ void PreviewPage::showSample() {
 
 void PreviewPage::showOnSite() {
   // The page keeps the last CSS that compiled; an error shows beside the page, not in it.
-  if (!model_->isFailure()) site_->setCompiledCss(model_->css());
+  if (!model_->isFailure()) site_->setCompiledCss(model_->css(), model_->sourceMap());
   if (loadedURI_.empty()) return loadSite();
   if (model_->isFailure()) return;
   if (loading_) {

@@ -46,7 +46,10 @@ std::optional<std::string> openGLRenderer() {
 }
 
 PreviewWebContext::PreviewWebContext(RendererProbe probe, PreviewLimits limits)
-    : probe_(std::move(probe)), limits_(limits), settings_(webkit_settings_new()) {}
+    : probe_(std::move(probe)), limits_(limits), settings_(webkit_settings_new()) {
+  // The inspector (and "Inspect Element") for the previews, which alone use these settings.
+  webkit_settings_set_enable_developer_extras(settings_.get(), TRUE);
+}
 
 PreviewWebContext::~PreviewWebContext() {
   if (unresponsiveTimer_) g_source_remove(unresponsiveTimer_);

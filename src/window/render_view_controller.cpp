@@ -38,6 +38,7 @@ RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFra
   gtk_widget_set_margin_end(errorPanel_, 12);
   gtk_widget_set_margin_top(errorPanel_, 12);
   errorPlace_ = GTK_BUTTON(gtk_button_new());
+  keptErrorPlace_ = GObjectPtr<GtkButton>::retain(errorPlace_);
   gtk_widget_add_css_class(GTK_WIDGET(errorPlace_), "link");
   gtk_widget_set_halign(GTK_WIDGET(errorPlace_), GTK_ALIGN_START);
   gtk_widget_set_tooltip_text(GTK_WIDGET(errorPlace_), "Open in the editor");
@@ -164,6 +165,7 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
   pickPanel_->setNotice([weak = windowController.weak_from_this()](const std::string& text) {
     if (auto window = weak.lock()) window->showToast(text);
   });
+  cssView_.setSettings(windowController.settings());
   windowController_ = windowController.weak_from_this();
   appeared_ = true;
 
@@ -210,7 +212,7 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
   errorLink_.setPlace(place);
   page_->show(viewModel_, place ? ErrorLink::text(*place) : std::string());
   showErrorPanel();
-  if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS());
+  if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS(), viewModel_->sourceMap());
   pickPanel_->show(viewModel_);
   if (metadata_) metadata_->show(*viewModel_);
   if (warnings_) warnings_->show(viewModel_->warnings());

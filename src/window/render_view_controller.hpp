@@ -110,6 +110,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   GtkWidget* errorPanel_;
   GtkLabel* errorLabel_;
   GtkButton* errorPlace_;
+  GObjectPtr<GtkButton> keptErrorPlace_;  // the destructor lets go of it after the window is gone
   GObjectPtr<GMenu> pageMenu_;
   GObjectPtr<GSimpleAction> pageAction_;
   GObjectPtr<GSimpleActionGroup> pageActions_;

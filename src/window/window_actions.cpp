@@ -34,6 +34,7 @@ constexpr Shortcut kShortcuts[] = {
     // The web view keeps Tab to itself; F6 takes focus between the page and the header.
     {"win.cycle-focus", {"F6", "<Shift>F6", nullptr}},
     {"win.pick-element", {"<Control><Shift>c", nullptr}},
+    {"win.show-inspector", {"<Control><Shift>i", nullptr}},
 };
 
 WindowController* controllerOf(GtkWidget* widget) {
@@ -90,6 +91,12 @@ void installWindowActions(GtkWidgetClass* windowClass) {
   });
   gtk_widget_class_install_action(windowClass, "win.zoom-reset", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     withController(w, [](WindowController& c) { c.renderViewController().pageSize().zoom(0); });
+  });
+  // WebKit's own inspector for the preview; on an own page its styles name the Sass files.
+  gtk_widget_class_install_action(windowClass, "win.show-inspector", nullptr, [](GtkWidget* w, const char*, GVariant*) {
+    withController(w, [](WindowController& c) {
+      webkit_web_inspector_show(webkit_web_view_get_inspector(c.renderViewController().webView()));
+    });
   });
 }
 

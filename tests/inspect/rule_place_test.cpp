@@ -28,6 +28,19 @@ TEST_P(RulePlaceTest, NamesEachRuleByItsPlaceInTheSass) {
   EXPECT_EQ(placeOfRule(sheet.rules[1], SourceMap("{}")), std::nullopt);
 }
 
+TEST(LinePlace, ALineIsNamedByThePlaceAtItsFirstCharacterElseTheLastOnIt) {
+  // Line 2 maps from its column 3, line 3 only from its column 7, line 4 to no source.
+  const SourceMap map(R"({"sources": ["/s/_a.scss"], "mappings": ";EAAA;MACA;A"})");
+  const std::pair<std::pair<int, int>, std::optional<std::string>> cases[] = {
+      {{1, 1}, std::nullopt}, {{2, 3}, "_a.scss:1"}, {{2, 1}, "_a.scss:1"}, {{3, 3}, "_a.scss:2"},
+      {{4, 1}, std::nullopt}, {{9, 1}, std::nullopt},
+  };
+  for (const auto& [at, name] : cases) {
+    const auto place = placeOfLine(at.first, at.second, map);
+    EXPECT_EQ(place ? std::optional(place->displayName) : std::nullopt, name) << at.first << ":" << at.second;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothCompilers, RulePlaceTest, ::testing::Values(test::Compiler::kLibSass, test::Compiler::kDartSass),
                          [](const auto& info) { return info.param == test::Compiler::kLibSass ? "LibSass" : "DartSass"; });
 

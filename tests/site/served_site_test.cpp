@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "compile/source_map.hpp"
 #include "preferences/user_defaults.hpp"
 #include "site/project_settings.hpp"
+#include "site/served_source_map.hpp"
 #include "test_support.hpp"
 
 namespace fennelview {
@@ -13,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace test;
 
-TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionOtherFilesComeFromDisk) {
+TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionAndItsMapOtherFilesComeFromDisk) {
   TempDir dir;
   fs::create_directories(dir / "css");
   writeFile(dir / "css/main.css", "body { color: red }");  // stale, never served
@@ -35,6 +37,18 @@ TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionOtherFi
   }
   EXPECT_EQ(site.setCompiledCss("body { color: blue }"), 2u);
   EXPECT_EQ(std::get<SiteText>(site.answer("/css/main.css")).body, "body { color: blue }");
+  EXPECT_TRUE(std::holds_alternative<SiteRefusal>(site.answer("/css/main.css.map")));
+  // With a map, the CSS names it beside itself at the same version; the map comes from memory.
+  writeFile(dir / "css/_parts.scss", "a {}");
+  site.setCompiledCss("a {}", std::make_shared<const SourceMap>(R"({"sources": ["../css/_parts.scss"]})", dir / "out"));
+  EXPECT_EQ(std::get<SiteText>(site.answer("/dist/main.min.css")).body,
+            "a {}\n/*# sourceMappingURL=main.min.css.map?v=3 */\n");
+  const auto map = std::get<SiteText>(site.answer("/css/main.css.map"));
+  EXPECT_EQ(map.contentType, "application/json");
+  EXPECT_EQ(nlohmann::json::parse(map.body)["sourcesContent"], nlohmann::json::array({"a {}"}));
+  site.setCompiledCss("b {}\n", std::make_shared<const SourceMap>(R"({"sources": []})"));
+  EXPECT_EQ(std::get<SiteText>(site.answer("/css/main.css")).body, "b {}\n/*# sourceMappingURL=main.css.map?v=4 */\n");
+  EXPECT_EQ(std::get<SiteText>(site.answer("/css/main.css.map")).body.find("_parts"), std::string::npos);
 
   const auto other = std::get<SiteFile>(site.answer("/css/other.css"));
   EXPECT_EQ(other.file, fs::canonical(dir / "css/other.css"));
@@ -42,6 +56,35 @@ TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionOtherFi
   EXPECT_TRUE(std::get<SiteFile>(site.answer("/")).isPage);
   EXPECT_EQ(site.urlPathOf(dir / "blog/a b.html"), "/blog/a%20b.html");
   EXPECT_EQ(site.urlPathOf(dir / "../x.html"), std::nullopt);
+}
+
+TEST(ServedSiteTest, AServedMapNamesEachSourceByUrlWithTheTextOfTheStyleSheetsItNamesWithinABudget) {
+  TempDir dir;
+  writeFile(dir / "_a.scss", "$a: 1;");
+  writeFile(dir / "big.scss", std::string(40, 'x'));
+  writeFile(dir / "notes.txt", "secret");
+  writeFile(dir / "_latin.scss", "caf\xE9");
+  const std::string a = "file://" + (dir / "_a.scss").string();
+  using Json = nlohmann::json;
+  // The map as the compiler wrote it, with sources relative to where it wrote the map; what the page is served.
+  const std::pair<std::string, std::optional<Json>> cases[] = {
+      {R"({"version": 3, "sourceRoot": "", "sources": ["_a.scss", "notes.txt", "big.scss", "gone.scss", "sass:math", "_latin.scss"]})",
+       Json{{"version", 3}, {"file", "main.css"},
+            {"sources", {a, "file://" + (dir / "notes.txt").string(), "file://" + (dir / "big.scss").string(),
+                         "file://" + (dir / "gone.scss").string(), "sass:math", "file://" + (dir / "_latin.scss").string()}},
+            {"sourcesContent", {"$a: 1;", nullptr, nullptr, nullptr, nullptr, "caf\uFFFD"}}}},
+      // Text the compiler gave stays, and the file is not read for it.
+      {R"({"sources": [")" + a + R"(", "file:///nowhere/_b.scss"], "sourcesContent": ["given", "b"]})",
+       Json{{"file", "main.css"}, {"sources", {a, "file:///nowhere/_b.scss"}}, {"sourcesContent", {"given", "b"}}}},
+      {R"({"sources": ["caf\u00e9 b.scss"]})",
+       Json{{"file", "main.css"}, {"sources", {"file://" + (dir / "caf%C3%A9%20b.scss").string()}},
+            {"sourcesContent", {nullptr}}}},
+      {"[1]", std::nullopt}, {"{", std::nullopt},
+  };
+  for (const auto& [text, expected] : cases) {
+    const auto served = servedSourceMap(SourceMap(text, dir.path()), "main.css", 20);
+    EXPECT_EQ(served ? std::optional<Json>(Json::parse(*served)) : std::nullopt, expected) << text;
+  }
 }
 
 TEST(ServedSiteTest, ProjectSettingsKeptPerRootUnderOneKey) {

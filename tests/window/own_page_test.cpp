@@ -123,5 +123,35 @@ TEST_F(OwnPageTest, DocumentFindsItsPageAndPagesOpenWithTheirDocument) {
   EXPECT_EQ(window->renderViewController().shownPage(), std::nullopt);
 }
 
+TEST_F(OwnPageTest, TheInspectorOpensOnThePreviewWhoseCssNamesAMapWithTheSassFilesAndTheirText) {
+  const fs::path root = dir / "site";
+  const std::string partial = ".btn {\n  color: rgb(0, 0, 255);\n}\n";
+  writeAll(root, {{".git/HEAD", ""},
+                  {"scss/main.scss", "@import 'buttons';\nbody { margin: 0; }\n"},
+                  {"scss/_buttons.scss", partial},
+                  {"index.html", "<!doctype html><link rel=stylesheet href=css/main.css><button class=btn>b</button>"}});
+  auto window = open(root / "scss/main.scss", root / "index.html");
+  auto* view = window->renderViewController().webView();
+  const std::string colour = "getComputedStyle(document.querySelector('.btn')).color";
+  ASSERT_EQ(waitForPage(view, colour, "rgb(0, 0, 255)"), "rgb(0, 0, 255)");
+  // The map as the inspector reads it: the URL the CSS ends with, beside the CSS at its version.
+  evaluate(view, R"(const link = document.querySelector('link');
+    fetch(link.href).then(r => r.text()).then(css => {
+      const url = new URL(/sourceMappingURL=(\S+) \*\/\s*$/.exec(css)[1], link.href);
+      return fetch(url).then(r => r.json()).then(map => {
+        const at = map.sources.findIndex(s => s.endsWith('/scss/_buttons.scss'));
+        document.body.dataset.map = [url.search === new URL(link.href).search, map.sources[at].startsWith('file:///'),
+                                     map.sourcesContent[at]].join('|');
+      });
+    }).catch(e => { document.body.dataset.map = e; }); 1)");
+  EXPECT_EQ(waitForPage(view, "String(document.body.dataset.map)", "true|true|" + partial), "true|true|" + partial);
+
+  EXPECT_TRUE(webkit_settings_get_enable_developer_extras(webkit_web_view_get_settings(view)));
+  WebKitWebInspector* inspector = webkit_web_view_get_inspector(view);
+  EXPECT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.show-inspector", nullptr));
+  EXPECT_TRUE(runUntil([&] { return webkit_web_inspector_get_web_view(inspector) != nullptr; }, std::chrono::seconds(20)));
+  webkit_web_inspector_close(inspector);
+}
+
 }  // namespace
 }  // namespace fennelview

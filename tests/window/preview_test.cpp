@@ -9,6 +9,9 @@
 #include "test_support.hpp"
 #include "window/render_view_controller.hpp"
 
+// Last: X11 defines macros (None, Bool) that other headers use as names.
+#include <gdk/x11/gdkx.h>
+
 namespace fennelview {
 namespace {
 
@@ -50,6 +53,30 @@ TEST_F(PreviewTest, ASaveUpdatesThePageInPlaceKeepingScrollFormValuesAndOpenDeta
   gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.show-css", nullptr);
   auto& css = window->renderViewController().cssView();
   EXPECT_TRUE(runUntil([&] { return css.text().find("#abcdef") != std::string::npos; })) << css.text();
+}
+
+TEST_F(PreviewTest, TheCursorsLineInTheCssNamesItsSassPlaceAndEnterOpensItInTheEditorAtThatLine) {
+  defaults.setObject(guiDesktop().applicationURL("gedit"), PreferencesController::defaultEditorPathKey);
+  writeFile(dir / "_partial.scss", "h1 {\n  color: #123456;\n}\n");
+  open("@import 'partial';\n");
+  ASSERT_EQ(waitForPage(view, h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
+  gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.show-css", nullptr);
+  auto& css = window->renderViewController().cssView();
+  ASSERT_TRUE(runUntil([&] { return css.text().find("#123456") != std::string::npos; })) << css.text();
+  const auto text = css.text();
+  const auto line = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(text.find("color")), '\n');
+  auto* buffer = gtk_text_view_get_buffer(css.textView());
+  GtkTextIter at;
+  gtk_text_buffer_get_iter_at_line(buffer, &at, static_cast<int>(line));
+  gtk_text_buffer_place_cursor(buffer, &at);
+  EXPECT_EQ(css.placeText(), "_partial.scss:2");
+
+  // A real Enter through the X server, in the text view.
+  ASSERT_TRUE(gtk_widget_grab_focus(GTK_WIDGET(css.textView())));
+  const auto window = std::to_string(gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(this->window->window()))));
+  ASSERT_EQ(runProcess({"xdotool", "key", "--window", window, "Return"}).exitStatus, 0);
+  ASSERT_TRUE(guiDesktop().waitForCalls("gedit", 1));
+  EXPECT_EQ(guiDesktop().calls("gedit"), (std::vector<std::vector<std::string>>{{"+2", (dir / "_partial.scss").string()}}));
 }
 
 TEST_F(PreviewTest, AnErrorLinksToItsPlaceInTheEditorAndItsFixKeepsTheScroll) {

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "site/served_source_map.hpp"
+
+#include <glib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "common/glib_ptr.hpp"
+
+namespace fennelview {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isStyleSheet(const fs::path& file) {
+  const auto extension = file.extension();
+  return extension == ".scss" || extension == ".sass" || extension == ".css";
+}
+
+// A source's text from disk when it is a style sheet that fits what is left of the budget.
+nlohmann::json readSource(const std::string& source, std::size_t& budget) {
+  const fs::path file(source);
+  std::error_code ec;
+  if (!file.is_absolute() || !isStyleSheet(file) || !fs::is_regular_file(file, ec)) return nullptr;
+  const auto size = fs::file_size(file, ec);
+  if (ec || size > budget) return nullptr;
+  std::ifstream in(file, std::ios::binary);
+  std::string text(size, '\0');
+  if (!in.read(text.data(), static_cast<std::streamsize>(size))) return nullptr;
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  budget -= text.size();
+  return text;
+}
+
+}  // namespace
+
+std::optional<std::string> servedSourceMap(const SourceMap& map, std::string_view cssName, std::size_t sourceBytes) {
+  auto json = nlohmann::json::parse(map.text(), nullptr, false);
+  if (!json.is_object()) return std::nullopt;
+  auto sources = nlohmann::json::array();
+  auto contents = nlohmann::json::array();
+  for (const auto& source : map.sources()) {
+    GCharPtr uri(fs::path(source).is_absolute() ? g_filename_to_uri(source.c_str(), nullptr, nullptr) : nullptr);
+    sources.push_back(uri ? std::string(uri.get()) : source);
+    if (const auto carried = map.contentOf(source)) {
+      contents.push_back(std::string(*carried));
+    } else {
+      contents.push_back(readSource(source, sourceBytes));
+    }
+  }
+  // The sources are absolute now: a root would be put in front of them again.
+  json.erase("sourceRoot");
+  json["sources"] = std::move(sources);
+  json["sourcesContent"] = std::move(contents);
+  json["file"] = cssName;
+  // A file in another encoding still gives a map; its odd bytes read as U+FFFD.
+  return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace fennelview
