@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "compile/compile_limits.hpp"
 #include "compile/compilers.hpp"
+#include "compile/output_style.hpp"
 #include "compile/parsing_result.hpp"
 
 namespace fennelview {
@@ -52,6 +54,11 @@ class SassParser {
   // Folders searched for imports (`--load-path`), for the compiles started from now on.
   void setLoadPaths(std::vector<std::string> loadPaths) { loadPaths_ = std::move(loadPaths); }
 
+  // How the CSS of the compiles started from now on is laid out. None (the default) is the
+  // preview's: sassc's nested style with line comments, Dart Sass's expanded. A style asked
+  // for is CSS to ship: that style, without line comments.
+  void setOutputStyle(std::optional<OutputStyle> style) { style_ = style; }
+
   // Kills the running sassc children (their whole process groups) and drops every result
   // still to come, Dart Sass's included.
   void cancelAll();
@@ -82,6 +89,7 @@ class SassParser {
 
   Compiler compiler_;
   std::vector<std::string> loadPaths_;
+  std::optional<OutputStyle> style_;
   std::chrono::milliseconds timeout_;
   CompileLimits limits_;
   std::shared_ptr<EmbeddedCompiler> embedded_;
