@@ -33,6 +33,9 @@ constexpr Shortcut kShortcuts[] = {
     {"win.preview-width::fill", {"<Control>4", nullptr}},
     // The web view keeps Tab to itself; F6 takes focus between the page and the header.
     {"win.cycle-focus", {"F6", "<Shift>F6", nullptr}},
+    // Saving the compiled CSS.
+    {"win.save-css", {"<Control>s", nullptr}},
+    {"win.save-css-as", {"<Control><Shift>s", nullptr}},
 };
 
 WindowController* controllerOf(GtkWidget* widget) {
@@ -84,6 +87,14 @@ void installWindowActions(GtkWidgetClass* windowClass) {
   gtk_widget_class_install_action(windowClass, "win.zoom-out", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     withController(w, [](WindowController& c) { c.renderViewController().pageSize().zoom(-1); });
   });
+  // Saving the compiled CSS.
+  gtk_widget_class_install_action(windowClass, "win.save-css", nullptr, [](GtkWidget* w, const char*, GVariant*) {
+    withController(w, [](WindowController& c) { c.saveCss(); });
+  });
+  gtk_widget_class_install_action(windowClass, "win.save-css-as", nullptr, [](GtkWidget* w, const char*, GVariant*) {
+    withController(w, [](WindowController& c) { c.saveCssAs(); });
+  });
+  gtk_widget_class_install_property_action(windowClass, "win.write-css-on-save", "write-css-on-save");
   gtk_widget_class_install_action(windowClass, "win.zoom-reset", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     withController(w, [](WindowController& c) { c.renderViewController().pageSize().zoom(0); });
   });
