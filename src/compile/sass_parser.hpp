@@ -44,9 +44,9 @@ class SassParser {
   const Compiler& compiler() const { return compiler_; }
 
   // Starts the compiler on `path` in the file's folder and returns at once: LibSass as
-  // `sassc <path> --line-numbers` with the load paths, writing the CSS and a source map into
-  // a private temporary folder that is removed once they are read, Dart Sass
-  // as `sass --embedded` asked for expanded CSS with a map, the load paths as importers
+  // `sassc <path> --line-numbers` (or the style asked) with the load paths, writing the CSS and
+  // a source map into a private temporary folder that is removed once they are read, Dart Sass
+  // as `sass --embedded` asked for expanded (or the style asked) CSS with a map, the load paths as importers
   // and deprecation warnings of files found through them left out. The completion is
   // called exactly once, later, unless cancelAll() or destruction comes first.
   void parseFile(const std::string& path, Completion completion);

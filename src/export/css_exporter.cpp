@@ -16,13 +16,21 @@ namespace fennelview {
 
 namespace {
 
-// Why the CSS may not go to `target`: the Sass the user edits is never written over.
-std::optional<std::string> refusal(const std::filesystem::path& target, const std::string& documentPath) {
+// Why the CSS may not go to `target`: the Sass the user edits is never written over, nor a file
+// the document reads, which would compile it again after each write, without end.
+std::optional<std::string> refusal(const std::filesystem::path& target, const std::string& documentPath,
+                                   const std::set<std::string>& filesRead) {
   std::error_code ec;
+  GCharPtr name(g_filename_display_basename(target.c_str()));
   const auto extension = target.extension();
   if (extension == ".scss" || extension == ".sass" || std::filesystem::equivalent(target, documentPath, ec)) {
-    GCharPtr name(g_filename_display_basename(target.c_str()));
-    GCharPtr text(g_strdup_printf(_("The CSS was not saved: \u201C%s\u201D is a Sass file. Choose a .css file."), name.get()));
+    GCharPtr text(
+        g_strdup_printf(_("The CSS was not saved: \u201C%s\u201D is a Sass file. Choose a .css file."), name.get()));
+    return std::string(text.get());
+  }
+  if (filesRead.contains(target.lexically_normal().string())) {
+    GCharPtr text(
+        g_strdup_printf(_("The CSS was not saved: the Sass reads \u201C%s\u201D. Choose another file."), name.get()));
     return std::string(text.get());
   }
   return std::nullopt;
@@ -51,8 +59,9 @@ bool isAsAsked(const ParsingResult& current, const CssExportChoice& choice, cons
 CssExporter::CssExporter(std::string documentPath, Settings& settings)
     : documentPath_(std::move(documentPath)), settings_(settings) {}
 
-void CssExporter::save(const CssExportChoice& choice, const ParsingResult& current, const Compiler& compiler, Done done) {
-  if (auto refused = refusal(choice.target, documentPath_)) return done(std::move(refused));
+void CssExporter::save(const CssExportChoice& choice, const ParsingResult& current, const Compiler& compiler,
+                       const std::set<std::string>& filesRead, Done done) {
+  if (auto refused = refusal(choice.target, documentPath_, filesRead)) return done(std::move(refused));
   settings_.setCssExport(documentPath_, choice);
   write(saveParser_, choice, current, compiler, false, std::move(done));
 }
@@ -65,28 +74,30 @@ void CssExporter::setOnEverySave(bool onEverySave) {
 }
 
 void CssExporter::documentCompiled(const ParsingResult& result, const Compiler& compiler,
-                                   std::function<void(std::string)> tell) {
+                                   const std::set<std::string>& filesRead, std::function<void(std::string)> tell) {
   // A document's first value is a placeholder that no compiler gave.
   if (result.isFailure() || result.compilerName().empty()) return;
   const auto kept = choice();
   if (!kept || !kept->onEverySave) return;
-  write(everySaveParser_, *kept, result, compiler, true, [this, tell = std::move(tell)](std::optional<std::string> failure) {
+  auto once = [this, tell = std::move(tell)](std::optional<std::string> failure) {
     if (!failure) return lastTold_.reset();
     if (failure == lastTold_) return;
     lastTold_ = failure;
     tell(*failure);
-  });
+  };
+  if (auto refused = refusal(kept->target, documentPath_, filesRead)) return once(std::move(refused));
+  write(everySaveParser_, *kept, result, compiler, true, std::move(once));
 }
 
 void CssExporter::write(SassParser& parser, const CssExportChoice& choice, const ParsingResult& current,
                         const Compiler& compiler, bool quietWhenItDoesNotCompile, Done done) {
-  if (auto refused = refusal(choice.target, documentPath_)) return done(std::move(refused));
   if (isAsAsked(current, choice, compiler)) return done(writeResult(current, choice));
   parser.cancelAll();
   parser.setCompiler(compiler);
   parser.setOutputStyle(choice.style);
   parser.setLoadPaths(loadPathsFor(documentPath_, settings_));
-  parser.parseFile(documentPath_, [choice, quietWhenItDoesNotCompile, done = std::move(done)](ParsingResult result, std::vector<std::string>) {
+  parser.parseFile(documentPath_, [choice, quietWhenItDoesNotCompile, done = std::move(done)](
+                                       ParsingResult result, std::vector<std::string>) {
     // The document's own compile of the same change shows why.
     if (result.isFailure() && quietWhenItDoesNotCompile) return;
     done(writeResult(result, choice));

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "compile/compilers.hpp"
@@ -28,8 +29,10 @@ class CssExporter {
   std::optional<CssExportChoice> choice() const { return settings_.cssExport(documentPath_); }
 
   // Keeps `choice` for the document, then writes its CSS there. `current` is the document's
-  // latest result and `compiler` the one that gives its results.
-  void save(const CssExportChoice& choice, const ParsingResult& current, const Compiler& compiler, Done done);
+  // latest result, `compiler` the one that gives its results and `filesRead` the files its
+  // compiles read: none of them is written over, the Sass least of all.
+  void save(const CssExportChoice& choice, const ParsingResult& current, const Compiler& compiler,
+            const std::set<std::string>& filesRead, Done done);
   // Keeps whether each successful compile is written to the chosen place; without a usable
   // choice nothing is kept.
   void setOnEverySave(bool onEverySave);
@@ -37,7 +40,8 @@ class CssExporter {
   // A compile of the document ended. With "on every save" chosen, a success is written there;
   // a failure writes nothing (its message is shown already). `tell` hears why a write failed,
   // once for each kind of failure until a write succeeds.
-  void documentCompiled(const ParsingResult& result, const Compiler& compiler, std::function<void(std::string)> tell);
+  void documentCompiled(const ParsingResult& result, const Compiler& compiler, const std::set<std::string>& filesRead,
+                        std::function<void(std::string)> tell);
 
  private:
   // Writes `current` when it is what `choice` asks, else the result of a compile of its own on

@@ -81,9 +81,11 @@ void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
     documentChangeSignal_.observeNext([weak = weak_from_this()](const ParsingResult& result) {
       auto self = weak.lock();
       if (!self || !self->cssExporter_ || !self->document_) return;
-      self->cssExporter_->documentCompiled(result, self->document_->parser().compiler(), [weak](const std::string& why) {
-        if (auto self = weak.lock()) self->showToast(why);
-      });
+      auto& document = *self->document_;
+      self->cssExporter_->documentCompiled(result, document.parser().compiler(), document.followedFiles(),
+                                           [weak](const std::string& why) {
+                                             if (auto self = weak.lock()) self->showToast(why);
+                                           });
     });
   }
   updateExportActions();
@@ -180,15 +182,16 @@ void WindowController::saveCss() {
 
 void WindowController::saveCssTo(const CssExportChoice& choice) {
   if (!cssExporter_ || !document_) return;
+  auto told = [weak = weak_from_this(), target = choice.target](std::optional<std::string> failure) {
+    auto self = weak.lock();
+    if (!self) return;
+    if (failure) return self->showToast(*failure);
+    GCharPtr name(g_filename_display_basename(target.c_str()));
+    GCharPtr text(g_strdup_printf(_("CSS saved to %s"), name.get()));
+    self->showToast(text.get());
+  };
   cssExporter_->save(choice, document_->parsingResult().value(), document_->parser().compiler(),
-                     [weak = weak_from_this(), target = choice.target](std::optional<std::string> failure) {
-                       auto self = weak.lock();
-                       if (!self) return;
-                       if (failure) return self->showToast(*failure);
-                       GCharPtr name(g_filename_display_basename(target.c_str()));
-                       GCharPtr text(g_strdup_printf(_("CSS saved to %s"), name.get()));
-                       self->showToast(text.get());
-                     });
+                     document_->followedFiles(), std::move(told));
 }
 
 bool WindowController::writesCssOnSave() const {

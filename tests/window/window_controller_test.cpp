@@ -32,7 +32,8 @@ TEST_F(WindowControllerTest, SaveCssWritesWhereTheDocumentKeepsAndWriteOnEverySa
   settings.setCssExport(sheet.string(), {target, OutputStyle::kCompressed, false, false});
   auto* window = GTK_WIDGET(open(sheet)->window());
   const auto written = [&](const std::string& css) {
-    return runUntil([&] { return std::filesystem::exists(target) && readFile(target) == css; }, std::chrono::seconds(20));
+    return runUntil([&] { return std::filesystem::exists(target) && readFile(target) == css; },
+                    std::chrono::seconds(20));
   };
 
   EXPECT_TRUE(gtk_widget_activate_action(window, "win.save-css", nullptr));
