@@ -32,11 +32,11 @@ enum { PROP_0, PROP_SHOW_CSS, PROP_PREVIEW_WIDTH, PROP_WRITE_CSS_ON_SAVE, N_PROP
 GParamSpec* properties[N_PROPS];
 
 void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
-  // Asked by the header's buttons while the template is still being built.
   if (id == PROP_WRITE_CSS_ON_SAVE) {
     const auto& controller = FENNELVIEW_DOCUMENT_WINDOW(object)->controller;
     return g_value_set_boolean(value, controller && controller->writesCssOnSave());
   }
+  // Asked by the header's buttons while the template is still being built.
   auto* renderView = FENNELVIEW_DOCUMENT_WINDOW(object)->render_view;
   if (!renderView) return g_param_value_set_default(spec, value);
   auto& view = fennelview::renderViewController(renderView);
