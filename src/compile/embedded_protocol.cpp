@@ -23,6 +23,7 @@ namespace {
 namespace inbound {
 constexpr std::uint32_t kCompileRequest = 2;
 constexpr std::uint32_t kPath = 3;
+constexpr std::uint32_t kStyle = 4;
 constexpr std::uint32_t kImporters = 6;
 constexpr std::uint32_t kImporterPath = 1;
 constexpr std::uint32_t kSourceMap = 5;
@@ -226,6 +227,11 @@ std::optional<OutboundMessage> decodePacket(std::string_view packet, std::uint32
 std::string compileRequestPacket(std::uint32_t compilationId, const CompileRequest& request) {
   std::string compile;
   putBytes(compile, inbound::kPath, request.path);
+  // EXPANDED is the protocol's default and goes unsent.
+  if (const int style = embeddedStyleValue(request.style)) {
+    putVarint(compile, inbound::kStyle << 3 | kVarint);
+    putVarint(compile, static_cast<std::uint64_t>(style));
+  }
   for (const auto& folder : request.loadPaths) {
     std::string importer;
     putBytes(importer, inbound::kImporterPath, folder);

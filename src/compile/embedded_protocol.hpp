@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "compile/output_style.hpp"
 #include "compile/source_place.hpp"
 
 // Dart Sass's embedded protocol (`sass --embedded`), the few messages one compile needs. Each
@@ -19,12 +20,13 @@ namespace fennelview::embedded {
 enum class Read { kDone, kIncomplete, kMalformed };
 Read readVarint(std::string_view bytes, std::size_t& at, std::uint64_t& value);
 
-// One compile of a file on disk: expanded CSS, no colour in messages.
+// One compile of a file on disk, no colour in messages.
 struct CompileRequest {
   std::string path;
   std::vector<std::string> loadPaths;  // sent as file-system importers, searched in order
   bool quietDeps = true;               // no warnings from files reached through load paths
   bool sourceMap = true;               // a map beside the CSS, the sources' text inside it
+  OutputStyle style = OutputStyle::kExpanded;
 };
 
 // The InboundMessage packet that asks for `request`.

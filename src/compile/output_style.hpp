@@ -9,10 +9,9 @@ namespace fennelview {
 // How the compiled CSS is laid out: readable, or on one line for shipping.
 enum class OutputStyle { kExpanded, kCompressed };
 
-// sassc's arguments for the style; expanded is sassc's nested default, which the preview keeps.
+// sassc's arguments for the style; sassc's own default is "nested", which only the preview keeps.
 inline std::vector<std::string> sasscStyleArguments(OutputStyle style) {
-  if (style == OutputStyle::kCompressed) return {"--style", "compressed"};
-  return {};
+  return {"--style", style == OutputStyle::kCompressed ? "compressed" : "expanded"};
 }
 
 // The value of the `style` field (number 4) of the embedded compiler's CompileRequest:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <sstream>
 
 #include "common/private_folder.hpp"
@@ -137,7 +138,11 @@ std::vector<std::string> SassParser::arguments(const std::string& path,
                                               const std::filesystem::path& outputFolder) const {
   std::vector<std::string> arguments{executablePath(), path};
   if (!outputFolder.empty()) arguments.push_back((outputFolder / "out.css").string());
-  arguments.push_back("--line-numbers");
+  if (style_) {
+    std::ranges::move(sasscStyleArguments(*style_), std::back_inserter(arguments));
+  } else {
+    arguments.push_back("--line-numbers");
+  }
   // The map's `sources` are the files the compile read; the page never gets the map. sassc
   // cannot write a map for names that are not UTF-8; such a compile still gives its CSS, and
   // its own file is followed.
@@ -234,6 +239,7 @@ bool SassParser::startDartSass(Compile* c, const std::filesystem::path& file) {
     return false;
   }
   embedded::CompileRequest request{file.string(), {}, true};
+  request.style = style_.value_or(OutputStyle::kExpanded);
   for (const auto& folder : loadPaths_) {
     request.loadPaths.push_back((c->workingDirectory / folder).lexically_normal().string());
   }

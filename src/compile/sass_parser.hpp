@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "compile/compile_limits.hpp"
 #include "compile/compilers.hpp"
+#include "compile/output_style.hpp"
 #include "compile/parsing_result.hpp"
 
 namespace fennelview {
@@ -42,15 +44,20 @@ class SassParser {
   const Compiler& compiler() const { return compiler_; }
 
   // Starts the compiler on `path` in the file's folder and returns at once: LibSass as
-  // `sassc <path> --line-numbers` with the load paths, writing the CSS and a source map into
-  // a private temporary folder that is removed once they are read, Dart Sass
-  // as `sass --embedded` asked for expanded CSS with a map, the load paths as importers
+  // `sassc <path> --line-numbers` (or the style asked) with the load paths, writing the CSS and
+  // a source map into a private temporary folder that is removed once they are read, Dart Sass
+  // as `sass --embedded` asked for expanded (or the style asked) CSS with a map, the load paths as importers
   // and deprecation warnings of files found through them left out. The completion is
   // called exactly once, later, unless cancelAll() or destruction comes first.
   void parseFile(const std::string& path, Completion completion);
 
   // Folders searched for imports (`--load-path`), for the compiles started from now on.
   void setLoadPaths(std::vector<std::string> loadPaths) { loadPaths_ = std::move(loadPaths); }
+
+  // How the CSS of the compiles started from now on is laid out. None (the default) is the
+  // preview's: sassc's nested style with line comments, Dart Sass's expanded. A style asked
+  // for is CSS to ship: that style, without line comments.
+  void setOutputStyle(std::optional<OutputStyle> style) { style_ = style; }
 
   // Kills the running sassc children (their whole process groups) and drops every result
   // still to come, Dart Sass's included.
@@ -82,6 +89,7 @@ class SassParser {
 
   Compiler compiler_;
   std::vector<std::string> loadPaths_;
+  std::optional<OutputStyle> style_;
   std::chrono::milliseconds timeout_;
   CompileLimits limits_;
   std::shared_ptr<EmbeddedCompiler> embedded_;

@@ -21,6 +21,7 @@ class SourceMap {
   explicit SourceMap(std::string text, std::filesystem::path baseDirectory = {});
 
   const std::string& text() const { return text_; }
+  const std::filesystem::path& baseDirectory() const { return baseDirectory_; }
 
   // The files the map names, as absolute paths (file: URLs converted); other URLs as given.
   const std::vector<std::string>& sources() const { return decoded().sources; }

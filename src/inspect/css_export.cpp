@@ -20,7 +20,11 @@ std::optional<std::string> writeAtomically(const std::filesystem::path& target, 
     return std::nullopt;
   }
   GErrorPtr error(rawError);
-  return "The CSS could not be saved to \u201C" + target.string() + "\u201D: " + error->message;
+  // GLib's message names its temporary file, new on every try; the reason comes last.
+  const std::string message = error->message;
+  const auto reason = message.rfind(": ");
+  return "The CSS could not be saved to \u201C" + target.string() + "\u201D: " +
+         (reason == std::string::npos ? message : message.substr(reason + 2));
 }
 
 std::string escapedUrl(const std::string& path) {

@@ -92,6 +92,26 @@ const Declaration<WindowFrame> windowFrameEntry{
       return frame;
     }};
 
+const Declaration<std::optional<CssExportChoice>> cssExportEntry{
+    Settings::Entry::cssExport, "export:", std::nullopt,
+    [](const json& value) -> std::optional<std::optional<CssExportChoice>> {
+      const auto kept = typedValue<json::object_t>(value);
+      if (!kept) return std::nullopt;
+      const auto target = typedValue<std::string>(*kept, "target");
+      const auto style = kept->contains("style") ? stringAmong(kept->at("style"), {"expanded", "compressed"})
+                                                : std::optional<std::string>("expanded");
+      // A flag of another type is a value the app did not write: the whole choice is unusable.
+      const auto flag = [&](const char* name) {
+        return kept->contains(name) ? typedValue<bool>(kept->at(name)) : std::optional<bool>(false);
+      };
+      const auto sourceMap = flag("sourceMap"), onEverySave = flag("onEverySave");
+      if (!target || !std::filesystem::path(*target).is_absolute() || !style || !sourceMap || !onEverySave) {
+        return std::nullopt;
+      }
+      return CssExportChoice{*target, *style == "compressed" ? OutputStyle::kCompressed : OutputStyle::kExpanded,
+                             *sourceMap, *onEverySave};
+    }};
+
 template <typename T>
 T read(const UserDefaults& store, const Declaration<T>& entry, const std::string& documentPath = {}) {
   if (const auto value = store.objectForKey(entry.key + documentPath)) {
@@ -198,6 +218,18 @@ void Settings::setPreviewPage(const std::string& documentPath, const std::string
   auto kept = keptPreview(store_, key);
   kept["page"] = page;
   write(previewEntry.entry, key, kept);
+}
+
+std::optional<CssExportChoice> Settings::cssExport(const std::string& documentPath) const {
+  return read(store_, cssExportEntry, documentPath);
+}
+
+void Settings::setCssExport(const std::string& documentPath, const CssExportChoice& choice) {
+  write(cssExportEntry.entry, cssExportEntry.key + documentPath,
+        {{"target", choice.target.string()},
+         {"style", choice.style == OutputStyle::kCompressed ? "compressed" : "expanded"},
+         {"sourceMap", choice.sourceMap},
+         {"onEverySave", choice.onEverySave}});
 }
 
 WindowFrame Settings::windowFrame(const std::string& documentPath) const {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "compile/output_style.hpp"
 #include "preferences/user_defaults.hpp"
 
 namespace fennelview {
@@ -27,13 +28,22 @@ struct WindowFrame {
   bool maximized = false;
 };
 
+// Where and how a document's compiled CSS is saved, as the user chose it.
+struct CssExportChoice {
+  std::filesystem::path target;  // absolute
+  OutputStyle style = OutputStyle::kExpanded;
+  bool sourceMap = false;    // "NAME.css.map" beside the CSS
+  bool onEverySave = false;  // written after each compile that succeeds
+  bool operator==(const CssExportChoice&) const = default;
+};
+
 // The app's settings, typed. Each entry's key, default and check are declared once (in
 // settings.cpp); a stored value of another type, or one that fails its check, reads as the
 // default. Every read sees the file as it is now. A write through this object is announced to
 // the observers of its entry. Main thread only.
 class Settings {
  public:
-  enum class Entry { compiler, loadPaths, defaultEditorPath, webRendering, preview, windowFrame };
+  enum class Entry { compiler, loadPaths, defaultEditorPath, webRendering, preview, windowFrame, cssExport };
 
   // The default editor's key, for the launcher that reads the stored URL itself.
   static constexpr const char* defaultEditorPathKey = "defaultEditorPath";
@@ -86,6 +96,10 @@ class Settings {
   PreviewSize preview(const std::string& documentPath) const;
   void setPreview(const std::string& documentPath, const std::string& width, double zoom);
   void setPreviewPage(const std::string& documentPath, const std::string& page);
+  // "export:PATH": the CSS export chosen for the document at PATH; none before the user chose
+  // one, or when what is stored cannot be used (it stays as it is until the user chooses again).
+  std::optional<CssExportChoice> cssExport(const std::string& documentPath) const;
+  void setCssExport(const std::string& documentPath, const CssExportChoice& choice);
   // The window size, under the document's path itself.
   WindowFrame windowFrame(const std::string& documentPath) const;
   void setWindowFrame(const std::string& documentPath, int width, int height, bool maximized);

@@ -28,10 +28,14 @@ G_DEFINE_FINAL_TYPE(FennelviewDocumentWindow, fennelview_document_window, GTK_TY
 
 namespace {
 
-enum { PROP_0, PROP_SHOW_CSS, PROP_PREVIEW_WIDTH, N_PROPS };
+enum { PROP_0, PROP_SHOW_CSS, PROP_PREVIEW_WIDTH, PROP_WRITE_CSS_ON_SAVE, N_PROPS };
 GParamSpec* properties[N_PROPS];
 
 void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+  if (id == PROP_WRITE_CSS_ON_SAVE) {
+    const auto& controller = FENNELVIEW_DOCUMENT_WINDOW(object)->controller;
+    return g_value_set_boolean(value, controller && controller->writesCssOnSave());
+  }
   // Asked by the header's buttons while the template is still being built.
   auto* renderView = FENNELVIEW_DOCUMENT_WINDOW(object)->render_view;
   if (!renderView) return g_param_value_set_default(spec, value);
@@ -44,6 +48,13 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
 }
 
 void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+  if (id == PROP_WRITE_CSS_ON_SAVE) {
+    // The controller tells of the change once it is kept.
+    if (const auto& controller = FENNELVIEW_DOCUMENT_WINDOW(object)->controller) {
+      controller->setWriteCssOnSave(g_value_get_boolean(value));
+    }
+    return;
+  }
   auto* renderView = FENNELVIEW_DOCUMENT_WINDOW(object)->render_view;
   if (!renderView) return;
   auto& view = fennelview::renderViewController(renderView);
@@ -105,6 +116,9 @@ static void fennelview_document_window_class_init(FennelviewDocumentWindowClass*
       g_param_spec_boolean("show-css", nullptr, nullptr, FALSE, static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | G_PARAM_EXPLICIT_NOTIFY));
   properties[PROP_PREVIEW_WIDTH] =
       g_param_spec_string("preview-width", nullptr, nullptr, "fill", static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | G_PARAM_EXPLICIT_NOTIFY));
+  properties[PROP_WRITE_CSS_ON_SAVE] = g_param_spec_boolean(
+      "write-css-on-save", nullptr, nullptr, FALSE,
+      static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | G_PARAM_EXPLICIT_NOTIFY));
   g_object_class_install_properties(objectClass, N_PROPS, properties);
   GTK_WIDGET_CLASS(klass)->map = fennelview_document_window_map;
   GTK_WINDOW_CLASS(klass)->close_request = fennelview_document_window_close_request;

@@ -35,6 +35,9 @@ constexpr Shortcut kShortcuts[] = {
     {"win.cycle-focus", {"F6", "<Shift>F6", nullptr}},
     {"win.pick-element", {"<Control><Shift>c", nullptr}},
     {"win.show-inspector", {"<Control><Shift>i", nullptr}},
+    // Saving the compiled CSS.
+    {"win.save-css", {"<Control>s", nullptr}},
+    {"win.save-css-as", {"<Control><Shift>s", nullptr}},
 };
 
 WindowController* controllerOf(GtkWidget* widget) {
@@ -89,6 +92,14 @@ void installWindowActions(GtkWidgetClass* windowClass) {
   gtk_widget_class_install_action(windowClass, "win.zoom-out", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     withController(w, [](WindowController& c) { c.renderViewController().pageSize().zoom(-1); });
   });
+  // Saving the compiled CSS.
+  gtk_widget_class_install_action(windowClass, "win.save-css", nullptr, [](GtkWidget* w, const char*, GVariant*) {
+    withController(w, [](WindowController& c) { c.saveCss(); });
+  });
+  gtk_widget_class_install_action(windowClass, "win.save-css-as", nullptr, [](GtkWidget* w, const char*, GVariant*) {
+    withController(w, [](WindowController& c) { c.saveCssAs(); });
+  });
+  gtk_widget_class_install_property_action(windowClass, "win.write-css-on-save", "write-css-on-save");
   gtk_widget_class_install_action(windowClass, "win.zoom-reset", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     withController(w, [](WindowController& c) { c.renderViewController().pageSize().zoom(0); });
   });

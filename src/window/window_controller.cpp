@@ -13,6 +13,7 @@
 #include "preferences/editor_launch.hpp"
 #include "preferences/preferences_controller.hpp"
 #include "window/render_view_controller.hpp"
+#include "window/save_css_dialog.hpp"
 
 namespace fennelview {
 
@@ -43,6 +44,7 @@ std::shared_ptr<WindowController> WindowController::instantiateFromMain(GtkAppli
   if (application) gtk_window_set_application(GTK_WINDOW(window), application);
   parts.renderView->viewDidLoad(GTK_WINDOW(window), parts.header);
   controller->updateEditorAction();
+  controller->updateExportActions();
   // Editors come and go with packages; the monitor reports each change of the installed ones.
   controller->appInfoMonitor_ = GObjectPtr<GAppInfoMonitor>(g_app_info_monitor_get());
   g_signal_connect_object(controller->appInfoMonitor_.get(), "changed", G_CALLBACK(+[](GAppInfoMonitor*, gpointer window) {
@@ -71,6 +73,22 @@ WindowController::~WindowController() { tearDown(); }
 void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
   document_ = std::move(document);
   if (!document_) return;
+  if (!document_->path().empty()) {
+    cssExporter_ = std::make_unique<CssExporter>(document_->path(), settings_);
+    cssExportObservation_ = settings_.observe(Settings::Entry::cssExport, [weak = weak_from_this()] {
+      if (auto self = weak.lock()) self->updateExportActions();
+    });
+    documentChangeSignal_.observeNext([weak = weak_from_this()](const ParsingResult& result) {
+      auto self = weak.lock();
+      if (!self || !self->cssExporter_ || !self->document_) return;
+      auto& document = *self->document_;
+      self->cssExporter_->documentCompiled(result, document.parser().compiler(), document.followedFiles(),
+                                           [weak](const std::string& why) {
+                                             if (auto self = weak.lock()) self->showToast(why);
+                                           });
+    });
+  }
+  updateExportActions();
   document_->parsingResult().producer().start(documentChangeSink_);
 
   const auto path = document_->path();
@@ -141,6 +159,57 @@ void WindowController::openNewWindow() {
   if (!document_ || document_->path().empty()) return;
   GCharPtr uri(g_filename_to_uri(document_->path().c_str(), nullptr, nullptr));
   if (uri) gtk_widget_activate_action(GTK_WIDGET(window_), "app.new-window", "s", uri.get());
+}
+
+void WindowController::saveCssAs() {
+  if (!cssExporter_) return;
+  auto proposal = cssExporter_->choice();
+  if (!proposal) {
+    // The first proposal: "NAME.css" beside the document.
+    const std::filesystem::path document(cssExporter_->documentPath());
+    proposal = CssExportChoice{document.parent_path() / document.stem().concat(".css")};
+  }
+  saveCssDialog_ = showSaveCssDialog(window_, *proposal, [weak = weak_from_this()](CssExportChoice choice) {
+    if (auto self = weak.lock()) self->saveCssTo(choice);
+  });
+}
+
+void WindowController::saveCss() {
+  if (!cssExporter_) return;
+  if (const auto kept = cssExporter_->choice()) return saveCssTo(*kept);
+  saveCssAs();
+}
+
+void WindowController::saveCssTo(const CssExportChoice& choice) {
+  if (!cssExporter_ || !document_) return;
+  auto told = [weak = weak_from_this(), target = choice.target](std::optional<std::string> failure) {
+    auto self = weak.lock();
+    if (!self) return;
+    if (failure) return self->showToast(*failure);
+    GCharPtr name(g_filename_display_basename(target.c_str()));
+    GCharPtr text(g_strdup_printf(_("CSS saved to %s"), name.get()));
+    self->showToast(text.get());
+  };
+  cssExporter_->save(choice, document_->parsingResult().value(), document_->parser().compiler(),
+                     document_->followedFiles(), std::move(told));
+}
+
+bool WindowController::writesCssOnSave() const {
+  const auto kept = cssExporter_ ? cssExporter_->choice() : std::nullopt;
+  return kept && kept->onEverySave;
+}
+
+void WindowController::setWriteCssOnSave(bool on) {
+  if (!cssExporter_) return;
+  cssExporter_->setOnEverySave(on);
+}
+
+void WindowController::updateExportActions() {
+  auto* widget = GTK_WIDGET(window_);
+  gtk_widget_action_set_enabled(widget, "win.save-css", cssExporter_ != nullptr);
+  gtk_widget_action_set_enabled(widget, "win.save-css-as", cssExporter_ != nullptr);
+  gtk_widget_action_set_enabled(widget, "win.write-css-on-save", cssExporter_ && cssExporter_->choice());
+  g_object_notify(G_OBJECT(window_), "write-css-on-save");
 }
 
 void WindowController::tearDown() {

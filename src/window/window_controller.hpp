@@ -12,6 +12,7 @@
 #include "compile/parsing_result.hpp"
 #include "document/sass_document.hpp"
 #include "document/signal.hpp"
+#include "export/css_exporter.hpp"
 #include "preferences/settings.hpp"
 
 namespace fennelview {
@@ -51,6 +52,14 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   // Another document, in a window of its own, on this window's file.
   void openNewWindow();
 
+  // Save CSS As…: asks where and how, then saves the compiled CSS there and keeps the choice.
+  void saveCssAs();
+  // Save CSS: saves where the CSS was saved before, or asks first as Save CSS As… does.
+  void saveCss();
+  // Write CSS on Every Save: each successful compile is saved where the CSS was saved before.
+  bool writesCssOnSave() const;
+  void setWriteCssOnSave(bool on);
+
   GtkWindow* window() const { return window_; }
   GtkLabel* titleLabel() const { return titleLabel_; }
   RenderViewController& renderViewController() const { return *renderView_; }
@@ -70,6 +79,9 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   WindowController(GtkWindow* window, std::shared_ptr<RenderViewController> renderView, Settings& settings,
                    std::pair<Signal<ParsingResult>, Observer<ParsingResult>> pipe = Signal<ParsingResult>::pipe());
   void updateEditorAction();
+  // The export actions work for a document with a file; the toggle once a place is kept.
+  void updateExportActions();
+  void saveCssTo(const CssExportChoice& choice);
 
   Settings& settings_;
   Signal<ParsingResult> documentChangeSignal_;
@@ -80,6 +92,9 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   std::shared_ptr<RenderViewController> renderView_;
   GObjectPtr<GAppInfoMonitor> appInfoMonitor_;
   std::shared_ptr<SassDocument> document_;
+  std::unique_ptr<CssExporter> cssExporter_;
+  GObjectPtr<GtkFileChooserNative> saveCssDialog_;
+  Settings::Observation cssExportObservation_;  // a choice made in another window on the file
   std::string frameAutosaveName_;
   bool appeared_ = false;
   bool tornDown_ = false;

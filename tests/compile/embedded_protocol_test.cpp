@@ -22,6 +22,8 @@ TEST(EmbeddedProtocol, EncodesACompileRequestPacket) {
   EXPECT_EQ(compileRequestPacket(300, {"/p/a.scss", {"/lib", "/nm"}, true}),
             bytes("24ac0212201a092f702f612e7363737332060a042f6c696232050a032f6e6d280158016001"));
   EXPECT_EQ(compileRequestPacket(1, {"/p/a.scss", {}, false, false}), bytes("0e01120b1a092f702f612e73637373"));
+  EXPECT_EQ(compileRequestPacket(1, {"/p/a.scss", {}, false, false, OutputStyle::kCompressed}),
+            bytes("1001120d1a092f702f612e736373732001"));
 }
 
 struct Case {

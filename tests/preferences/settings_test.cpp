@@ -24,6 +24,12 @@ class SettingsTest : public ::testing::Test {
     text << preview.width.value_or("-") << "@" << (preview.zoom ? std::to_string(*preview.zoom).substr(0, 4) : "-");
     const auto frame = settings.windowFrame("/d.scss");
     text << " " << frame.width.value_or(0) << "x" << frame.height.value_or(0) << (frame.maximized ? " max" : "");
+    if (const auto kept = settings.cssExport("/d.scss")) {
+      text << " " << kept->target.string() << (kept->style == OutputStyle::kCompressed ? " compressed" : " expanded")
+           << (kept->sourceMap ? " map" : "") << (kept->onEverySave ? " every" : "");
+    } else {
+      text << " -";
+    }
     return text.str();
   }
 
@@ -32,29 +38,36 @@ class SettingsTest : public ::testing::Test {
 };
 
 TEST_F(SettingsTest, StoredValuesAreReadWithTheirTypeAndCheckElseAsTheDefault) {
-  const std::string defaults = "libsass [] - auto -@- 0x0";
+  const std::string defaults = "libsass [] - auto -@- 0x0 -";
   const struct {
     const char* key;
     json stored;
     std::string expected;
   } cases[] = {
-      {"compiler", "dart-sass", "dart-sass [] - auto -@- 0x0"},
+      {"compiler", "dart-sass", "dart-sass [] - auto -@- 0x0 -"},
       {"compiler", "sassc", defaults},
       {"compiler", 7, defaults},
-      {"loadPaths", {"/a", 3, "", "/b"}, "libsass [/a;/b;] - auto -@- 0x0"},
+      {"loadPaths", {"/a", 3, "", "/b"}, "libsass [/a;/b;] - auto -@- 0x0 -"},
       {"loadPaths", "/a", defaults},
-      {"defaultEditorPath", "file:///e.desktop", "libsass [] file:///e.desktop auto -@- 0x0"},
+      {"defaultEditorPath", "file:///e.desktop", "libsass [] file:///e.desktop auto -@- 0x0 -"},
       {"defaultEditorPath", false, defaults},
-      {"webRendering", "off", "libsass [] - off -@- 0x0"},
+      {"webRendering", "off", "libsass [] - off -@- 0x0 -"},
       {"webRendering", "fast", defaults},
-      {"preview:/d.scss", {{"width", "phone"}, {"zoom", 9}}, "libsass [] - auto phone@3.00 0x0"},
+      {"preview:/d.scss", {{"width", "phone"}, {"zoom", 9}}, "libsass [] - auto phone@3.00 0x0 -"},
       {"preview:/d.scss", {{"width", "huge"}, {"zoom", "1"}}, defaults},
-      {"preview:/d.scss", {{"zoom", 0.1}}, "libsass [] - auto -@0.50 0x0"},
-      {"/d.scss", {{"width", 700}, {"height", 500}, {"maximized", true}}, "libsass [] - auto -@- 700x500 max"},
+      {"preview:/d.scss", {{"zoom", 0.1}}, "libsass [] - auto -@0.50 0x0 -"},
+      {"/d.scss", {{"width", 700}, {"height", 500}, {"maximized", true}}, "libsass [] - auto -@- 700x500 max -"},
       {"/d.scss", {{"width", "800"}, {"height", 600}, {"maximized", "yes"}}, defaults},
       {"/d.scss", {{"width", 0}, {"height", 600}}, defaults},
       {"/d.scss", {{"width", 40000}, {"height", 600}}, defaults},
       {"/d.scss", "700x500", defaults},
+      {"export:/d.scss", {{"target", "/o/d.css"}, {"style", "compressed"}, {"sourceMap", true}},
+       "libsass [] - auto -@- 0x0 /o/d.css compressed map"},
+      {"export:/d.scss", {{"target", "/o/d.css"}, {"onEverySave", true}},
+       "libsass [] - auto -@- 0x0 /o/d.css expanded every"},
+      {"export:/d.scss", {{"target", "o.css"}}, defaults},
+      {"export:/d.scss", {{"target", "/o/d.css"}, {"style", "nested"}}, defaults},
+      {"export:/d.scss", {{"target", "/o/d.css"}, {"sourceMap", "yes"}}, defaults},
   };
   EXPECT_EQ(described(), defaults);
   for (const auto& [key, stored, expected] : cases) {
@@ -71,8 +84,11 @@ TEST_F(SettingsTest, WritesKeepTheStoredFormAndRefuseValuesTheAppCannotUse) {
   settings.setPreview("/d.scss", "tablet", 1.25);
   settings.setWindowFrame("/d.scss", 640, 480, false);
   settings.setLoadPaths({"/srv/styles"});
+  settings.setCssExport("/d.scss", {"/o/d.min.css", OutputStyle::kCompressed, true, false});
   EXPECT_EQ(json::parse(test::readFile(dir / "settings.json")),
             (json{{"compiler", "dart-sass"},
+                  {"export:/d.scss", {{"target", "/o/d.min.css"}, {"style", "compressed"}, {"sourceMap", true},
+                                      {"onEverySave", false}}},
                   {"preview:/d.scss", {{"width", "tablet"}, {"zoom", 1.25}}},
                   {"/d.scss", {{"width", 640}, {"height", 480}, {"maximized", false}}},
                   {"loadPaths", {"/srv/styles"}}}));

@@ -26,5 +26,23 @@ TEST_F(WindowControllerTest, WindowSizeIsKeptUnderTheDocumentsPath) {
   EXPECT_EQ(std::pair(width, height), std::pair(700, 500));
 }
 
+TEST_F(WindowControllerTest, SaveCssWritesWhereTheDocumentKeepsAndWriteOnEverySaveFollowsItsSaves) {
+  const auto sheet = dir / "site.scss", target = dir / "site.min.css";
+  writeFile(sheet, "$c: red;\n.a { color: $c; }\n");
+  settings.setCssExport(sheet.string(), {target, OutputStyle::kCompressed, false, false});
+  auto* window = GTK_WIDGET(open(sheet)->window());
+  const auto written = [&](const std::string& css) {
+    return runUntil([&] { return std::filesystem::exists(target) && readFile(target) == css; },
+                    std::chrono::seconds(20));
+  };
+
+  EXPECT_TRUE(gtk_widget_activate_action(window, "win.save-css", nullptr));
+  EXPECT_TRUE(written(".a{color:red}\n"));
+  EXPECT_TRUE(gtk_widget_activate_action(window, "win.write-css-on-save", nullptr));
+  EXPECT_TRUE(settings.cssExport(sheet.string())->onEverySave);
+  writeFileByRename(sheet, "$c: blue;\n.a { color: $c; }\n");
+  EXPECT_TRUE(written(".a{color:blue}\n"));
+}
+
 }  // namespace
 }  // namespace fennelview

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "export/css_exporter.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "test_support.hpp"
+
+namespace fennelview {
+namespace {
+
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using test::readFile;
+using test::writeFile;
+
+class CssExporterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(dir / "dist");
+    writeFile(document, "$c: red;\n.a {\n  color: $c;\n}\n.b { margin: 1px 2px; }\n");
+  }
+  // Saves with the real compiler and waits for the outcome.
+  std::optional<std::string> save(const CssExportChoice& choice, const Compiler& compiler,
+                                  const ParsingResult& current = ParsingResult::success(CSSOutput(""))) {
+    std::optional<std::optional<std::string>> outcome;
+    exporter.save(choice, current, compiler, filesRead,
+                  [&](std::optional<std::string> failure) { outcome = std::move(failure); });
+    EXPECT_TRUE(test::runUntil([&] { return outcome.has_value(); }, std::chrono::seconds(30)));
+    return outcome.value_or("test: no outcome");
+  }
+  // A compressed save with a map, the choice kept, then a compile error that writes nothing.
+  void savesCompressedWithAMapAndNothingForAnError(const Compiler& compiler) {
+    const CssExportChoice choice{dir / "dist" / "site.min.css", OutputStyle::kCompressed, true, false};
+    ASSERT_EQ(save(choice, compiler), std::nullopt);
+    EXPECT_EQ(readFile(choice.target), ".a{color:red}.b{margin:1px 2px}\n\n/*# sourceMappingURL=site.min.css.map */\n");
+    const auto map = nlohmann::json::parse(readFile(dir / "dist" / "site.min.css.map"));
+    EXPECT_EQ(map["sources"], nlohmann::json::array({"../main.scss"}));
+    EXPECT_EQ(Settings(dir / "settings.json").cssExport(document.string()), choice);
+
+    writeFile(document, ".a { color: $missing; }\n");
+    const CssExportChoice broken{dir / "dist" / "broken.css", OutputStyle::kExpanded, false, false};
+    EXPECT_THAT(save(broken, compiler).value_or(""),
+                AllOf(HasSubstr("did not compile"), HasSubstr("Undefined variable")));
+    EXPECT_FALSE(std::filesystem::exists(broken.target));
+  }
+
+  test::TempDir dir;
+  std::set<std::string> filesRead;
+  Settings settings{dir / "settings.json"};
+  std::filesystem::path document = dir / "main.scss";
+  CssExporter exporter{document.string(), settings};
+};
+
+TEST_F(CssExporterTest, LibSassSavesCompressedCssWithItsMapAndNothingWhenTheSassDoesNotCompile) {
+  savesCompressedWithAMapAndNothingForAnError(Compiler{std::string(kLibSassId), test::realSassc(), "LibSass"});
+}
+
+TEST_F(CssExporterTest, DartSassSavesCompressedCssWithItsMapAndNothingWhenTheSassDoesNotCompile) {
+  savesCompressedWithAMapAndNothingForAnError(compilerForChoice("dart-sass"));
+}
+
+TEST_F(CssExporterTest, OnEverySaveWritesEachSuccessTellsAFailureOnceAndNeverWritesOverTheSass) {
+  const auto dartSass = compilerForChoice("dart-sass");
+  const auto compiled = [&](const std::string& css) {
+    return ParsingResult::success(CSSOutput(css)).named(dartSass.name);
+  };
+  std::vector<std::string> told;
+  const auto tell = [&](std::string message) { told.push_back(std::move(message)); };
+  const CssExportChoice choice{dir / "dist" / "site.css", OutputStyle::kExpanded, false, false};
+
+  // Nothing is written before the user chose "on every save".
+  ASSERT_EQ(save(choice, dartSass, compiled(".a {\n  b: c;\n}")), std::nullopt);
+  exporter.documentCompiled(compiled(".changed {}"), dartSass, filesRead, tell);
+  EXPECT_EQ(readFile(choice.target), ".a {\n  b: c;\n}");
+
+  // The preview's expanded CSS from Dart Sass is written as it is, at once.
+  exporter.setOnEverySave(true);
+  EXPECT_TRUE(settings.cssExport(document.string())->onEverySave);
+  exporter.documentCompiled(compiled(".d {}"), dartSass, filesRead, tell);
+  const auto failed = ParsingResult::failure(ParsingError::parsingFailed("nope")).named(dartSass.name);
+  exporter.documentCompiled(failed, dartSass, filesRead, tell);
+  EXPECT_EQ(readFile(choice.target), ".d {}");
+
+  std::filesystem::remove_all(dir / "dist");
+  exporter.documentCompiled(compiled(".e {}"), dartSass, filesRead, tell);
+  exporter.documentCompiled(compiled(".f {}"), dartSass, filesRead, tell);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_THAT(told[0], HasSubstr("could not be saved to \u201C" + choice.target.string() + "\u201D: No such file"));
+
+  // A choice naming the Sass itself, or a file it reads, is refused and not kept.
+  EXPECT_THAT(save({document, OutputStyle::kExpanded, false, true}, dartSass).value_or(""),
+              HasSubstr("is a Sass file"));
+  filesRead = {(dir / "plain.css").string()};
+  EXPECT_THAT(save({dir / "plain.css", OutputStyle::kExpanded, false, true}, dartSass).value_or(""),
+              HasSubstr("the Sass reads \u201Cplain.css\u201D"));
+  EXPECT_EQ(settings.cssExport(document.string())->target, choice.target);
+  EXPECT_EQ(readFile(document), "$c: red;\n.a {\n  color: $c;\n}\n.b { margin: 1px 2px; }\n");
+
+  // A stored value the app cannot use is left as it is.
+  settings.store().setObject({{"target", "relative.css"}}, "export:" + document.string());
+  exporter.setOnEverySave(false);
+  EXPECT_EQ(settings.store().objectForKey("export:" + document.string()), nlohmann::json({{"target", "relative.css"}}));
+}
+
+}  // namespace
+}  // namespace fennelview
