@@ -18,7 +18,8 @@ std::vector<Condition> conditionsOf(const StyleSheet& sheet) {
 }
 
 std::vector<PickedRule> pickedRules(const StyleSheet& sheet, const std::unordered_set<std::string>& matching,
-                                    const std::function<bool(const Condition&)>& holds, const SourceMap* map) {
+                                    const std::function<bool(const Condition&)>& holds,
+                                    const std::function<std::optional<RulePlace>(std::size_t rule)>& placeOf) {
   std::vector<PickedRule> rows;
   for (const auto& entry : cascadeFor(sheet, matching)) {
     const auto& rule = sheet.rules[entry.rule];
@@ -27,7 +28,7 @@ std::vector<PickedRule> pickedRules(const StyleSheet& sheet, const std::unordere
     for (const auto& declaration : rule.declarations) {
       if (declaration.important == entry.important) row.declarations.push_back(declaration);
     }
-    if (map) row.place = placeOfRule(rule, *map);
+    row.place = placeOf(entry.rule);
     rows.push_back(std::move(row));
   }
   return rows;

@@ -30,9 +30,10 @@ struct PickedRule {
 std::vector<Condition> conditionsOf(const StyleSheet& sheet);
 
 // The rules of `sheet` that apply to an element of which the selectors in `matching` hold,
-// strongest first, leaving out rules under a condition that `holds` rejects. Places come from
-// `map` when there is one; it is decoded here, not before.
+// strongest first, leaving out rules under a condition that `holds` rejects. `placeOf` names
+// where the rule with the given index came from (through a map, decoded only then).
 std::vector<PickedRule> pickedRules(const StyleSheet& sheet, const std::unordered_set<std::string>& matching,
-                                    const std::function<bool(const Condition&)>& holds, const SourceMap* map);
+                                    const std::function<bool(const Condition&)>& holds,
+                                    const std::function<std::optional<RulePlace>(std::size_t rule)>& placeOf);
 
 }  // namespace fennelview

@@ -106,8 +106,21 @@ std::string jsonText(const nlohmann::json& list) {
   return list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-struct MatchCall {
-  std::function<void(ElementPicker::MatchResult)> done;
+constexpr const char* kStyleSheetsFunction = R"JS(
+return JSON.stringify(Array.from(document.styleSheets, (sheet) => sheet.href ?? ''));
+)JS";
+
+// A JSON answer as a list of booleans; none for anything else.
+ElementPicker::MatchResult booleans(const std::optional<std::string>& json) {
+  const auto list = nlohmann::json::parse(json.value_or(""), nullptr, false);
+  if (!list.is_array()) return std::nullopt;
+  std::vector<bool> values;
+  for (const auto& one : list) values.push_back(one.is_boolean() && one.get<bool>());
+  return values;
+}
+
+struct Call {
+  std::function<void(std::optional<std::string>)> done;
 };
 
 }  // namespace
@@ -181,38 +194,42 @@ void ElementPicker::onScriptMessage(WebKitUserContentManager*, JSCValue* value, 
 }
 
 void ElementPicker::matchSelectors(const std::vector<std::string>& selectors, std::function<void(MatchResult)> done) {
-  call(kMatchFunction, jsonText(selectors), std::move(done));
+  call(kMatchFunction, jsonText(selectors), [done = std::move(done)](std::optional<std::string> json) { done(booleans(json)); });
 }
 
 void ElementPicker::judgeConditions(const std::vector<Condition>& conditions, std::function<void(MatchResult)> done) {
   auto list = nlohmann::json::array();
   for (const auto& condition : conditions) list.push_back({condition.name, condition.prelude});
-  call(kConditionFunction, jsonText(list), std::move(done));
+  call(kConditionFunction, jsonText(list), [done = std::move(done)](std::optional<std::string> json) { done(booleans(json)); });
 }
 
-void ElementPicker::call(const char* function, const std::string& list, std::function<void(MatchResult)> done) {
+void ElementPicker::listStyleSheets(std::function<void(std::optional<std::vector<std::string>>)> done) {
+  call(kStyleSheetsFunction, "[]", [done = std::move(done)](std::optional<std::string> json) {
+    const auto list = nlohmann::json::parse(json.value_or(""), nullptr, false);
+    if (!list.is_array()) return done(std::nullopt);
+    std::vector<std::string> urls;
+    for (const auto& one : list) urls.push_back(one.is_string() ? one.get<std::string>() : std::string());
+    done(std::move(urls));
+  });
+}
+
+void ElementPicker::call(const char* function, const std::string& list,
+                         std::function<void(std::optional<std::string>)> done) {
   GVariantBuilder arguments;
   g_variant_builder_init(&arguments, G_VARIANT_TYPE("a{sv}"));
   g_variant_builder_add(&arguments, "{sv}", "list", g_variant_new_string(list.c_str()));
-  auto call = std::make_unique<MatchCall>(MatchCall{std::move(done)});
+  auto call = std::make_unique<Call>(Call{std::move(done)});
   webkit_web_view_call_async_javascript_function(
       view_, function, -1, g_variant_builder_end(&arguments), kWorld, nullptr, cancellable_.get(),
       +[](GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<MatchCall> call(static_cast<MatchCall*>(data));
+        std::unique_ptr<Call> call(static_cast<Call*>(data));
         GError* rawError = nullptr;
         GObjectPtr<JSCValue> value(
             webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &rawError));
         GErrorPtr error(rawError);
         if (error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
-        MatchResult matches;
-        if (value && jsc_value_is_string(value.get())) {
-          const auto json = nlohmann::json::parse(GCharPtr(jsc_value_to_string(value.get())).get(), nullptr, false);
-          if (json.is_array()) {
-            matches.emplace();
-            for (const auto& one : json) matches->push_back(one.is_boolean() && one.get<bool>());
-          }
-        }
-        call->done(std::move(matches));
+        if (!value || !jsc_value_is_string(value.get())) return call->done(std::nullopt);
+        call->done(std::string(GCharPtr(jsc_value_to_string(value.get())).get()));
       },
       call.release());
 }

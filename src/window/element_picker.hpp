@@ -53,13 +53,15 @@ class ElementPicker {
   // Which of the grouping conditions (@media, @supports) hold in the page now, in their order;
   // others hold. None when the page could not answer.
   void judgeConditions(const std::vector<Condition>& conditions, std::function<void(MatchResult)> done);
+  // The URLs of the page's style sheets in document order, "" for one in a <style> element.
+  void listStyleSheets(std::function<void(std::optional<std::vector<std::string>>)> done);
 
  private:
   static void onScriptMessage(WebKitUserContentManager* manager, JSCValue* value, gpointer self);
   static void onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
   void run(const char* call);
-  // Calls a function of the picker's world with `list` (JSON text) and reads back a list of booleans.
-  void call(const char* function, const std::string& list, std::function<void(MatchResult)> done);
+  // Calls a function of the picker's world with `list` (JSON text) and gives back the JSON text it returns.
+  void call(const char* function, const std::string& list, std::function<void(std::optional<std::string>)> done);
 
   WebKitWebView* view_;
   GObjectPtr<WebKitUserContentManager> manager_;

@@ -4,9 +4,11 @@
 #include <glib/gi18n.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <unordered_set>
 #include <utility>
 
+#include "common/glib_ptr.hpp"
 #include "inspect/cascade.hpp"
 #include "window/error_link.hpp"
 
@@ -167,8 +169,57 @@ void PickPanel::hide() {
 void PickPanel::refresh() {
   if (!element_ || !model_) return;
   const auto generation = ++generation_;
-  // Read from the CSS as compiled: the page's own list of rules leaves out what it cannot parse.
-  sheet_ = scanStyleSheet(model_->css());
+  picker_.listStyleSheets([this, generation](std::optional<std::vector<std::string>> urls) {
+    if (generation != generation_) return;
+    collect(urls.value_or(std::vector<std::string>()));
+    match(generation);
+  });
+}
+
+void PickPanel::collect(const std::vector<std::string>& urls) {
+  constexpr std::uintmax_t kLargestSheet = 16 * 1024 * 1024;
+  sheet_ = {};
+  origins_.clear();
+  const auto add = [&](std::string_view css, std::filesystem::path file) {
+    origins_.emplace_back(sheet_.rules.size(), std::move(file));
+    // Read from the CSS as written: the page's own list of rules leaves out what it cannot parse.
+    for (auto& rule : scanStyleSheet(css).rules) sheet_.rules.push_back(std::move(rule));
+  };
+  bool fromSite = false, compiled = false;
+  for (const auto& url : urls) {
+    const auto answer = url.empty() || !source_ ? SiteAnswer(SiteRefusal{}) : source_(url);
+    if (std::holds_alternative<SiteText>(answer) && !compiled) {
+      fromSite = compiled = true;
+      add(model_->css(), {});
+    } else if (const auto* file = std::get_if<SiteFile>(&answer)) {
+      fromSite = true;
+      std::error_code ec;
+      gchar* contents = nullptr;
+      gsize length = 0;
+      if (std::filesystem::file_size(file->file, ec) <= kLargestSheet && !ec &&
+          g_file_get_contents(file->file.c_str(), &contents, &length, nullptr)) {
+        GCharPtr owned(contents);
+        add(std::string_view(contents, length), file->file);
+      }
+    }
+  }
+  // The sample page holds the compiled CSS in a <style> of its own.
+  if (!fromSite) add(model_->css(), {});
+}
+
+std::optional<RulePlace> PickPanel::placeOf(std::size_t rule) const {
+  const auto origin = std::ranges::find_if(origins_.rbegin(), origins_.rend(), [&](const auto& o) { return o.first <= rule; });
+  if (origin == origins_.rend()) return std::nullopt;
+  const auto& styleRule = sheet_.rules[rule];
+  if (!origin->second.empty()) {
+    GCharPtr name(g_filename_display_basename(origin->second.c_str()));
+    return RulePlace{origin->second.string(), styleRule.line, std::string(name.get()) + ":" + std::to_string(styleRule.line)};
+  }
+  const auto& map = model_->sourceMap();
+  return map ? placeOfRule(styleRule, *map) : std::nullopt;
+}
+
+void PickPanel::match(unsigned generation) {
   auto selectors = candidateSelectors(sheet_);
   picker_.matchSelectors(selectors, [this, generation, selectors](ElementPicker::MatchResult matches) {
     if (generation != generation_) return;
@@ -189,7 +240,7 @@ void PickPanel::refresh() {
         const auto at = static_cast<std::size_t>(std::ranges::find(conditions, condition) - conditions.begin());
         return !holding || at >= holding->size() || (*holding)[at];
       };
-      fill(pickedRules(sheet_, matching, holds, model_->sourceMap().get()));
+      fill(pickedRules(sheet_, matching, holds, [this](std::size_t rule) { return placeOf(rule); }));
     });
   });
 }

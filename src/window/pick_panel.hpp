@@ -12,6 +12,7 @@
 
 #include "inspect/picked_rules.hpp"
 #include "present/render_presenter.hpp"
+#include "site/served_site.hpp"
 #include "preferences/settings.hpp"
 #include "window/element_picker.hpp"
 
@@ -33,6 +34,9 @@ class PickPanel {
   void setSettings(Settings& settings) { settings_ = &settings; }
   // Where the panel tells what went wrong (no editor to open a place).
   void setNotice(std::function<void(const std::string&)> notice) { notice_ = std::move(notice); }
+  // What the page's site answers for a style sheet's URL: the compiled CSS, a file of the site
+  // (its rules are listed with its own file and line), or nothing (not listed).
+  void setStyleSheetSource(std::function<SiteAnswer(const std::string& url)> source) { source_ = std::move(source); }
   // Called when pick mode starts or ends.
   void setPickingChanged(std::function<void(bool)> changed) { pickingChanged_ = std::move(changed); }
 
@@ -49,6 +53,10 @@ class PickPanel {
 
  private:
   void refresh();
+  // The rules of the page's style sheets in document order, the compiled CSS's among them.
+  void collect(const std::vector<std::string>& urls);
+  std::optional<RulePlace> placeOf(std::size_t rule) const;
+  void match(unsigned generation);
   void fill(std::vector<PickedRule> rows);
   void setStatus(const std::string& text);
   void open(std::size_t row);
@@ -64,7 +72,10 @@ class PickPanel {
   std::shared_ptr<const RenderPresenter> model_;
   // The last scan, for the model it was made from.
   const RenderPresenter* scanned_ = nullptr;
+  std::function<SiteAnswer(const std::string&)> source_;
   StyleSheet sheet_;
+  // Where each style sheet's rules start in sheet_, and its file (empty: the compiled CSS).
+  std::vector<std::pair<std::size_t, std::filesystem::path>> origins_;
   std::optional<PickedElement> element_;
   std::vector<PickedRule> rows_;
   unsigned generation_ = 0;  // answers for an older question are dropped

@@ -164,6 +164,12 @@ void PreviewPage::showSite(std::shared_ptr<ServedSite> site, std::filesystem::pa
   if (model_ && !closed_) showOnSite();
 }
 
+SiteAnswer PreviewPage::answerFor(const std::string& url) const {
+  if (!site_ || siteOrigin_.empty() || !url.starts_with(siteOrigin_ + "/")) return SiteRefusal{};
+  const auto path = url.substr(siteOrigin_.size());
+  return site_->answer(path.substr(0, path.find_first_of("?#")));
+}
+
 void PreviewPage::showSample() {
   if (!site_) return;
   unfollowAll();

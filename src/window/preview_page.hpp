@@ -46,6 +46,9 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   void showSample();
   const std::shared_ptr<ServedSite>& site() const { return site_; }
   const std::filesystem::path& sitePage() const { return sitePage_; }
+  // What the own page's site answers for a URL the page uses (the compiled CSS from memory, or a
+  // file of the site); a refusal for URLs of elsewhere and on the sample page.
+  SiteAnswer answerFor(const std::string& url) const;
   // Loads the own page again where it was scrolled to.
   void reloadKeepingScroll();
 

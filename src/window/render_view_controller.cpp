@@ -162,6 +162,10 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
   pageSize_.keepIn(windowController.settings(), documentPath_);
   errorLink_.setSettings(windowController.settings());
   pickPanel_->setSettings(windowController.settings());
+  pickPanel_->setStyleSheetSource([page = std::weak_ptr<PreviewPage>(page_)](const std::string& url) {
+    const auto shown = page.lock();
+    return shown ? shown->answerFor(url) : SiteAnswer(SiteRefusal{});
+  });
   pickPanel_->setNotice([weak = windowController.weak_from_this()](const std::string& text) {
     if (auto window = weak.lock()) window->showToast(text);
   });
