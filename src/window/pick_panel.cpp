@@ -61,6 +61,8 @@ GtkWidget* label(const std::string& text, std::initializer_list<const char*> cla
 PickPanel::PickPanel(WebKitWebView* view) : picker_(view) {
   revealer_ = GTK_WIDGET(g_object_ref_sink(gtk_revealer_new()));
   gtk_revealer_set_transition_type(GTK_REVEALER(revealer_), GTK_REVEALER_TRANSITION_TYPE_SLIDE_LEFT);
+  // The page takes the width; the wrapping labels inside would otherwise claim it.
+  gtk_widget_set_hexpand(revealer_, FALSE);
   GtkWidget* panel = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
   gtk_widget_set_size_request(panel, 320, -1);
   gtk_widget_add_css_class(panel, "background");

@@ -116,7 +116,7 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
 
     pickButton_ = GTK_TOGGLE_BUTTON(gtk_toggle_button_new());
     g_object_add_weak_pointer(G_OBJECT(pickButton_), reinterpret_cast<gpointer*>(&pickButton_));
-    gtk_button_set_icon_name(GTK_BUTTON(pickButton_), "edit-select-symbolic");
+    gtk_button_set_icon_name(GTK_BUTTON(pickButton_), "find-location-symbolic");
     gtk_widget_set_tooltip_text(GTK_WIDGET(pickButton_), _("Pick an Element to See Its Rules (Ctrl+Shift+C)"));
     gtk_accessible_update_property(GTK_ACCESSIBLE(pickButton_), GTK_ACCESSIBLE_PROPERTY_LABEL, _("Pick an Element"), -1);
     g_signal_connect(pickButton_, "toggled", G_CALLBACK(+[](GtkToggleButton* toggle, gpointer self) {
