@@ -127,6 +127,8 @@ void pointTo(GtkWindow* window, GtkWidget* widget, double x, double y) {
   ASSERT_TRUE(gtk_widget_compute_point(widget, GTK_WIDGET(window), &inWidget, &inWindow));
   double surfaceX = 0, surfaceY = 0;
   gtk_native_get_surface_transform(GTK_NATIVE(window), &surfaceX, &surfaceY);
+  // --sync waits for the pointer to move, which it never does when it is there already.
+  xdotool(window, {"mousemove", "0", "0"});
   xdotool(window, {"mousemove", "--sync", "--window", "WINDOW", std::to_string(static_cast<int>(inWindow.x + surfaceX)),
                    std::to_string(static_cast<int>(inWindow.y + surfaceY))});
 }
