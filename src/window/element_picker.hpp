@@ -40,6 +40,7 @@ class ElementPicker {
   void enter();
   void leave();
   bool picking() const { return picking_; }
+  WebKitWebView* view() const { return view_; }
 
   // Called when the user picked an element (pick mode is then over).
   void setPickedHandler(std::function<void(const PickedElement&)> handler) { picked_ = std::move(handler); }

@@ -77,7 +77,7 @@ PickPanel::PickPanel(WebKitWebView* view) : picker_(view) {
   gtk_widget_add_css_class(close, "flat");
   gtk_widget_set_tooltip_text(close, _("Close the Rules"));
   gtk_accessible_update_property(GTK_ACCESSIBLE(close), GTK_ACCESSIBLE_PROPERTY_LABEL, _("Close the Rules"), -1);
-  g_signal_connect(close, "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) { static_cast<PickPanel*>(self)->hide(); }), this);
+  g_signal_connect(close, "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) { static_cast<PickPanel*>(self)->dismiss(); }), this);
   gtk_box_append(GTK_BOX(top), close);
   gtk_box_append(GTK_BOX(panel), top);
 
@@ -97,10 +97,14 @@ PickPanel::PickPanel(WebKitWebView* view) : picker_(view) {
                    }),
                    this);
   // Enter on the row that has the focus opens it, however the focus got there; taken on the way
-  // down, as the list's own binding only knows rows its cursor keys reached.
+  // down, as the list's own binding only knows rows its cursor keys reached. Escape closes.
   GtkEventController* keys = gtk_event_controller_key_new();
   g_signal_connect(keys, "key-pressed", G_CALLBACK(+[](GtkEventControllerKey*, guint key, guint, GdkModifierType, gpointer self) -> gboolean {
                      auto* panel = static_cast<PickPanel*>(self);
+                     if (key == GDK_KEY_Escape) {
+                       panel->dismiss();
+                       return TRUE;
+                     }
                      if (key != GDK_KEY_Return && key != GDK_KEY_KP_Enter && key != GDK_KEY_ISO_Enter) return FALSE;
                      GtkWidget* focus = gtk_root_get_focus(gtk_widget_get_root(GTK_WIDGET(panel->list_)));
                      while (focus && !GTK_IS_LIST_BOX_ROW(focus)) focus = gtk_widget_get_parent(focus);
@@ -166,6 +170,11 @@ void PickPanel::hide() {
   focusFirst_ = false;
   gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), FALSE);
   gtk_widget_set_visible(revealer_, FALSE);
+}
+
+void PickPanel::dismiss() {
+  hide();
+  gtk_widget_grab_focus(GTK_WIDGET(picker_.view()));
 }
 
 void PickPanel::refresh() {

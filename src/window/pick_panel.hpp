@@ -52,6 +52,8 @@ class PickPanel {
   std::vector<std::string> rowTexts() const;
 
  private:
+  // Closed by the user: the page has the keyboard again.
+  void dismiss();
   void refresh();
   // The rules of the page's style sheets in document order, the compiled CSS's among them.
   void collect(const std::vector<std::string>& urls);

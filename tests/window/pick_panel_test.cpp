@@ -69,6 +69,11 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
     const auto rows = view.pickPanel().rowTexts();
     return !rows.empty() && rows.front().starts_with(".btn.primary  _buttons.scss:9");
   }, std::chrono::seconds(30)));
+
+  // Escape closes the panel; the page has the keyboard again.
+  xdotool(window->window(), {"key", "Escape"});
+  EXPECT_TRUE(runUntil([&] { return !gtk_widget_get_visible(view.pickPanel().widget()); }));
+  EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(view.webView())));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCompilers, PickPanelTest, ::testing::Values("libsass", "dart-sass"),
