@@ -27,8 +27,8 @@ std::string outputTooLargeMessage(std::string_view compiler, std::uint64_t limit
       return formatted(_("Compilation stopped: the compiler's output is too large (%1$s wrote more than %2$s of CSS)."),
                        name.c_str(), size.c_str());
     case OutputKind::kMessages:
-      /* Translators: %1$s is the compiler, such as "sassc", %2$s a size, such as "1 MB". */
       return formatted(
+          /* Translators: %1$s is the compiler, such as "sassc", %2$s a size, such as "1 MB". */
           _("Compilation stopped: the compiler's output is too large (%1$s wrote more than %2$s of messages)."),
           name.c_str(), size.c_str());
     case OutputKind::kPacket:

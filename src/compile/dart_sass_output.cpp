@@ -72,8 +72,8 @@ CompilerOutput decodeDartSassMessages(const std::vector<embedded::OutboundMessag
     }
   }
   const auto text = compilerText(std::string(standardError));
-  /* Translators: %1$s is what the compiler wrote before it ended, on lines of their own. */
   auto ended = text.empty() ? std::string(_("Dart Sass ended without giving a result."))
+                            /* Translators: %1$s is what the compiler wrote before it ended, on lines of their own. */
                             : formatted(_("Dart Sass ended without giving a result:\n%1$s"), text.c_str());
   return {ParsingResult::failure(ParsingError::parsingFailed(std::move(ended))), {}};
 }

@@ -138,8 +138,8 @@ CompilerOutput decodeSasscOutput(SasscRun run, const std::filesystem::path& work
     }
     // LibSass passes the module system's rules through and calls that a success.
     if (const auto rule = moduleRuleIn(css.output)) {
-      /* Translators: %1$s is a Sass rule, such as "@use 'colors'"; @use and @forward are Sass's own words. */
       return {ParsingResult::failure(ParsingError::parsingFailed(
+                  /* Translators: %1$s is a Sass rule, such as "@use 'colors'"; @use and @forward are Sass's own words. */
                   formatted(_("LibSass does not support the module system: it copied \u201C%1$s\u201D into the CSS "
                               "instead of loading the module. Dart Sass supports @use and @forward: choose it in "
                               "Preferences."),

@@ -240,7 +240,7 @@ nlohmann::json::object_t UserDefaults::readFile() const {
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) {
       const int error = errno;
-      /* Translators: %1$s is the settings file's path, %2$s the system's reason, such as "Input/output error". */
+      /* Translators: %1$s is the settings file's path, %2$s the system's reason, such as "Permission denied". */
       setAsideBrokenFile(formatted(_("The settings file \"%1$s\" could not be read (%2$s)."), file_.c_str(),
                                    std::strerror(error)),
                          -1);

@@ -54,10 +54,13 @@ bool isSoftwareRenderer(std::string_view renderer) {
 DrawingPath chooseDrawingPath(HardwareAcceleration choice, const std::optional<std::string>& renderer) {
   const bool hasRenderer = renderer && !renderer->empty();
   const bool software = !hasRenderer || isSoftwareRenderer(*renderer);
-  /* Translators: %1$s is the name of the graphics driver, such as "llvmpipe (LLVM 15.0.6, 256 bits)". */
-  const std::string where = !hasRenderer ? _("there is no OpenGL here")
-                            : software   ? formatted(_("OpenGL here is drawn in software (%1$s)"), shown(*renderer).c_str())
-                                         : formatted(_("OpenGL here runs on %1$s"), shown(*renderer).c_str());
+  // A clause that the sentences below put in their place.
+  const std::string where =
+      !hasRenderer ? _("there is no OpenGL here")
+      /* Translators: a clause; %1$s is the graphics driver, such as "llvmpipe (LLVM 15.0.6, 256 bits)". */
+      : software ? formatted(_("OpenGL here is drawn in software (%1$s)"), shown(*renderer).c_str())
+      /* Translators: a clause; %1$s is the graphics driver, such as "Mesa Intel(R) UHD Graphics 620". */
+                 : formatted(_("OpenGL here runs on %1$s"), shown(*renderer).c_str());
   const std::string unacceleratedLooks =
       std::string(" ") + _("3D transforms, backdrop-filter and WebGL may look different from a browser; turn hardware "
                            "acceleration on to preview them.");
