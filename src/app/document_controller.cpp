@@ -5,10 +5,12 @@
 #include <string>
 
 #include <adwaita.h>
+#include <glib/gi18n.h>
 
 #include <algorithm>
 #include <variant>
 
+#include "common/formatted.hpp"
 #include "common/glib_ptr.hpp"
 #include "document/sass_document.hpp"
 #include "site/project_root.hpp"
@@ -80,8 +82,8 @@ void DocumentController::refuse(GtkApplication* application, const std::string& 
     return;
   }
   if (!application) return;
-  GtkWidget* dialog = adw_message_dialog_new(active, "Cannot Open the File", message.c_str());
-  adw_message_dialog_add_response(ADW_MESSAGE_DIALOG(dialog), "close", "_Close");
+  GtkWidget* dialog = adw_message_dialog_new(active, _("Cannot Open the File"), message.c_str());
+  adw_message_dialog_add_response(ADW_MESSAGE_DIALOG(dialog), "close", _("_Close"));
   gtk_window_set_application(GTK_WINDOW(dialog), application);
   gtk_window_present(GTK_WINDOW(dialog));
 }
@@ -106,7 +108,9 @@ std::shared_ptr<WindowController> DocumentController::openDocument(GFile* file, 
         return openDocument(sheet.get(), application, settings, reuse, path);
       }
       case FileKind::other:
-        refuse(application, displayName(path) + " is neither a style sheet (.scss, .sass, .css) nor a page (.html).");
+        /* Translators: %1$s is a file's name. */
+        refuse(application, formatted(_("%1$s is neither a style sheet (.scss, .sass, .css) nor a page (.html)."),
+                                      displayName(path).c_str()));
         return nullptr;
     }
   }

@@ -20,8 +20,11 @@ struct CompileLimits {
 // "64 MB", "2 GB", "512 KB": a limit as a user reads it.
 std::string describeBytes(std::uint64_t bytes);
 
+// What a compiler wrote past its limit: the CSS, its messages, or a packet of the embedded protocol.
+enum class OutputKind { kCss, kMessages, kPacket };
+
 // The messages of a compile stopped at a limit; `compiler` names it ("sassc", "Dart Sass").
-std::string outputTooLargeMessage(std::string_view compiler, std::uint64_t limit, std::string_view what);
+std::string outputTooLargeMessage(std::string_view compiler, std::uint64_t limit, OutputKind what);
 std::string memoryLimitMessage(std::string_view compiler, std::uint64_t limit);
 std::string timeoutMessage(std::string_view compiler, std::chrono::milliseconds limit);
 // Why a compiler could not be started, from an errno value; `executable` empty when the

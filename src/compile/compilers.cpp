@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/compilers.hpp"
 
+#include <glib/gi18n.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "build_config.hpp"
+#include "common/formatted.hpp"
 #include "common/glib_ptr.hpp"
 #include "common/resources.hpp"
 #include "common/utf8.hpp"
@@ -20,8 +22,6 @@ namespace {
 // A `sass` on the search path is whatever the user put there; one that hangs must not hang us.
 constexpr auto kAnswerTimeLimit = std::chrono::seconds(10);
 constexpr std::size_t kAnswerLimit = 64 * 1024;
-
-std::string quoted(const std::filesystem::path& path) { return "\xE2\x80\x9C" + path.string() + "\xE2\x80\x9D"; }
 
 // The first line of what a program said, short enough to show.
 std::string firstLine(std::string_view text) {
@@ -128,18 +128,27 @@ Compilers::Answer Compilers::ask(const std::filesystem::path& executable, std::s
   if (dart) argv.insert(argv.begin() + 1, "--embedded");
   auto child = ChildProcess::start(argv, "", error);
   const auto ended = child ? child->collect(kAnswerTimeLimit, kAnswerLimit) : std::nullopt;
+  const auto path = executable.string();
   if (!child) {
-    answer.refusal = quoted(executable) + " could not be run: " + g_strerror(error) + ".";
+    /* Translators: %1$s is a program's path, %2$s the system's reason, such as "Permission denied". */
+    answer.refusal = formatted(_("\u201C%1$s\u201D could not be run: %2$s."), path.c_str(), g_strerror(error));
   } else if (!ended) {
-    answer.refusal = quoted(executable) + " did not answer within 10 seconds.";
+    /* Translators: %1$s is a program's path. */
+    answer.refusal = formatted(_("\u201C%1$s\u201D did not answer within 10 seconds."), path.c_str());
   } else if (const auto version = !WIFEXITED(ended->status) || WEXITSTATUS(ended->status) != 0 ? std::nullopt
                                   : dart ? embeddedVersion(ended->output)
                                          : libSassVersion(ended->output)) {
     answer.compiler = Compiler{std::string(id), executable, (dart ? "Dart Sass " : "LibSass ") + *version};
+  } else if (const auto said = firstLine(ended->error.empty() ? ended->output : ended->error); said.empty()) {
+    /* Translators: %1$s is a program's path. */
+    answer.refusal = formatted(_("\u201C%1$s\u201D is not a Sass compiler that the app can use: it cannot compile "
+                                 "through Dart Sass's embedded protocol."),
+                               path.c_str());
   } else {
-    const auto said = firstLine(ended->error.empty() ? ended->output : ended->error);
-    answer.refusal = quoted(executable) + " is not a Sass compiler that the app can use: it cannot compile " +
-                     "through Dart Sass's embedded protocol" + (said.empty() ? "." : " (it said \xE2\x80\x9C" + said + "\xE2\x80\x9D).");
+    /* Translators: %1$s is a program's path, %2$s the first line it wrote. */
+    answer.refusal = formatted(_("\u201C%1$s\u201D is not a Sass compiler that the app can use: it cannot compile "
+                                 "through Dart Sass's embedded protocol (it said \u201C%2$s\u201D)."),
+                               path.c_str(), said.c_str());
   }
   lock.lock();
   answers_[key] = Entry{modified, true, answer};

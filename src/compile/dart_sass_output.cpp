@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/dart_sass_output.hpp"
 
-#include <glib.h>
+#include <glib/gi18n.h>
 
 #include <filesystem>
 #include <memory>
 
+#include "common/formatted.hpp"
 #include "common/glib_ptr.hpp"
 #include "compile/source_map.hpp"
 
@@ -71,8 +72,10 @@ CompilerOutput decodeDartSassMessages(const std::vector<embedded::OutboundMessag
     }
   }
   const auto text = compilerText(std::string(standardError));
-  const std::string ended = "Dart Sass ended without giving a result";
-  return {ParsingResult::failure(ParsingError::parsingFailed(text.empty() ? ended + "." : ended + ":\n" + text)), {}};
+  auto ended = text.empty() ? std::string(_("Dart Sass ended without giving a result."))
+                            /* Translators: %1$s is what the compiler wrote before it ended, on lines of their own. */
+                            : formatted(_("Dart Sass ended without giving a result:\n%1$s"), text.c_str());
+  return {ParsingResult::failure(ParsingError::parsingFailed(std::move(ended))), {}};
 }
 
 }  // namespace fennelview

@@ -2,6 +2,7 @@
 #include "compile/embedded_compiler.hpp"
 
 #include <glib-unix.h>
+#include <glib/gi18n.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -246,7 +247,7 @@ void EmbeddedCompiler::readErrors() {
     if (n > 0) {
       errors_.append(buffer, static_cast<std::size_t>(n));
       if (errors_.size() > limits_.errorBytes) {
-        endProcess(outputTooLargeMessage(kName, limits_.errorBytes, "messages"), std::nullopt);
+        endProcess(outputTooLargeMessage(kName, limits_.errorBytes, OutputKind::kMessages), std::nullopt);
         return;
       }
     } else if (n < 0 && errno == EINTR) {
@@ -276,8 +277,8 @@ bool EmbeddedCompiler::takePackets() {
     if (header == embedded::Read::kMalformed || length > limits_.outputBytes ||
         (ours && it->second->received + length > limits_.outputBytes)) {
       // The stream cannot be followed past a broken packet, nor kept past a huge one.
-      endProcess(header == embedded::Read::kMalformed ? std::optional<std::string>("Dart Sass sent a malformed packet.")
-                                              : outputTooLargeMessage(kName, limits_.outputBytes, "output"),
+      endProcess(header == embedded::Read::kMalformed ? std::optional<std::string>(_("Dart Sass sent a malformed packet."))
+                                              : outputTooLargeMessage(kName, limits_.outputBytes, OutputKind::kPacket),
                  ours ? std::optional<std::uint32_t>(it->first) : std::nullopt);
       return false;
     }

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/embedded_protocol.hpp"
 
+#include <glib/gi18n.h>
+
 #include <climits>
 #include <functional>
+
+#include "common/formatted.hpp"
 
 namespace fennelview::embedded {
 
@@ -158,9 +162,6 @@ struct Parsed {
   }
 };
 
-ProtocolError malformed(std::string_view what) {
-  return ProtocolError{"The compiler sent a malformed " + std::string(what) + "."};
-}
 
 // A position counted from 0 as one counted from 1; unknown when it does not fit.
 std::optional<int> fromOne(std::uint64_t position) {
@@ -177,43 +178,44 @@ std::optional<SourcePlace> spanOf(std::string_view message) {
 
 OutboundMessage compileResponse(std::string_view message) {
   const Parsed response(message);
-  if (!response.valid) return malformed("compile response");
+  if (!response.valid) return ProtocolError{_("The compiler sent a malformed compile response.")};
   auto loadedUrls = response.strings(outbound::kLoadedUrls);
   if (response.has(outbound::kSuccess)) {
     const Parsed success(response.bytes(outbound::kSuccess));
-    if (!success.valid) return malformed("compile response");
+    if (!success.valid) return ProtocolError{_("The compiler sent a malformed compile response.")};
     // The compiler writes the CSS field even when the CSS is empty.
-    if (!success.has(outbound::kSuccessCss)) return ProtocolError{"The compiler's success holds no CSS."};
+    if (!success.has(outbound::kSuccessCss)) return ProtocolError{_("The compiler's success holds no CSS.")};
     return CompileSuccess{std::string(success.bytes(outbound::kSuccessCss)), std::move(loadedUrls),
                           std::string(success.bytes(outbound::kSuccessSourceMap))};
   }
   if (response.has(outbound::kFailure)) {
     const Parsed failure(response.bytes(outbound::kFailure));
-    if (!failure.valid) return malformed("compile response");
+    if (!failure.valid) return ProtocolError{_("The compiler sent a malformed compile response.")};
     std::optional<SourcePlace> span;
     if (failure.has(outbound::kFailureSpan)) span = spanOf(failure.bytes(outbound::kFailureSpan));
     return CompileFailure{std::string(failure.bytes(outbound::kFailureMessage)), std::move(span),
                           std::string(failure.bytes(outbound::kFailureFormatted)), std::move(loadedUrls)};
   }
-  return ProtocolError{"The compiler's response holds neither CSS nor an error."};
+  return ProtocolError{_("The compiler's response holds neither CSS nor an error.")};
 }
 
 std::optional<OutboundMessage> decodePacket(std::string_view packet, std::uint32_t expectedId) {
   std::size_t at = 0;
   std::uint64_t compilationId = 0;
-  if (readVarint(packet, at, compilationId) != Read::kDone) return malformed("packet");
+  if (readVarint(packet, at, compilationId) != Read::kDone) return ProtocolError{_("The compiler sent a malformed packet.")};
   const Parsed message(packet.substr(at));
-  if (!message.valid) return malformed("packet");
+  if (!message.valid) return ProtocolError{_("The compiler sent a malformed packet.")};
   if (message.has(outbound::kError)) {
     const Parsed error(message.bytes(outbound::kError));
-    return ProtocolError{"The compiler reported a protocol error: " +
-                         std::string(error.bytes(outbound::kErrorMessage))};
+    const std::string said(error.bytes(outbound::kErrorMessage));
+    /* Translators: %1$s is the compiler's own message. */
+    return ProtocolError{formatted(_("The compiler reported a protocol error: %1$s"), said.c_str())};
   }
   if (compilationId != expectedId) return std::nullopt;
   if (message.has(outbound::kCompileResponse)) return compileResponse(message.bytes(outbound::kCompileResponse));
   if (message.has(outbound::kLogEvent)) {
     const Parsed event(message.bytes(outbound::kLogEvent));
-    if (!event.valid) return malformed("log event");
+    if (!event.valid) return ProtocolError{_("The compiler sent a malformed log event.")};
     const auto type = event.varint(outbound::kLogType);
     return LogEvent{type <= 2 ? static_cast<LogEvent::Type>(type) : LogEvent::Type::kWarning,
                     std::string(event.bytes(outbound::kLogMessage)), std::string(event.bytes(outbound::kLogFormatted)),
@@ -259,7 +261,7 @@ std::vector<OutboundMessage> OutboundReader::read(std::string_view bytes) {
     const auto header = readVarint(pending_, body, length);
     if (header == Read::kIncomplete || (header == Read::kDone && length > pending_.size() - body)) break;
     if (header == Read::kMalformed) {
-      messages.push_back(malformed("packet length"));
+      messages.push_back(ProtocolError{_("The compiler sent a malformed packet length.")});
       broken_ = true;
       break;
     }

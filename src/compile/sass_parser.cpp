@@ -2,6 +2,7 @@
 #include "compile/sass_parser.hpp"
 
 #include <glib-unix.h>
+#include <glib/gi18n.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,7 +70,7 @@ struct SassParser::Compile {
     }
     if (tooLarge) {
       return {ParsingResult::failure(ParsingError::parsingFailed(
-                  outputTooLargeMessage("sassc", limits.outputBytes, "CSS"))), {}};
+                  outputTooLargeMessage("sassc", limits.outputBytes, OutputKind::kCss))), {}};
     }
     // A sassc that writes its CSS to standard output all the same is heard too.
     if (!run.css && !streams[0].empty()) run.css = std::move(streams[0]);
@@ -97,7 +98,7 @@ gboolean readStream(gint fd, GIOCondition, gpointer data) {
       const auto& limits = c->limits();
       const auto limit = Stream == ChildProcess::kOutput ? limits.outputBytes : limits.errorBytes;
       if (c->streams[Stream].size() > limit) {
-        c->stop(outputTooLargeMessage("sassc", limit, Stream == ChildProcess::kOutput ? "CSS" : "messages"));
+        c->stop(outputTooLargeMessage("sassc", limit, Stream == ChildProcess::kOutput ? OutputKind::kCss : OutputKind::kMessages));
         return G_SOURCE_REMOVE;
       }
     } else if (n < 0 && errno == EINTR) {
@@ -233,9 +234,8 @@ bool SassParser::startDartSass(Compile* c, const std::filesystem::path& file) {
   // The protocol carries paths as UTF-8 text.
   const auto utf8 = [](const std::string& name) { return isValidUtf8(name); };
   if (!utf8(file.string()) || !std::ranges::all_of(loadPaths_, utf8)) {
-    c->startFailure =
-        "Dart Sass cannot compile a style sheet whose name or load paths are not UTF-8 text. LibSass can: "
-        "choose it in Preferences.";
+    c->startFailure = _("Dart Sass cannot compile a style sheet whose name or load paths are not UTF-8 text. "
+                        "LibSass can: choose it in Preferences.");
     return false;
   }
   embedded::CompileRequest request{file.string(), {}, true};

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/sassc_output.hpp"
 
+#include <glib/gi18n.h>
+
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "common/formatted.hpp"
 #include "compile/source_map.hpp"
 
 namespace fennelview {
@@ -136,9 +139,11 @@ CompilerOutput decodeSasscOutput(SasscRun run, const std::filesystem::path& work
     // LibSass passes the module system's rules through and calls that a success.
     if (const auto rule = moduleRuleIn(css.output)) {
       return {ParsingResult::failure(ParsingError::parsingFailed(
-                  "LibSass does not support the module system: it copied \xE2\x80\x9C" + *rule +
-                  "\xE2\x80\x9D into the CSS instead of loading the module. Dart Sass supports @use and @forward: "
-                  "choose it in Preferences.")),
+                  /* Translators: %1$s is a Sass rule, such as "@use 'colors'"; @use and @forward are Sass's own words. */
+                  formatted(_("LibSass does not support the module system: it copied \u201C%1$s\u201D into the CSS "
+                              "instead of loading the module. Dart Sass supports @use and @forward: choose it in "
+                              "Preferences."),
+                            rule->c_str()))),
               std::move(filesRead)};
     }
     return {ParsingResult::success(std::move(css)), std::move(filesRead)};

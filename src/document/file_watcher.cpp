@@ -2,6 +2,7 @@
 #include "document/file_watcher.hpp"
 
 #include <glib-unix.h>
+#include <glib/gi18n.h>
 #include <limits.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <unordered_set>
 
 #include "common/canonical_equal.hpp"
+#include "common/formatted.hpp"
 
 namespace fennelview {
 namespace {
@@ -111,11 +113,14 @@ std::optional<std::string> sharedFileSystem(const std::string& folder) {
 
 std::string watchFailure(int error) {
   if (error == ENOSPC) {
-    return "The system's limit on watched folders is reached (fs.inotify.max_user_watches): some files are checked "
-           "for changes twice a second instead.";
+    /* Translators: fs.inotify.max_user_watches is the name of a system setting. */
+    return _("The system's limit on watched folders is reached (fs.inotify.max_user_watches): some files are "
+             "checked for changes twice a second instead.");
   }
-  return std::string("Some folders cannot be watched (") + g_strerror(error) +
-         "): their files are checked for changes twice a second instead.";
+  /* Translators: %1$s is the system's reason, such as "Permission denied". */
+  return formatted(_("Some folders cannot be watched (%1$s): their files are checked for changes twice a second "
+                     "instead."),
+                   g_strerror(error));
 }
 
 bool complete(const auto& spots) {
@@ -212,8 +217,10 @@ void FileWatcher::openStream() {
     const int error = errno;
     // Too many descriptors or inotify instances: every path is checked on the timer until a
     // later change of the list can make one.
-    streamFailure_ = std::string("No file watcher can be made (") + g_strerror(error) +
-                     "): files are checked for changes twice a second instead.";
+    /* Translators: %1$s is the system's reason, such as "Too many open files". */
+    streamFailure_ = formatted(_("No file watcher can be made (%1$s): files are checked for changes twice a second "
+                                 "instead."),
+                               g_strerror(error));
     for (auto& [path, entry] : entries_) place(path, entry);
     return;
   }
@@ -288,8 +295,10 @@ void FileWatcher::watchNearest(const std::string& file, const std::string& path,
     }
     spots.push_back(std::move(spot));
     if (const auto kind = sharedFileSystem(dir)) {
-      pollReason = "Some files are on a network or shared file system (" + *kind +
-                   "), which does not report every change: they are checked twice a second.";
+      /* Translators: %1$s is a kind of file system, such as "NFS". */
+      pollReason = formatted(_("Some files are on a network or shared file system (%1$s), which does not report "
+                               "every change: they are checked twice a second."),
+                             kind->c_str());
     }
     // The folders above: one of them renamed or deleted takes the path away from its file.
     for (auto above = parentOf(dir); above != "/" && above != "."; above = parentOf(above)) {

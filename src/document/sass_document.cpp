@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gio/gio.h>
+#include <glib/gi18n.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cerrno>
 
 #include "common/canonical_equal.hpp"
+#include "common/formatted.hpp"
 #include "common/glib_ptr.hpp"
 #include "document/file_watcher.hpp"
 #include "document/load_paths.hpp"
@@ -62,21 +64,26 @@ namespace {
 // before the compiler runs: compilers report a missing file as an internal error, and a pipe
 // or a device would leave them waiting or reading without end.
 std::optional<std::string> unreadableReason(const std::string& path) {
-  GCharPtr shown(g_filename_display_name(path.c_str()));
-  const std::string name = "\xE2\x80\x9C" + std::string(shown.get()) + "\xE2\x80\x9D";
+  GCharPtr name(g_filename_display_name(path.c_str()));
   struct stat info;
   if (stat(path.c_str(), &info) != 0) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) {
-      return "The file " + name + " was moved or deleted. The preview comes back as soon as a file is there again.";
+      /* Translators: %1$s is a file's name. */
+      return formatted(_("The file \u201C%1$s\u201D was moved or deleted. The preview comes back as soon as a file "
+                         "is there again."),
+                       name.get());
     }
-    return "The file " + name + " cannot be read: " + g_strerror(error) + ".";
+    /* Translators: %1$s is a file's name, %2$s the system's reason, such as "Permission denied". */
+    return formatted(_("The file \u201C%1$s\u201D cannot be read: %2$s."), name.get(), g_strerror(error));
   }
-  if (!S_ISREG(info.st_mode)) return name + " is not a file that can be compiled.";
+  /* Translators: %1$s is the name of something that is not a plain file, such as a folder or a pipe. */
+  if (!S_ISREG(info.st_mode)) return formatted(_("\u201C%1$s\u201D is not a file that can be compiled."), name.get());
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
-    return "The file " + name + " cannot be read: " + g_strerror(error) + ".";
+    /* Translators: %1$s is a file's name, %2$s the system's reason, such as "Permission denied". */
+    return formatted(_("The file \u201C%1$s\u201D cannot be read: %2$s."), name.get(), g_strerror(error));
   }
   close(fd);
   return std::nullopt;

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "inspect/css_export.hpp"
 
-#include <glib.h>
+#include <glib/gi18n.h>
 
 #include <nlohmann/json.hpp>
 
+#include "common/formatted.hpp"
 #include "common/glib_ptr.hpp"
 
 namespace fennelview {
@@ -23,8 +24,9 @@ std::optional<std::string> writeAtomically(const std::filesystem::path& target, 
   // GLib's message names its temporary file, new on every try; the reason comes last.
   const std::string message = error->message;
   const auto reason = message.rfind(": ");
-  return "The CSS could not be saved to \u201C" + target.string() + "\u201D: " +
-         (reason == std::string::npos ? message : message.substr(reason + 2));
+  const std::string why = reason == std::string::npos ? message : message.substr(reason + 2);
+  /* Translators: %1$s is a file's path, %2$s the system's reason, such as "Permission denied". */
+  return formatted(_("The CSS could not be saved to \u201C%1$s\u201D: %2$s"), target.c_str(), why.c_str());
 }
 
 std::string escapedUrl(const std::string& path) {
@@ -68,13 +70,15 @@ std::optional<std::string> exportCss(const ParsingResult& result, const std::fil
                                      const std::optional<SourceMapText>& map) {
   if (result.isFailure()) {
     const auto reason = result.error() ? result.error()->localizedDescription() : std::nullopt;
-    return "The CSS was not saved because the Sass did not compile" + (reason ? ": " + *reason : std::string("."));
+    if (!reason) return std::string(_("The CSS was not saved because the Sass did not compile."));
+    /* Translators: %1$s is the compiler's message. */
+    return formatted(_("The CSS was not saved because the Sass did not compile: %1$s"), reason->c_str());
   }
   const auto folder = std::filesystem::absolute(target).parent_path();
   std::string css = result.output().output;
   if (map) {
     auto json = nlohmann::json::parse(map->text, nullptr, false);
-    if (json.is_discarded() || !json.is_object()) return std::string("The CSS was not saved: its source map could not be read.");
+    if (json.is_discarded() || !json.is_object()) return std::string(_("The CSS was not saved: its source map could not be read."));
     const std::string sourceRoot = json.value("sourceRoot", nlohmann::json()).is_string() ? json["sourceRoot"].get<std::string>() : "";
     if (auto sources = json.find("sources"); sources != json.end() && sources->is_array()) {
       for (auto& source : *sources) {

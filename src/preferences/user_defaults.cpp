@@ -2,7 +2,7 @@
 #include "preferences/user_defaults.hpp"
 
 #include <fcntl.h>
-#include <glib.h>
+#include <glib/gi18n.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,6 +13,7 @@
 #include <iostream>
 #include <utility>
 
+#include "common/formatted.hpp"
 #include "common/glib_ptr.hpp"
 #include "common/unique_fd.hpp"
 
@@ -212,18 +213,24 @@ nlohmann::json::object_t UserDefaults::readFile() const {
     const int error = errno;
     loadedStamp_ = stampOfFile();
     if (!loadedStamp_) return {};  // no file yet (or a link to none): nothing written
-    setAsideBrokenFile(std::string("could not be read (") + std::strerror(error) + ")", -1);
+    /* Translators: %1$s is the settings file's path, %2$s the system's reason, such as "Permission denied". */
+    setAsideBrokenFile(formatted(_("The settings file \"%1$s\" could not be read (%2$s)."), file_.c_str(),
+                                 std::strerror(error)),
+                       -1);
     return {};
   }
+  /* Translators: %1$s is the settings file's path. */
+  const auto tooLarge = [this] { return formatted(_("The settings file \"%1$s\" is larger than 4 MB."), file_.c_str()); };
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     loadedStamp_ = stampOfFile();
-    setAsideBrokenFile("is not a regular file", -1);
+    /* Translators: %1$s is the settings file's path. */
+    setAsideBrokenFile(formatted(_("The settings file \"%1$s\" is not a regular file."), file_.c_str()), -1);
     return {};
   }
   loadedStamp_ = stampOf(info);
   if (info.st_size > static_cast<off_t>(largestFile)) {
-    setAsideBrokenFile("is larger than 4 MB", fd.get());
+    setAsideBrokenFile(tooLarge(), fd.get());
     return {};
   }
   std::string contents;
@@ -232,13 +239,17 @@ nlohmann::json::object_t UserDefaults::readFile() const {
     const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) {
-      setAsideBrokenFile(std::string("could not be read (") + std::strerror(errno) + ")", -1);
+      const int error = errno;
+      /* Translators: %1$s is the settings file's path, %2$s the system's reason, such as "Permission denied". */
+      setAsideBrokenFile(formatted(_("The settings file \"%1$s\" could not be read (%2$s)."), file_.c_str(),
+                                   std::strerror(error)),
+                         -1);
       return {};
     }
     if (count == 0) break;
     contents.append(buffer, static_cast<std::size_t>(count));
     if (contents.size() > largestFile) {  // it grew while being read
-      setAsideBrokenFile("is larger than 4 MB", fd.get());
+      setAsideBrokenFile(tooLarge(), fd.get());
       return {};
     }
   }
@@ -255,25 +266,29 @@ nlohmann::json::object_t UserDefaults::readFile() const {
       },
       /*allow_exceptions=*/false);
   if (tooDeep) {
-    setAsideBrokenFile("nests values too deeply", fd.get());
+    /* Translators: %1$s is the settings file's path. */
+    setAsideBrokenFile(formatted(_("The settings file \"%1$s\" nests values too deeply."), file_.c_str()), fd.get());
   } else if (parsed.is_discarded()) {
-    setAsideBrokenFile("is not valid JSON", fd.get());
+    /* Translators: %1$s is the settings file's path. */
+    setAsideBrokenFile(formatted(_("The settings file \"%1$s\" is not valid JSON."), file_.c_str()), fd.get());
   } else if (!parsed.is_object()) {
-    setAsideBrokenFile("does not hold a JSON object", fd.get());
+    /* Translators: %1$s is the settings file's path. */
+    setAsideBrokenFile(formatted(_("The settings file \"%1$s\" does not hold a JSON object."), file_.c_str()),
+                       fd.get());
   } else {
     return transformed(parsed, unescaped).get<nlohmann::json::object_t>();
   }
   return {};
 }
 
-void UserDefaults::setAsideBrokenFile(const std::string& reason, int source) const {
+void UserDefaults::setAsideBrokenFile(const std::string& what, int source) const {
   // Judged before (a write re-reads the file): told and copied once.
   if (loadedStamp_ && loadedStamp_ == damagedStamp_) {
     protectFile_ = damagedIsProtected_;
     return;
   }
   const std::string base = file_.string() + ".broken";
-  std::string message = "The settings file \"" + file_.string() + "\" " + reason + ". ";
+  std::string message = what + " ";
   // A copy, never a rename: a linked file stays linked, and an earlier copy is never replaced.
   std::optional<std::string> kept;
   for (int attempt = 0; source >= 0 && !kept && attempt < 1000; ++attempt) {
@@ -282,11 +297,18 @@ void UserDefaults::setAsideBrokenFile(const std::string& reason, int source) con
     else if (errno != EEXIST) break;
   }
   if (kept) {
-    message += "A copy is kept as \"" + *kept + "\" and the settings start empty.";
+    /* Translators: %1$s is the path of the copy. */
+    message += formatted(_("A copy is kept as \"%1$s\" and the settings start empty."), kept->c_str());
+  } else if (source >= 0) {
+    const int error = errno;
+    /* Translators: %1$s is the system's reason, such as "No space left on device". */
+    message += formatted(_("It could not be copied aside (%1$s), so it is left as it is; settings changed now will "
+                           "not be saved."),
+                         std::strerror(error));
   } else {
-    message += source >= 0 ? "It could not be copied aside (" + std::string(std::strerror(errno)) + "), so it"
-                           : "It";
-    message += " is left as it is; settings changed now will not be saved.";
+    message += _("It is left as it is; settings changed now will not be saved.");
+  }
+  if (!kept) {
     protectFile_ = true;
   }
   std::cerr << "Fennelview: " << message << "\n";
@@ -311,8 +333,10 @@ bool UserDefaults::write(const std::filesystem::path& target, int folder) {
                                 0600, &rawError)) {
     GErrorPtr error(rawError);
     if (!writeFailureReported_) {
-      const std::string message = "The settings could not be saved to \"" + target.string() + "\" (" +
-                                  error->message + "). Changes are kept until Fennelview quits.";
+      /* Translators: %1$s is the settings file's path, %2$s the system's reason. */
+      const std::string message = formatted(_("The settings could not be saved to \"%1$s\" (%2$s). Changes are kept "
+                                              "until Fennelview quits."),
+                                            target.c_str(), error->message);
       std::cerr << "Fennelview: " << message << "\n";
       if (!notice_) notice_ = message;
       writeFailureReported_ = true;

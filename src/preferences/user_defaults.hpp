@@ -91,8 +91,9 @@ class UserDefaults {
   void refresh() const;
   void load() const;
   nlohmann::json::object_t readFile() const;
-  // `source`: the open damaged file to copy, or -1 for one that must stay as it is.
-  void setAsideBrokenFile(const std::string& reason, int source) const;
+  // `what`: the sentence saying what is wrong with the file; `source`: the open damaged file to
+  // copy, or -1 for one that must stay as it is.
+  void setAsideBrokenFile(const std::string& what, int source) const;
   bool write(const std::filesystem::path& target, int folder);
   static FileStamp stampOf(const struct stat& info);
   std::optional<FileStamp> stampOfFile() const;

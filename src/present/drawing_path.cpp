@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "drawing_path.hpp"
 
+#include <glib/gi18n.h>
+
 #include <algorithm>
 #include <array>
+
+#include "common/formatted.hpp"
 
 namespace fennelview {
 
@@ -12,9 +16,6 @@ constexpr std::array<std::string_view, 5> kSoftwareRenderers{"llvmpipe", "softpi
                                                              "swiftshader"};
 // A driver's name is shown as it comes, within reason.
 constexpr std::size_t kShownRendererLength = 80;
-constexpr const char* kUnacceleratedLooks =
-    " 3D transforms, backdrop-filter and WebGL may look different from a browser; turn hardware acceleration on to"
-    " preview them.";
 
 std::string lowered(std::string_view text) {
   std::string out(text);
@@ -53,18 +54,34 @@ bool isSoftwareRenderer(std::string_view renderer) {
 DrawingPath chooseDrawingPath(HardwareAcceleration choice, const std::optional<std::string>& renderer) {
   const bool hasRenderer = renderer && !renderer->empty();
   const bool software = !hasRenderer || isSoftwareRenderer(*renderer);
-  const std::string where = !hasRenderer ? "there is no OpenGL here"
-                            : software   ? "OpenGL here is drawn in software (" + shown(*renderer) + ")"
-                                         : "OpenGL here runs on " + shown(*renderer);
+  // A clause that the sentences below put in their place.
+  const std::string where =
+      !hasRenderer ? _("there is no OpenGL here")
+      /* Translators: a clause; %1$s is the graphics driver, such as "llvmpipe (LLVM 15.0.6, 256 bits)". */
+      : software ? formatted(_("OpenGL here is drawn in software (%1$s)"), shown(*renderer).c_str())
+      /* Translators: a clause; %1$s is the graphics driver, such as "Mesa Intel(R) UHD Graphics 620". */
+                 : formatted(_("OpenGL here runs on %1$s"), shown(*renderer).c_str());
+  const std::string unacceleratedLooks =
+      std::string(" ") + _("3D transforms, backdrop-filter and WebGL may look different from a browser; turn hardware "
+                           "acceleration on to preview them.");
   switch (choice) {
     case HardwareAcceleration::On:
-      return {true, "Drawn with hardware acceleration, as chosen in Preferences; " + where + "."};
+      /* Translators: %1$s says what draws OpenGL here, such as "OpenGL here runs on Mesa Intel(R) UHD Graphics". */
+      return {true, formatted(_("Drawn with hardware acceleration, as chosen in Preferences; %1$s."), where.c_str())};
     case HardwareAcceleration::Off:
-      return {false, "Drawn without hardware acceleration, as chosen in Preferences; " + where + "." + kUnacceleratedLooks};
+      /* Translators: %1$s says what draws OpenGL here, such as "OpenGL here runs on Mesa Intel(R) UHD Graphics". */
+      return {false, formatted(_("Drawn without hardware acceleration, as chosen in Preferences; %1$s."), where.c_str()) +
+                         unacceleratedLooks};
     case HardwareAcceleration::Auto: break;
   }
-  if (software) return {false, "Drawn without hardware acceleration: " + where + ", and saves show sooner without it." + kUnacceleratedLooks};
-  return {true, "Drawn with hardware acceleration: " + where + "."};
+  if (software) {
+    /* Translators: %1$s says what draws OpenGL here, such as "there is no OpenGL here". */
+    return {false, formatted(_("Drawn without hardware acceleration: %1$s, and saves show sooner without it."),
+                             where.c_str()) +
+                       unacceleratedLooks};
+  }
+  /* Translators: %1$s says what draws OpenGL here, such as "OpenGL here runs on Mesa Intel(R) UHD Graphics". */
+  return {true, formatted(_("Drawn with hardware acceleration: %1$s."), where.c_str())};
 }
 
 }  // namespace fennelview

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "present/render_presenter.hpp"
 
-#include <glib.h>
+#include <glib/gi18n.h>
 
 #include <fstream>
 #include <sstream>
 
+#include "common/formatted.hpp"
 #include "common/glib_ptr.hpp"
 #include "common/resources.hpp"
 
@@ -98,8 +99,11 @@ std::string escapeHtml(const std::string& text) {
 std::string fallbackTemplate(const std::filesystem::path& path) {
   return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style id=\"fennelview-css\">$CSS</style></head><body>"
          "<p id=\"fennelview-template-missing\" style=\"font:14px sans-serif;color:#8a1c1c\">"
-         "The preview template " + escapeHtml(path.string()) +
-         " could not be read (missing, or not UTF-8 text). Showing the style sheet on a plain page.</p>"
+         /* Translators: %1$s is the path of an HTML file. */
+         + escapeHtml(formatted(_("The preview template %1$s could not be read (missing, or not UTF-8 text). Showing "
+                                  "the style sheet on a plain page."),
+                                path.c_str())) +
+         "</p>"
          "<pre id=\"fennelview-error\">$ERROR</pre>"
          "<h1>Heading</h1><p>A paragraph with <a href=\"#\">a link</a>.</p></body></html>";
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "site/site_pages.hpp"
 
+#include <glib/gi18n.h>
+
 #include <algorithm>
 #include <cctype>
 #include <deque>
@@ -8,6 +10,7 @@
 #include <map>
 #include <optional>
 
+#include "common/formatted.hpp"
 #include "site/html_links.hpp"
 #include "site/site_paths.hpp"
 
@@ -136,7 +139,8 @@ std::vector<fs::path> findPages(const fs::path& projectRoot, const fs::path& doc
 std::variant<fs::path, PageProblem> documentOfPage(const fs::path& page, const fs::path& projectRoot) {
   const std::string name = page.filename().string();
   std::error_code ec;
-  if (!fs::is_regular_file(page, ec)) return PageProblem{"“" + name + "” could not be read."};
+  /* Translators: %1$s is the name of a web page's file. */
+  if (!fs::is_regular_file(page, ec)) return PageProblem{formatted(_("\u201C%1$s\u201D could not be read."), name.c_str())};
   const auto links = htmlLinks(readPageHead(page));
   std::optional<std::multimap<std::string, fs::path>> sources;  // by stem, found once when needed
   bool linksStyleSheet = false;
@@ -163,8 +167,11 @@ std::variant<fs::path, PageProblem> documentOfPage(const fs::path& page, const f
     });
     return nearest->second;
   }
-  if (!linksStyleSheet) return PageProblem{"“" + name + "” links no style sheet of its own."};
-  return PageProblem{"No style sheet that “" + name + "” links has a Sass source in its project."};
+  /* Translators: %1$s is the name of a web page's file. */
+  if (!linksStyleSheet) return PageProblem{formatted(_("\u201C%1$s\u201D links no style sheet of its own."), name.c_str())};
+  /* Translators: %1$s is the name of a web page's file. */
+  return PageProblem{formatted(_("No style sheet that \u201C%1$s\u201D links has a Sass source in its project."),
+                               name.c_str())};
 }
 
 }  // namespace fennelview

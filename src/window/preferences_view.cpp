@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "preferences_view.hpp"
 
+#include <glib/gi18n.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -157,7 +159,11 @@ constexpr HardwareAcceleration kDrawingChoices[] = {HardwareAcceleration::Auto, 
 }  // namespace
 
 void PreferencesView::bindDrawing() {
-  adw_combo_row_set_model(window_->drawingRow, G_LIST_MODEL(stringList({"Automatic", "On", "Off"}).get()));
+  /* Translators: the choices for drawing the preview with hardware acceleration. */
+  adw_combo_row_set_model(window_->drawingRow, G_LIST_MODEL(stringList({C_("hardware acceleration", "Automatic"),
+                                                                         C_("hardware acceleration", "On"),
+                                                                         C_("hardware acceleration", "Off")})
+                                                                  .get()));
   const auto current = hardwareAccelerationFromText(settings_.webRendering());
   const auto found = std::ranges::find(kDrawingChoices, current);
   adw_combo_row_set_selected(window_->drawingRow, static_cast<guint>(found - std::begin(kDrawingChoices)));
@@ -215,9 +221,10 @@ void PreferencesView::showLoadPaths() {
     GtkWidget* remove = gtk_button_new_from_icon_name("list-remove-symbolic");
     gtk_widget_set_valign(remove, GTK_ALIGN_CENTER);
     gtk_widget_add_css_class(remove, "flat");
-    gtk_widget_set_tooltip_text(remove, "Remove Load Path");
-    const std::string accessibleName = "Remove " + folder;
-    gtk_accessible_update_property(GTK_ACCESSIBLE(remove), GTK_ACCESSIBLE_PROPERTY_LABEL, accessibleName.c_str(), -1);
+    gtk_widget_set_tooltip_text(remove, _("Remove Load Path"));
+    /* Translators: the spoken name of the button that removes a load path; %1$s is the folder. */
+    GCharPtr accessibleName(g_strdup_printf(_("Remove %1$s"), folder.c_str()));
+    gtk_accessible_update_property(GTK_ACCESSIBLE(remove), GTK_ACCESSIBLE_PROPERTY_LABEL, accessibleName.get(), -1);
     gtk_actionable_set_action_name(GTK_ACTIONABLE(remove), "preferences.remove-load-path");
     gtk_actionable_set_action_target_value(GTK_ACTIONABLE(remove), g_variant_new_string(folder.c_str()));
     adw_action_row_add_suffix(ADW_ACTION_ROW(row), remove);
@@ -228,8 +235,8 @@ void PreferencesView::showLoadPaths() {
 }
 
 void PreferencesView::chooseLoadPath() {
-  GtkFileChooserNative* dialog = gtk_file_chooser_native_new("Add Load Path", window(), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
-                                                             "_Add", "_Cancel");
+  GtkFileChooserNative* dialog = gtk_file_chooser_native_new(_("Add Load Path"), window(), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+                                                             _("_Add"), _("_Cancel"));
   gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(dialog), TRUE);
   // The window is kept until the answer; its view may be gone by then if it was closed.
   g_signal_connect(dialog, "response",

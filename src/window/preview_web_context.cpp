@@ -5,6 +5,8 @@
 
 #include <gtk/gtk.h>
 
+#include <glib/gi18n.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -17,17 +19,23 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kOwnEndingReported = std::chrono::seconds(5);
 
 std::string lostText(WebKitWebProcessTerminationReason reason, bool unresponsive, bool reloaded) {
-  std::string why;
   if (unresponsive) {
-    why = "A page's scripts stopped answering, so the preview's web process was ended";
-  } else if (reason == WEBKIT_WEB_PROCESS_CRASHED) {
-    why = "The preview's web process crashed";
-  } else if (reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT) {
-    why = "The preview's web process used too much memory";
-  } else {
-    why = "The preview's web process was ended";
+    return reloaded ? _("A page's scripts stopped answering, so the preview's web process was ended; the page was "
+                        "loaded again.")
+                    : _("A page's scripts stopped answering, so the preview's web process was ended again and again; "
+                        "the page comes back with the next save.");
   }
-  return why + (reloaded ? "; the page was loaded again." : " again and again; the page comes back with the next save.");
+  if (reason == WEBKIT_WEB_PROCESS_CRASHED) {
+    return reloaded ? _("The preview's web process crashed; the page was loaded again.")
+                    : _("The preview's web process crashed again and again; the page comes back with the next save.");
+  }
+  if (reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT) {
+    return reloaded ? _("The preview's web process used too much memory; the page was loaded again.")
+                    : _("The preview's web process used too much memory again and again; the page comes back with "
+                        "the next save.");
+  }
+  return reloaded ? _("The preview's web process was ended; the page was loaded again.")
+                  : _("The preview's web process was ended again and again; the page comes back with the next save.");
 }
 
 }  // namespace

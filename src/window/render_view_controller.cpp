@@ -3,6 +3,7 @@
 
 #include <glib/gi18n.h>
 
+#include "common/formatted.hpp"
 #include "document/file_watcher.hpp"
 #include "site/kept_page.hpp"
 #include "site/project_root.hpp"
@@ -41,7 +42,7 @@ RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFra
   keptErrorPlace_ = GObjectPtr<GtkButton>::retain(errorPlace_);
   gtk_widget_add_css_class(GTK_WIDGET(errorPlace_), "link");
   gtk_widget_set_halign(GTK_WIDGET(errorPlace_), GTK_ALIGN_START);
-  gtk_widget_set_tooltip_text(GTK_WIDGET(errorPlace_), "Open in the editor");
+  gtk_widget_set_tooltip_text(GTK_WIDGET(errorPlace_), _("Open in the editor"));
   g_signal_connect(errorPlace_, "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) {
                      static_cast<RenderViewController*>(self)->errorLink_.open();
                    }),
@@ -153,10 +154,12 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
         auto self = weak.lock();
         if (!self || self->closed_ || !self->metadata_) return;
         const bool polled = !reason.empty() && sharedFileWatcher().isPolled(self->documentPath_);
-        self->metadata_->setNote(polled ? "Saves are found by checking the file every half second: " + reason : "");
+        /* Translators: %1$s is why, such as "Some files are on a network or shared file system (NFS), …". */
+        self->metadata_->setNote(
+            polled ? formatted(_("Saves are found by checking the file every half second: %1$s"), reason.c_str()) : "");
         if (polled && !self->pollingToldOnce_) {
           self->pollingToldOnce_ = true;
-          if (auto controller = window.lock()) controller->showToast("Saves of this file are found by checking it every half second.");
+          if (auto controller = window.lock()) controller->showToast(_("Saves of this file are found by checking it every half second."));
         }
       }));
   pageSize_.keepIn(windowController.settings(), documentPath_);
@@ -185,7 +188,8 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
     if (!kept->empty() && fs::is_regular_file(*kept, ec)) {
       page = fs::path(*kept);
     } else if (!kept->empty()) {
-      toast("The page " + displayName(*kept) + " is gone: the style sheet is shown on the sample page.");
+      /* Translators: %1$s is the name of a web page's file. */
+      toast(formatted(_("The page %1$s is gone: the style sheet is shown on the sample page."), displayName(*kept).c_str()));
     }
   } else if (!pages_.empty()) {
     page = pages_.front();
@@ -283,7 +287,8 @@ void RenderViewController::showPage(const std::optional<fs::path>& page) {
     if (!root && page->parent_path() != fs::path(g_get_home_dir()) && page->parent_path() != page->root_path()) {
       root = fs::weakly_canonical(page->parent_path(), ec);
     }
-    if (!root) toast("The page " + displayName(*page) + " lies in no project folder: the sample page is shown.");
+    /* Translators: %1$s is the name of a web page's file. */
+    if (!root) toast(formatted(_("The page %1$s lies in no project folder: the sample page is shown."), displayName(*page).c_str()));
   }
   if (page && root) {
     std::optional<fs::path> chosenWebRoot;
@@ -334,7 +339,7 @@ void RenderViewController::chooseFile() {
   GtkFileChooserNative* dialog =
       gtk_file_chooser_native_new(_("Choose a Page"), window_, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Choose"), _("_Cancel"));
   GtkFileFilter* filter = gtk_file_filter_new();
-  gtk_file_filter_set_name(filter, "Web pages");
+  gtk_file_filter_set_name(filter, _("Web pages"));
   gtk_file_filter_add_mime_type(filter, "text/html");
   for (const char* pattern : {"*.html", "*.htm"}) gtk_file_filter_add_pattern(filter, pattern);
   gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);

@@ -7,6 +7,7 @@
 #include <clocale>
 
 #include "build_config.hpp"
+#include "compile/compile_limits.hpp"
 #include "gui_test_support.hpp"
 #include "preferences/editor_launch.hpp"
 #include "window/parsing_metadata_view.hpp"
@@ -18,7 +19,7 @@ namespace {
 
 using TranslationTest = test::GuiTest;
 
-TEST_F(TranslationTest, HeaderWarningsPreferencesAndErrorsReadInGerman) {
+TEST_F(TranslationTest, HeaderWarningsPreferencesErrorsAndCompilerMessagesReadInGerman) {
   ASSERT_STREQ(g_getenv("LANGUAGE"), "de") << "run through ctest, which sets the language";
   std::setlocale(LC_ALL, "");
   bindtextdomain(build::gettextPackage, FENNELVIEW_BUILD_LOCALE);
@@ -41,6 +42,11 @@ TEST_F(TranslationTest, HeaderWarningsPreferencesAndErrorsReadInGerman) {
   std::string failure;
   EXPECT_FALSE(openFileInDefaultEditor(defaults, "file:///tmp/a.scss", &failure));
   EXPECT_EQ(failure, "Kein Editor gewählt: Wählen Sie einen in den Einstellungen.");
+
+  EXPECT_EQ(outputTooLargeMessage("sassc", 1, OutputKind::kMessages),
+            "Kompilieren abgebrochen: Die Ausgabe des Compilers ist zu groß (sassc schrieb mehr als 1 Byte an Meldungen).");
+  EXPECT_EQ(timeoutMessage("Dart Sass", std::chrono::seconds(1)),
+            "Zeitüberschreitung beim Kompilieren: Dart Sass lief nach 1 Sekunde noch und wurde beendet.");
 }
 
 }  // namespace
