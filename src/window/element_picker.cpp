@@ -107,7 +107,8 @@ std::string jsonText(const nlohmann::json& list) {
 }
 
 constexpr const char* kStyleSheetsFunction = R"JS(
-return JSON.stringify(Array.from(document.styleSheets, (sheet) => sheet.href ?? ''));
+return JSON.stringify({page: location.href, sheets: Array.from(document.styleSheets, (sheet) =>
+  sheet.href ? [sheet.href, ''] : ['', sheet.ownerNode?.localName === 'style' ? sheet.ownerNode.textContent : ''])});
 )JS";
 
 // A JSON answer as a list of booleans; none for anything else.
@@ -203,13 +204,19 @@ void ElementPicker::judgeConditions(const std::vector<Condition>& conditions, st
   call(kConditionFunction, jsonText(list), [done = std::move(done)](std::optional<std::string> json) { done(booleans(json)); });
 }
 
-void ElementPicker::listStyleSheets(std::function<void(std::optional<std::vector<std::string>>)> done) {
+void ElementPicker::listStyleSheets(std::function<void(std::optional<StyleSheets>)> done) {
   call(kStyleSheetsFunction, "[]", [done = std::move(done)](std::optional<std::string> json) {
-    const auto list = nlohmann::json::parse(json.value_or(""), nullptr, false);
-    if (!list.is_array()) return done(std::nullopt);
-    std::vector<std::string> urls;
-    for (const auto& one : list) urls.push_back(one.is_string() ? one.get<std::string>() : std::string());
-    done(std::move(urls));
+    const auto answer = nlohmann::json::parse(json.value_or(""), nullptr, false);
+    if (!answer.is_object() || !answer.contains("sheets") || !answer["sheets"].is_array()) return done(std::nullopt);
+    StyleSheets list;
+    if (answer.contains("page") && answer["page"].is_string()) list.pageUrl = answer["page"].get<std::string>();
+    for (const auto& sheet : answer["sheets"]) {
+      const auto text = [&](std::size_t at) {
+        return sheet.is_array() && sheet.size() > at && sheet[at].is_string() ? sheet[at].get<std::string>() : std::string();
+      };
+      list.sheets.emplace_back(text(0), text(1));
+    }
+    done(std::move(list));
   });
 }
 

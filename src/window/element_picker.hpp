@@ -54,8 +54,13 @@ class ElementPicker {
   // Which of the grouping conditions (@media, @supports) hold in the page now, in their order;
   // others hold. None when the page could not answer.
   void judgeConditions(const std::vector<Condition>& conditions, std::function<void(MatchResult)> done);
-  // The URLs of the page's style sheets in document order, "" for one in a <style> element.
-  void listStyleSheets(std::function<void(std::optional<std::vector<std::string>>)> done);
+  // The page's style sheets in document order: the URL of a linked one, the text of one in a
+  // <style> element; and the page's own URL.
+  struct StyleSheets {
+    std::string pageUrl;
+    std::vector<std::pair<std::string, std::string>> sheets;  // URL ("" for a <style>), its text if inline
+  };
+  void listStyleSheets(std::function<void(std::optional<StyleSheets>)> done);
 
  private:
   static void onScriptMessage(WebKitUserContentManager* manager, JSCValue* value, gpointer self);

@@ -180,51 +180,71 @@ void PickPanel::dismiss() {
 void PickPanel::refresh() {
   if (!element_ || !model_) return;
   const auto generation = ++generation_;
-  picker_.listStyleSheets([this, generation](std::optional<std::vector<std::string>> urls) {
+  picker_.listStyleSheets([this, generation](std::optional<ElementPicker::StyleSheets> page) {
     if (generation != generation_) return;
-    collect(urls.value_or(std::vector<std::string>()));
+    collect(page.value_or(ElementPicker::StyleSheets{}));
     match(generation);
   });
 }
 
-void PickPanel::collect(const std::vector<std::string>& urls) {
-  constexpr std::uintmax_t kLargestSheet = 16 * 1024 * 1024;
+namespace {
+
+constexpr std::uintmax_t kLargestSheet = 16 * 1024 * 1024;
+
+std::optional<std::string> readSiteFile(const SiteAnswer& answer) {
+  const auto* file = std::get_if<SiteFile>(&answer);
+  std::error_code ec;
+  if (!file || std::filesystem::file_size(file->file, ec) > kLargestSheet || ec) return std::nullopt;
+  gchar* contents = nullptr;
+  gsize length = 0;
+  if (!g_file_get_contents(file->file.c_str(), &contents, &length, nullptr)) return std::nullopt;
+  GCharPtr owned(contents);
+  return std::string(contents, length);
+}
+
+}  // namespace
+
+void PickPanel::collect(const ElementPicker::StyleSheets& page) {
   sheet_ = {};
   origins_.clear();
-  const auto add = [&](std::string_view css, std::filesystem::path file) {
-    origins_.emplace_back(sheet_.rules.size(), std::move(file));
+  const auto add = [&](std::string_view css, std::filesystem::path file, int firstLine) {
+    origins_.push_back({sheet_.rules.size(), std::move(file), firstLine});
     // Read from the CSS as written: the page's own list of rules leaves out what it cannot parse.
     for (auto& rule : scanStyleSheet(css).rules) sheet_.rules.push_back(std::move(rule));
   };
+  const auto answerFor = [&](const std::string& url) { return url.empty() || !source_ ? SiteAnswer(SiteRefusal{}) : source_(url); };
+  // A <style> of an own page is placed by finding its text in the page's file.
+  const auto pageAnswer = answerFor(page.pageUrl);
+  std::optional<std::string> pageText;
   bool fromSite = false, compiled = false;
-  for (const auto& url : urls) {
-    const auto answer = url.empty() || !source_ ? SiteAnswer(SiteRefusal{}) : source_(url);
-    if (std::holds_alternative<SiteText>(answer) && !compiled) {
-      fromSite = compiled = true;
-      add(model_->css(), {});
-    } else if (const auto* file = std::get_if<SiteFile>(&answer)) {
-      fromSite = true;
-      std::error_code ec;
-      gchar* contents = nullptr;
-      gsize length = 0;
-      if (std::filesystem::file_size(file->file, ec) <= kLargestSheet && !ec &&
-          g_file_get_contents(file->file.c_str(), &contents, &length, nullptr)) {
-        GCharPtr owned(contents);
-        add(std::string_view(contents, length), file->file);
+  for (const auto& [url, inlineText] : page.sheets) {
+    const auto answer = answerFor(url);
+    if (url.empty() && !inlineText.empty() && std::holds_alternative<SiteFile>(pageAnswer)) {
+      if (!pageText) pageText = readSiteFile(pageAnswer).value_or("");
+      if (const auto at = pageText->find(inlineText); at != std::string::npos) {
+        const auto line = 1 + std::count(pageText->begin(), pageText->begin() + static_cast<std::ptrdiff_t>(at), '\n');
+        add(inlineText, std::get<SiteFile>(pageAnswer).file, static_cast<int>(line));
       }
+    } else if (std::holds_alternative<SiteText>(answer) && !compiled) {
+      fromSite = compiled = true;
+      add(model_->css(), {}, 1);
+    } else if (std::holds_alternative<SiteFile>(answer)) {
+      fromSite = true;
+      if (const auto text = readSiteFile(answer)) add(*text, std::get<SiteFile>(answer).file, 1);
     }
   }
   // The sample page holds the compiled CSS in a <style> of its own.
-  if (!fromSite) add(model_->css(), {});
+  if (!fromSite && !std::holds_alternative<SiteFile>(pageAnswer)) add(model_->css(), {}, 1);
 }
 
 std::optional<RulePlace> PickPanel::placeOf(std::size_t rule) const {
-  const auto origin = std::ranges::find_if(origins_.rbegin(), origins_.rend(), [&](const auto& o) { return o.first <= rule; });
+  const auto origin = std::ranges::find_if(origins_.rbegin(), origins_.rend(), [&](const Origin& o) { return o.firstRule <= rule; });
   if (origin == origins_.rend()) return std::nullopt;
   const auto& styleRule = sheet_.rules[rule];
-  if (!origin->second.empty()) {
-    GCharPtr name(g_filename_display_basename(origin->second.c_str()));
-    return RulePlace{origin->second.string(), styleRule.line, std::string(name.get()) + ":" + std::to_string(styleRule.line)};
+  if (!origin->file.empty()) {
+    GCharPtr name(g_filename_display_basename(origin->file.c_str()));
+    const int line = styleRule.line + origin->firstLine - 1;
+    return RulePlace{origin->file.string(), line, std::string(name.get()) + ":" + std::to_string(line)};
   }
   const auto& map = model_->sourceMap();
   return map ? placeOfRule(styleRule, *map) : std::nullopt;

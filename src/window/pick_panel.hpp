@@ -56,7 +56,7 @@ class PickPanel {
   void dismiss();
   void refresh();
   // The rules of the page's style sheets in document order, the compiled CSS's among them.
-  void collect(const std::vector<std::string>& urls);
+  void collect(const ElementPicker::StyleSheets& page);
   std::optional<RulePlace> placeOf(std::size_t rule) const;
   void match(unsigned generation);
   void fill(std::vector<PickedRule> rows);
@@ -76,8 +76,14 @@ class PickPanel {
   const RenderPresenter* scanned_ = nullptr;
   std::function<SiteAnswer(const std::string&)> source_;
   StyleSheet sheet_;
-  // Where each style sheet's rules start in sheet_, and its file (empty: the compiled CSS).
-  std::vector<std::pair<std::size_t, std::filesystem::path>> origins_;
+  // Where each style sheet's rules start in sheet_, its file (empty: the compiled CSS) and the
+  // line of that file its text starts on.
+  struct Origin {
+    std::size_t firstRule;
+    std::filesystem::path file;
+    int firstLine;
+  };
+  std::vector<Origin> origins_;
   std::optional<PickedElement> element_;
   std::vector<PickedRule> rows_;
   unsigned generation_ = 0;  // answers for an older question are dropped

@@ -28,7 +28,8 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
   fs::create_directories(root / "css");
   writeFile(root / "css/vendor.css", "/* a kit */\n.btn { cursor: pointer }\n");
   writeFile(root / "index.html",
-            "<!doctype html><link rel=stylesheet href=css/vendor.css><link rel=stylesheet href=css/main.css>"
+            "<!doctype html><link rel=stylesheet href=css/vendor.css><link rel=stylesheet href=css/main.css>\n"
+            "<style>\n.primary { outline: none }\n</style>"
             "<body style='margin:0'>"
             "<button class='btn primary' onclick='document.title = \"clicked\"'"
             " style='position:absolute;left:50px;top:60px;width:120px;height:40px'>Go</button>");
@@ -52,11 +53,12 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
   pointTo(window->window(), GTK_WIDGET(view.webView()), 110, 80);
   xdotool(window->window(), {"click", "1"});
   ASSERT_TRUE(runUntil([&] { return !view.pickPanel().rowTexts().empty(); }, std::chrono::seconds(20)));
-  // Strongest first, the page's other style sheets with their own lines; the rule of a media query
+  // Strongest first, the page's other style sheets (linked or in a <style>) at their own lines; the rule of a media query
   // that does not hold is left out, and the page never saw the click.
   EXPECT_EQ(view.pickPanel().rowTexts(),
             (std::vector<std::string>{".btn.primary  _buttons.scss:7\ncolor: #123456;",
-                                      ".btn.primary  _buttons.scss:4\npadding: 4px;", ".btn  vendor.css:2\ncursor: pointer;",
+                                      ".btn.primary  _buttons.scss:4\npadding: 4px;", ".primary  index.html:3\noutline: none;",
+                                      ".btn  vendor.css:2\ncursor: pointer;",
                                       "button  main.scss:2\nmargin: 0;"}));
   EXPECT_EQ(evaluate(view.webView(), "document.title"), "");
   xdotool(window->window(), {"key", "Return"});
