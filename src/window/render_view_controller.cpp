@@ -131,6 +131,20 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
     if (pickButton_ && gtk_toggle_button_get_active(pickButton_) != picking) gtk_toggle_button_set_active(pickButton_, picking);
   });
   alertLabel_ = header.errorLabel;
+  // Tab past the page's last link hands the focus to a child WebKit keeps inside the view, where
+  // it would stay; it goes on to the header instead, as it does everywhere else.
+  if (header.headerView) {
+    headerView_ = header.headerView;
+    g_signal_connect(window, "notify::focus-widget", G_CALLBACK(+[](GtkWindow* window, GParamSpec*, gpointer self) {
+                       auto* controller = static_cast<RenderViewController*>(self);
+                       auto* view = GTK_WIDGET(controller->page_->webView());
+                       auto* focus = gtk_root_get_focus(GTK_ROOT(window));
+                       if (focus && focus != view && gtk_widget_is_ancestor(focus, view) && !controller->closed_) {
+                         gtk_widget_child_focus(controller->headerView_, GTK_DIR_TAB_FORWARD);
+                       }
+                     }),
+                     this);
+  }
 }
 
 void RenderViewController::viewDidAppear(WindowController& windowController) {
@@ -208,6 +222,9 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
 void RenderViewController::viewWillClose() {
   closed_ = true;
   pickPanel_->setPickingChanged({});
+  // The window is still there while its content goes.
+  if (window_ && headerView_) g_signal_handlers_disconnect_by_data(window_, this);
+  headerView_ = nullptr;
   pollingSubscription_.dispose();
   page_->close();
   if (metadata_) metadata_->stop();

@@ -118,6 +118,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::optional<std::optional<std::filesystem::path>> requestedPage_;
   bool appeared_ = false;
   GtkLabel* alertLabel_ = nullptr;  // the header's error line, owned by the window
+  GtkWidget* headerView_ = nullptr;  // owned by the window
   GtkStack* stack_;  // owned by the render view
   std::shared_ptr<const RenderPresenter> viewModel_;
   std::string documentPath_;

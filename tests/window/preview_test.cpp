@@ -7,6 +7,7 @@
 #include "gui_test_support.hpp"
 #include "preferences/preferences_controller.hpp"
 #include "test_support.hpp"
+#include "window/document_window.hpp"
 #include "window/render_view_controller.hpp"
 
 // Last: X11 defines macros (None, Bool) that other headers use as names.
@@ -109,6 +110,20 @@ TEST_F(PreviewTest, AClickedLinkLeavesThePreviewWhereItIs) {
   EXPECT_EQ(loads, loadsBefore);
   EXPECT_EQ(webkit_web_view_get_uri(view), page);
   EXPECT_EQ(page, std::string(GCharPtr(g_filename_to_uri(dir.path().c_str(), nullptr, nullptr)).get()) + "/");
+}
+
+TEST_F(PreviewTest, TabPastThePagesLastLinkReachesTheHeader) {
+  open("h1 { color: #123456; }");
+  ASSERT_EQ(waitForPage(view, h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
+  gtk_widget_grab_focus(GTK_WIDGET(view));
+  evaluate(view, "Array.from(document.querySelectorAll('a[href], button, input, select, textarea, summary')).pop().focus()");
+  pointTo(window->window(), GTK_WIDGET(view), 100, 100);
+  xdotool(window->window(), {"key", "Tab"});
+  auto* header = documentWindowHeaderChild(FENNELVIEW_DOCUMENT_WINDOW(window->window()), "header_view");
+  EXPECT_TRUE(runUntil([&] {
+    auto* focus = gtk_root_get_focus(GTK_ROOT(window->window()));
+    return focus && gtk_widget_is_ancestor(focus, header);
+  }));
 }
 
 TEST_F(PreviewTest, ThePageTakesEveryWidthPresetAtOnceAndKeepsItAndTheZoomForTheDocument) {
