@@ -190,6 +190,8 @@ void PickPanel::refresh() {
 namespace {
 
 constexpr std::uintmax_t kLargestSheet = 16 * 1024 * 1024;
+// What one look at a page reads of its style sheets at most, however many it links.
+constexpr std::size_t kMostRead = 64 * 1024 * 1024;
 
 std::optional<std::string> readSiteFile(const SiteAnswer& answer) {
   const auto* file = std::get_if<SiteFile>(&answer);
@@ -207,7 +209,9 @@ std::optional<std::string> readSiteFile(const SiteAnswer& answer) {
 void PickPanel::collect(const ElementPicker::StyleSheets& page) {
   sheet_ = {};
   origins_.clear();
+  std::size_t read = 0;
   const auto add = [&](std::string_view css, std::filesystem::path file, int firstLine) {
+    read += css.size();
     origins_.push_back({sheet_.rules.size(), std::move(file), firstLine});
     // Read from the CSS as written: the page's own list of rules leaves out what it cannot parse.
     for (auto& rule : scanStyleSheet(css).rules) sheet_.rules.push_back(std::move(rule));
@@ -218,6 +222,7 @@ void PickPanel::collect(const ElementPicker::StyleSheets& page) {
   std::optional<std::string> pageText;
   bool fromSite = false, compiled = false;
   for (const auto& [url, inlineText] : page.sheets) {
+    if (read > kMostRead) break;
     const auto answer = answerFor(url);
     if (url.empty() && !inlineText.empty() && std::holds_alternative<SiteFile>(pageAnswer)) {
       if (!pageText) pageText = readSiteFile(pageAnswer).value_or("");
