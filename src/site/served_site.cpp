@@ -68,6 +68,7 @@ std::string ServedSite::servedPage(std::string_view html, std::string_view pageU
     const auto path = normalizedUrlPath(target);
     if (!path) continue;
     cssPaths_.insert(*path);
+    if (firstCssPath_.empty()) firstCssPath_ = *path;
     const std::string url = encodedUrlPath(*path) + "?v=" + std::to_string(version_);
     served.append(html.substr(copied, link.hrefBegin - copied));
     served.append(link.hrefQuoted ? url : "\"" + url + "\"");
@@ -75,6 +76,14 @@ std::string ServedSite::servedPage(std::string_view html, std::string_view pageU
   }
   served.append(html.substr(copied));
   return served;
+}
+
+std::optional<fs::path> ServedSite::linkedCssFile() const {
+  if (firstCssPath_.empty()) return std::nullopt;
+  const auto file = (webRoot_ / fs::path(firstCssPath_).relative_path()).lexically_normal();
+  const auto inside = file.lexically_relative(webRoot_);
+  if (inside.empty() || *inside.begin() == "..") return std::nullopt;
+  return file;
 }
 
 std::string ServedSite::cssSwapScript() const {

@@ -59,6 +59,10 @@ class ServedSite {
   // taken over are answered from memory from then on.
   std::string servedPage(std::string_view html, std::string_view pageUrlPath);
 
+  // The file named by the first link to the compiled CSS the pages had: where the project's own
+  // build writes it, so the place to offer for saving it. None before such a link.
+  std::optional<std::filesystem::path> linkedCssFile() const;
+
   // A script that swaps the page's compiled CSS for the current version in place (a new link
   // that replaces the old one once loaded): no reload, so scroll, form values and script
   // state stay. Run it in the page after setCompiledCss.
@@ -80,6 +84,7 @@ class ServedSite {
   mutable std::optional<std::optional<std::string>> servedMap_;  // made on the first request
   unsigned version_ = 0;
   std::set<std::string> cssPaths_;  // decoded URL paths answered with the compiled CSS
+  std::string firstCssPath_;
   std::set<std::filesystem::path> servedFiles_;
   std::function<void(const std::filesystem::path&)> servedListener_;
 };

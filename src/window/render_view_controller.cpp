@@ -291,6 +291,10 @@ std::optional<fs::path> RenderViewController::shownPage() const {
   return page_->site() ? std::optional<fs::path>(page_->sitePage()) : std::nullopt;
 }
 
+std::optional<fs::path> RenderViewController::linkedCssFile() const {
+  return page_->site() ? page_->site()->linkedCssFile() : std::nullopt;
+}
+
 std::string RenderViewController::errorPanelText() const {
   return gtk_widget_get_visible(errorPanel_) ? gtk_label_get_text(errorLabel_) : std::string();
 }

@@ -81,6 +81,8 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   // Shows the document on `page` (none: the sample page) and keeps that choice for it. Before
   // the window appears the choice waits and wins over the kept one.
   void choosePage(std::optional<std::filesystem::path> page);
+  // The file the own page links for the compiled CSS, none on the sample page.
+  std::optional<std::filesystem::path> linkedCssFile() const;
   // The own page shown, none on the sample page.
   std::optional<std::filesystem::path> shownPage() const;
   const std::vector<std::filesystem::path>& foundPages() const { return pages_; }

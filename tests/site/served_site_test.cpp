@@ -29,6 +29,7 @@ TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionAndItsM
                             "/blog/post.html"),
             "<link rel=stylesheet href=\"/css/main.css?v=1\"><LINK HREF=\"/dist/main.min.css?v=1\" REL=stylesheet>"
             "<link rel=stylesheet href='other.css'><link rel=preload href=main.css>");
+  EXPECT_EQ(site.linkedCssFile(), dir / "css/main.css");
   for (const auto* url : {"/css/main.css", "/css/../css/main.css", "/dist/main.min.css"}) {
     const SiteAnswer answer = site.answer(url);
     ASSERT_TRUE(std::holds_alternative<SiteText>(answer)) << url;
