@@ -4,9 +4,9 @@
 #include <glib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "common/bounded_read.hpp"
 #include "common/glib_ptr.hpp"
 
 namespace fennelview {
@@ -23,16 +23,11 @@ bool isStyleSheet(const fs::path& file) {
 // A source's text from disk when it is a style sheet that fits what is left of the budget.
 nlohmann::json readSource(const std::string& source, std::size_t& budget) {
   const fs::path file(source);
-  std::error_code ec;
-  if (!file.is_absolute() || !isStyleSheet(file) || !fs::is_regular_file(file, ec)) return nullptr;
-  const auto size = fs::file_size(file, ec);
-  if (ec || size > budget) return nullptr;
-  std::ifstream in(file, std::ios::binary);
-  std::string text(size, '\0');
-  if (!in.read(text.data(), static_cast<std::streamsize>(size))) return nullptr;
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  budget -= text.size();
-  return text;
+  if (!file.is_absolute() || !isStyleSheet(file)) return nullptr;
+  auto text = readWholeFile(file, budget);
+  if (!text) return nullptr;
+  budget -= text->size();
+  return std::move(*text);
 }
 
 }  // namespace

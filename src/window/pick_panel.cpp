@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "common/bounded_read.hpp"
 #include "common/glib_ptr.hpp"
 #include "inspect/cascade.hpp"
 #include "window/error_link.hpp"
@@ -195,13 +196,7 @@ constexpr std::size_t kMostRead = 64 * 1024 * 1024;
 
 std::optional<std::string> readSiteFile(const SiteAnswer& answer) {
   const auto* file = std::get_if<SiteFile>(&answer);
-  std::error_code ec;
-  if (!file || std::filesystem::file_size(file->file, ec) > kLargestSheet || ec) return std::nullopt;
-  gchar* contents = nullptr;
-  gsize length = 0;
-  if (!g_file_get_contents(file->file.c_str(), &contents, &length, nullptr)) return std::nullopt;
-  GCharPtr owned(contents);
-  return std::string(contents, length);
+  return file ? readWholeFile(file->file, kLargestSheet) : std::nullopt;
 }
 
 }  // namespace
