@@ -59,25 +59,19 @@ globalThis.fennelviewPicker ??= (() => {
   };
   const swallowed = ['pointerdown', 'mousedown', 'pointerup', 'mouseup', 'dblclick', 'auxclick', 'contextmenu',
                      'touchstart', 'touchend'];
+  const listeners = [['pointermove', onMove], ['click', onClick], ['keydown', onKey], ['focusin', onFocus],
+                     ...swallowed.map((type) => [type, swallow])];
   const options = {capture: true};
   let active = false;
   const start = () => {
     if (active) return;
     active = true;
-    addEventListener('pointermove', onMove, options);
-    addEventListener('click', onClick, options);
-    addEventListener('keydown', onKey, options);
-    addEventListener('focusin', onFocus, options);
-    for (const type of swallowed) addEventListener(type, swallow, options);
+    for (const [type, listener] of listeners) addEventListener(type, listener, options);
   };
   const stop = () => {
     if (!active) return;
     active = false;
-    removeEventListener('pointermove', onMove, options);
-    removeEventListener('click', onClick, options);
-    removeEventListener('keydown', onKey, options);
-    removeEventListener('focusin', onFocus, options);
-    for (const type of swallowed) removeEventListener(type, swallow, options);
+    for (const [type, listener] of listeners) removeEventListener(type, listener, options);
     hide();
   };
   return {start, stop};
