@@ -27,6 +27,14 @@ std::optional<std::string> ServedSite::urlPathOf(const fs::path& file) const {
   return encodedUrlPath("/" + (relative == "." ? std::string() : relative.generic_string()));
 }
 
+std::string ServedSite::sourceUrlOf(const fs::path& source) const {
+  if (auto inWeb = urlPathOf(source)) return *std::move(inWeb);
+  const fs::path inProject = source.lexically_normal().lexically_relative(projectRoot_.lexically_normal());
+  if (!inProject.empty() && *inProject.begin() != "..") return encodedUrlPath("/" + inProject.generic_string());
+  // Elsewhere (a load path): by its name only, in a folder the site never serves.
+  return encodedUrlPath("/.outside/" + source.filename().string());
+}
+
 unsigned ServedSite::setCompiledCss(std::string css, std::shared_ptr<const SourceMap> map) {
   css_ = std::move(css);
   map_ = std::move(map);
@@ -47,14 +55,18 @@ SiteAnswer ServedSite::answer(std::string_view urlPath) const {
   if (path && path->ends_with(".map") && cssPaths_.contains(path->substr(0, path->size() - 4))) {
     // A map on disk beside a stale CSS file would mislead: the map of the CSS in memory, or none.
     if (!map_) return SiteRefusal{};
-    if (!servedMap_) servedMap_ = servedSourceMap(*map_, fs::path(*path).stem().string());
+    if (!servedMap_) {
+      servedMap_ = servedSourceMap(*map_, fs::path(*path).stem().string(), [this](const fs::path& source) {
+        return sourceUrlOf(source);
+      });
+    }
     if (!*servedMap_) return SiteRefusal{};
     return SiteText{**servedMap_, "application/json"};
   }
   auto file = confinedFile(projectRoot_, webRoot_, urlPath);
   if (!file) return SiteRefusal{};
-  const std::string type = contentTypeFor(*file);
-  return SiteFile{std::move(*file), type, type == "text/html"};
+  const std::string type = contentTypeFor(file->path);
+  return SiteFile{std::move(file->path), type, type == "text/html", std::move(file->fd)};
 }
 
 std::string ServedSite::servedPage(std::string_view html, std::string_view pageUrlPath) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <variant>
 
+#include "common/unique_fd.hpp"
+
 namespace fennelview {
 
 class SourceMap;
@@ -20,6 +22,8 @@ struct SiteFile {
   std::filesystem::path file;
   std::string contentType;
   bool isPage = false;
+  // The file as opened where it was confined: read this, never `file` by its name again.
+  UniqueFd fd;
 };
 // An answer from memory: the compiled CSS, or its source map.
 struct SiteText {
@@ -44,6 +48,10 @@ class ServedSite {
 
   // The percent-encoded URL path of a file under the web root ("/docs/a%20b.html"); none elsewhere.
   std::optional<std::string> urlPathOf(const std::filesystem::path& file) const;
+
+  // The URL path a source map gives a style sheet: its own under the web root, else its path in
+  // the project, else its name only; so a page never learns where the project lies.
+  std::string sourceUrlOf(const std::filesystem::path& source) const;
 
   // Stores a new compile's CSS and its map, if any; returns its version, which the links' "?v="
   // carries. The CSS is answered with a comment naming its map ("main.css.map?v=VERSION" beside

@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "site/served_source_map.hpp"
 
-#include <glib.h>
-
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "common/bounded_read.hpp"
-#include "common/glib_ptr.hpp"
 
 namespace fennelview {
 
@@ -32,21 +29,21 @@ nlohmann::json readSource(const std::string& source, std::size_t& budget) {
 
 }  // namespace
 
-std::optional<std::string> servedSourceMap(const SourceMap& map, std::string_view cssName, std::size_t sourceBytes) {
+std::optional<std::string> servedSourceMap(const SourceMap& map, std::string_view cssName,
+                                           const std::function<std::string(const fs::path&)>& urlOf, std::size_t sourceBytes) {
   auto json = nlohmann::json::parse(map.text(), nullptr, false);
   if (!json.is_object()) return std::nullopt;
   auto sources = nlohmann::json::array();
   auto contents = nlohmann::json::array();
   for (const auto& source : map.sources()) {
-    GCharPtr uri(fs::path(source).is_absolute() ? g_filename_to_uri(source.c_str(), nullptr, nullptr) : nullptr);
-    sources.push_back(uri ? std::string(uri.get()) : source);
+    sources.push_back(fs::path(source).is_absolute() ? urlOf(source) : source);
     if (const auto carried = map.contentOf(source)) {
       contents.push_back(std::string(*carried));
     } else {
       contents.push_back(readSource(source, sourceBytes));
     }
   }
-  // The sources are absolute now: a root would be put in front of them again.
+  // The sources are whole paths now: a root would be put in front of them again.
   json.erase("sourceRoot");
   json["sources"] = std::move(sources);
   json["sourcesContent"] = std::move(contents);

@@ -12,6 +12,7 @@
 
 #include "common/formatted.hpp"
 #include "site/html_links.hpp"
+#include "site/project_root.hpp"
 #include "site/site_paths.hpp"
 
 namespace fennelview {
@@ -117,7 +118,7 @@ std::vector<fs::path> findPages(const fs::path& projectRoot, const fs::path& doc
   std::vector<fs::path> pages;
   if (stem.empty()) return pages;
   visitProjectFiles(projectRoot, [&](const fs::path& file) {
-    if (!isPageFile(file)) return;
+    if (!isPageFile(file) || isStrangersFile(file)) return;
     const auto links = htmlLinks(readPageHead(file));
     if (std::any_of(links.begin(), links.end(), [&](const HtmlLink& link) {
           return link.isStylesheet() && stylesheetStem(link.href) == stem;

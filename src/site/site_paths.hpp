@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/unique_fd.hpp"
+
 namespace fennelview {
 
 // A URL path ("/img/a%20b.png", query and fragment already removed) percent-decoded, with "."
@@ -16,12 +18,20 @@ std::optional<std::string> normalizedUrlPath(std::string_view urlPath);
 // The percent-encoded form of a decoded path ("/img/a b.png" -> "/img/a%20b.png").
 std::string encodedUrlPath(std::string_view path);
 
-// The file a request for `urlPath` (from the web root) may read: after decoding and after
-// symbolic links it is a regular file inside `projectRoot` and outside every dot-folder; a
-// folder stands for its index.html. None for anything else, so a page cannot reach ~/.ssh
-// through "../", "..%2F" or a link.
-std::optional<std::filesystem::path> confinedFile(const std::filesystem::path& projectRoot,
-                                                  const std::filesystem::path& webRoot, std::string_view urlPath);
+// A file opened for a request, and where it lies.
+struct ConfinedFile {
+  UniqueFd fd;
+  std::filesystem::path path;
+};
+
+// Opens the file a request for `urlPath` (from the web root) may read: after decoding and
+// after symbolic links it is a regular file inside `projectRoot` and outside every dot-folder;
+// a folder stands for its index.html. None for anything else, so a page cannot reach ~/.ssh
+// through "../", "..%2F" or a link. Each step opens one name relative to the folder already
+// open, without following links, and follows a link by reading it, so a folder swapped for
+// a link meanwhile cannot lead out. Neither is a file another user put in a shared folder read.
+std::optional<ConfinedFile> confinedFile(const std::filesystem::path& projectRoot,
+                                         const std::filesystem::path& webRoot, std::string_view urlPath);
 
 // The folder that "/" stands for when `page` is shown: the highest folder from the page's own up
 // to the project root that holds an index.html (public/index.html makes public/ the root), else

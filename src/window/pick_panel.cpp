@@ -196,7 +196,7 @@ constexpr std::size_t kMostRead = 64 * 1024 * 1024;
 
 std::optional<std::string> readSiteFile(const SiteAnswer& answer) {
   const auto* file = std::get_if<SiteFile>(&answer);
-  return file ? readWholeFile(file->file, kLargestSheet) : std::nullopt;
+  return file ? readWholeFile(file->fd.get(), kLargestSheet) : std::nullopt;
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include <glib/gi18n.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -53,8 +55,23 @@ std::optional<std::string> openGLRenderer() {
   return renderer;
 }
 
+unsigned previewMemoryLimitMb(std::uint64_t physicalMb) {
+  return static_cast<unsigned>(std::clamp<std::uint64_t>(physicalMb / 2, 512, 4096));
+}
+
 PreviewWebContext::PreviewWebContext(RendererProbe probe, PreviewLimits limits)
     : probe_(std::move(probe)), limits_(limits), settings_(webkit_settings_new()) {
+  // Past the limit WebKit ends the process, which brings the pages back as after a crash.
+  std::unique_ptr<WebKitMemoryPressureSettings, decltype(&webkit_memory_pressure_settings_free)> pressure(
+      webkit_memory_pressure_settings_new(), webkit_memory_pressure_settings_free);
+  const auto pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+  const std::uint64_t physicalMb = pages > 0 && pageSize > 0 ? static_cast<std::uint64_t>(pages) * pageSize / (1 << 20) : 0;
+  webkit_memory_pressure_settings_set_memory_limit(pressure.get(),
+                                                   limits_.memoryMb ? limits_.memoryMb : previewMemoryLimitMb(physicalMb));
+  webkit_memory_pressure_settings_set_poll_interval(pressure.get(), limits_.memoryPoll);
+  webkit_memory_pressure_settings_set_kill_threshold(pressure.get(), 1);
+  context_ = GObjectPtr<WebKitWebContext>(
+      WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", pressure.get(), nullptr)));
   // The inspector (and "Inspect Element") for the previews, which alone use these settings.
   webkit_settings_set_enable_developer_extras(settings_.get(), TRUE);
 }
@@ -100,7 +117,7 @@ GObjectPtr<WebKitWebView> PreviewWebContext::makeWebView(PageLost pageLost) {
   drawingPath();
   if (!anchor_) {
     anchor_ = GObjectPtr<WebKitWebView>(
-        WEBKIT_WEB_VIEW(g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings_.get(), nullptr))));
+        WEBKIT_WEB_VIEW(g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_.get(), "settings", settings_.get(), nullptr))));
   }
   GObjectPtr<WebKitWebView> view(WEBKIT_WEB_VIEW(g_object_ref_sink(
       g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", anchor_.get(), "settings", settings_.get(), nullptr))));

@@ -4,6 +4,7 @@
 #include <webkit/webkit.h>
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -28,7 +29,14 @@ struct PreviewLimits {
   // A view whose process ends this often within the window is no longer reloaded.
   int endings = 3;
   std::chrono::seconds endingsWindow{60};
+  // The memory the process may use, in MB, before WebKit ends it (0: as fits the machine); how
+  // often it looks, in seconds, so a page that allocates without end is stopped in time.
+  unsigned memoryMb = 0;
+  double memoryPoll = 1;
 };
+
+// The web process's share of a machine with `physicalMb` of memory: half, between 512 MB and 4 GB.
+unsigned previewMemoryLimitMb(std::uint64_t physicalMb);
 
 // Makes every preview web view: all in one web process, drawn on the path chosen for the
 // machine, and brought back when that process ends.
@@ -76,6 +84,8 @@ class PreviewWebContext {
   std::optional<std::optional<std::string>> renderer_;
   DrawingPath path_;
   GObjectPtr<WebKitSettings> settings_;
+  // Of every preview: it bounds the memory of their web process.
+  GObjectPtr<WebKitWebContext> context_;
   // Never shown: every preview is related to it, so all share its web process, also after a
   // crash and whichever windows have closed.
   GObjectPtr<WebKitWebView> anchor_;

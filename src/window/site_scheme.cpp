@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/site_scheme.hpp"
 
+#include <gio/gunixinputstream.h>
 #include <libsoup/soup.h>
+#include <sys/random.h>
+#include <sys/stat.h>
 
 #include <variant>
 
@@ -21,7 +24,6 @@ void finish(WebKitURISchemeRequest* request, GInputStream* stream, gint64 length
   webkit_uri_scheme_response_set_status(response.get(), status, nullptr);
   if (!contentType.empty()) webkit_uri_scheme_response_set_content_type(response.get(), contentType.c_str());
   SoupMessageHeaders* headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
-  soup_message_headers_append(headers, "Access-Control-Allow-Origin", "*");
   // Every load reads the file as it is now: a page reloaded after a save must not see an old copy.
   soup_message_headers_append(headers, "Cache-Control", "no-store");
   webkit_uri_scheme_response_set_http_headers(response.get(), headers);
@@ -43,8 +45,8 @@ struct PendingFile {
   GObjectPtr<WebKitURISchemeRequest> request;
   std::shared_ptr<ServedSite> site;
   std::string urlPath;
-  SiteFile file;
-  GObjectPtr<GFileInputStream> stream;
+  std::string contentType;
+  GObjectPtr<GInputStream> stream;
   std::string page;
 };
 
@@ -57,28 +59,37 @@ void pageRead(GObject* source, GAsyncResult* result, gpointer data) {
   }
   pending->page.resize(read);
   finishWithText(pending->request.get(), pending->site->servedPage(pending->page, pending->urlPath), 200,
-                 pending->file.contentType);
+                 pending->contentType);
 }
 
-void fileOpened(GObject* source, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<PendingFile> pending(static_cast<PendingFile*>(data));
-  pending->stream = GObjectPtr<GFileInputStream>(g_file_read_finish(G_FILE(source), result, nullptr));
-  if (!pending->stream) {
-    finishNotFound(pending->request.get());
-    return;
-  }
-  GObjectPtr<GFileInfo> info(
-      g_file_input_stream_query_info(pending->stream.get(), G_FILE_ATTRIBUTE_STANDARD_SIZE, nullptr, nullptr));
-  const gint64 size = info ? g_file_info_get_size(info.get()) : -1;
-  if (pending->file.isPage && size >= 0 && static_cast<guint64>(size) <= maximumRewrittenPageBytes) {
+// Streams the file opened where it was confined: its name is never looked up again.
+void sendFile(std::unique_ptr<PendingFile> pending, SiteFile file) {
+  struct stat status{};
+  const gint64 size = fstat(file.fd.get(), &status) == 0 ? status.st_size : -1;
+  pending->stream = GObjectPtr<GInputStream>(g_unix_input_stream_new(file.fd.release(), TRUE));
+  if (file.isPage && size >= 0 && static_cast<guint64>(size) <= maximumRewrittenPageBytes) {
     pending->page.resize(static_cast<std::size_t>(size));
-    auto* stream = G_INPUT_STREAM(pending->stream.get());
+    auto* stream = pending->stream.get();
     auto* buffer = pending->page.data();
     const gsize length = pending->page.size();
     g_input_stream_read_all_async(stream, buffer, length, G_PRIORITY_DEFAULT, nullptr, pageRead, pending.release());
     return;
   }
-  finish(pending->request.get(), G_INPUT_STREAM(pending->stream.get()), size, 200, pending->file.contentType);
+  finish(pending->request.get(), pending->stream.get(), size, 200, pending->contentType);
+}
+
+// A secret of this run: a site's host is made with it, so no page can work out another's.
+const std::string& hostKey() {
+  static const std::string key = [] {
+    std::string bytes(32, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+      const auto read = getrandom(bytes.data() + got, bytes.size() - got, 0);
+      if (read > 0) got += static_cast<std::size_t>(read);
+    }
+    return bytes;
+  }();
+  return key;
 }
 
 }  // namespace
@@ -108,7 +119,9 @@ void SiteScheme::serve(const std::shared_ptr<ServedSite>& site) {
 std::string SiteScheme::originOf(const ServedSite& site) {
   const std::string identity =
       site.projectRoot().string() + '\n' + site.webRoot().string() + '\n' + site.document().string();
-  GCharPtr digest(g_compute_checksum_for_string(G_CHECKSUM_SHA256, identity.c_str(), -1));
+  const auto& key = hostKey();
+  GCharPtr digest(g_compute_hmac_for_string(G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(key.data()), key.size(),
+                                            identity.c_str(), -1));
   return std::string(scheme) + "://" + std::string(digest.get(), 32);
 }
 
@@ -144,7 +157,9 @@ void SiteScheme::respond(WebKitURISchemeRequest* request) {
   const std::string path = g_uri_get_path(parsed);
   g_uri_unref(parsed);
   auto site = siteAt(host);
-  if (!site) {
+  // A request another origin makes of this one, should it know the host.
+  const char* origin = soup_message_headers_get_one(webkit_uri_scheme_request_get_http_headers(request), "Origin");
+  if (!site || (origin && origin != originOf(*site))) {
     finishNotFound(request);
     return;
   }
@@ -156,10 +171,9 @@ void SiteScheme::respond(WebKitURISchemeRequest* request) {
   } else {
     auto& file = std::get<SiteFile>(answer);
     site->noteServed(file.file);
-    GObjectPtr<GFile> gfile(g_file_new_for_path(file.file.c_str()));
-    auto pending = std::make_unique<PendingFile>(PendingFile{GObjectPtr<WebKitURISchemeRequest>::retain(request),
-                                                             std::move(site), path, std::move(file), {}, {}});
-    g_file_read_async(gfile.get(), G_PRIORITY_DEFAULT, nullptr, fileOpened, pending.release());
+    auto pending = std::make_unique<PendingFile>(
+        PendingFile{GObjectPtr<WebKitURISchemeRequest>::retain(request), std::move(site), path, file.contentType, {}, {}});
+    sendFile(std::move(pending), std::move(file));
   }
 }
 

@@ -16,9 +16,10 @@ namespace fennelview {
 
 // The app's own URI scheme, "fennelview-site://HOST/PATH", through which a project's pages and
 // everything they load are shown. Registered as secure and CORS-enabled, so module scripts and
-// fetch() work as on a web server. Each served site has an origin of its own (HOST, the same for
-// the same project, web root and document every time, so the page's storage persists). Files are
-// streamed from disk as ServedSite confines them; the compiled CSS comes from memory. Main thread.
+// fetch() work as on a web server. Each served site is an origin of its own that no other can
+// read: HOST is the same for the same project, web root and document while the app runs, but no
+// page can work it out, nothing is answered to another origin, and no answer allows one. Files
+// are streamed from disk as ServedSite opened them; the compiled CSS comes from memory. Main thread.
 class SiteScheme {
  public:
   static constexpr const char* scheme = "fennelview-site";

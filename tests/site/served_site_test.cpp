@@ -47,6 +47,13 @@ TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionAndItsM
   const auto map = std::get<SiteText>(site.answer("/css/main.css.map"));
   EXPECT_EQ(map.contentType, "application/json");
   EXPECT_EQ(nlohmann::json::parse(map.body)["sourcesContent"], nlohmann::json::array({"a {}"}));
+  // Sources are named within the site, never by where the project lies.
+  EXPECT_EQ(nlohmann::json::parse(map.body)["sources"], nlohmann::json::array({"/css/_parts.scss"}));
+  ServedSite inPublic(dir.path(), dir / "public", dir / "scss/main.scss");
+  for (const auto& [source, url] : {std::pair{"public/a b.scss", "/a%20b.scss"}, {"scss/_c.scss", "/scss/_c.scss"},
+                                    {"../kit/_grid.scss", "/.outside/_grid.scss"}}) {
+    EXPECT_EQ(inPublic.sourceUrlOf(dir / source), url) << source;
+  }
   site.setCompiledCss("b {}\n", std::make_shared<const SourceMap>(R"({"sources": []})"));
   EXPECT_EQ(std::get<SiteText>(site.answer("/css/main.css")).body, "b {}\n/*# sourceMappingURL=main.css.map?v=4 */\n");
   EXPECT_EQ(std::get<SiteText>(site.answer("/css/main.css.map")).body.find("_parts"), std::string::npos);
@@ -65,25 +72,22 @@ TEST(ServedSiteTest, AServedMapNamesEachSourceByUrlWithTheTextOfTheStyleSheetsIt
   writeFile(dir / "big.scss", std::string(40, 'x'));
   writeFile(dir / "notes.txt", "secret");
   writeFile(dir / "_latin.scss", "caf\xE9");
-  const std::string a = "file://" + (dir / "_a.scss").string();
+  const std::string a = "/_a.scss";
   using Json = nlohmann::json;
   // The map as the compiler wrote it, with sources relative to where it wrote the map; what the page is served.
   const std::pair<std::string, std::optional<Json>> cases[] = {
       {R"({"version": 3, "sourceRoot": "", "sources": ["_a.scss", "notes.txt", "big.scss", "gone.scss", "sass:math", "_latin.scss"]})",
        Json{{"version", 3}, {"file", "main.css"},
-            {"sources", {a, "file://" + (dir / "notes.txt").string(), "file://" + (dir / "big.scss").string(),
-                         "file://" + (dir / "gone.scss").string(), "sass:math", "file://" + (dir / "_latin.scss").string()}},
+            {"sources", {a, "/notes.txt", "/big.scss", "/gone.scss", "sass:math", "/_latin.scss"}},
             {"sourcesContent", {"$a: 1;", nullptr, nullptr, nullptr, nullptr, "caf\uFFFD"}}}},
       // Text the compiler gave stays, and the file is not read for it.
-      {R"({"sources": [")" + a + R"(", "file:///nowhere/_b.scss"], "sourcesContent": ["given", "b"]})",
-       Json{{"file", "main.css"}, {"sources", {a, "file:///nowhere/_b.scss"}}, {"sourcesContent", {"given", "b"}}}},
-      {R"({"sources": ["caf\u00e9 b.scss"]})",
-       Json{{"file", "main.css"}, {"sources", {"file://" + (dir / "caf%C3%A9%20b.scss").string()}},
-            {"sourcesContent", {nullptr}}}},
+      {R"({"sources": [")" + (dir / "_a.scss").string() + R"(", "file:///nowhere/_b.scss"], "sourcesContent": ["given", "b"]})",
+       Json{{"file", "main.css"}, {"sources", {a, "/_b.scss"}}, {"sourcesContent", {"given", "b"}}}},
       {"[1]", std::nullopt}, {"{", std::nullopt},
   };
+  const auto urlOf = [&](const fs::path& source) { return "/" + source.filename().string(); };
   for (const auto& [text, expected] : cases) {
-    const auto served = servedSourceMap(SourceMap(text, dir.path()), "main.css", 20);
+    const auto served = servedSourceMap(SourceMap(text, dir.path()), "main.css", urlOf, 20);
     EXPECT_EQ(served ? std::optional<Json>(Json::parse(*served)) : std::nullopt, expected) << text;
   }
 }

@@ -25,14 +25,21 @@ class SitePagesTest : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(SitePagesTest, ProjectRootIsTheNearestMarkedFolderButNeverHomeOrSlash) {
-  // A dotfiles repository in the home folder does not count.
-  for (const auto* file : {"home/.git/HEAD", "home/site/package.json", "home/repo/.git/HEAD"}) put(file);
+TEST_F(SitePagesTest, ProjectRootIsTheNearestMarkedFolderButNeverHomeSlashOrAFolderOthersWriteTo) {
+  // A dotfiles repository in the home folder does not count, nor a marker in a shared folder.
+  for (const auto* file : {"home/.git/HEAD", "home/site/package.json", "home/repo/.git/HEAD", "tmp/.git/HEAD",
+                           "tmp/own/x", "open/package.json"}) {
+    put(file);
+  }
+  fs::permissions(dir / "tmp", fs::perms::all | fs::perms::sticky_bit);
+  fs::permissions(dir / "open", fs::perms::others_write, fs::perm_options::add);
   const fs::path home = dir / "home";
   const std::vector<std::pair<std::string, std::optional<fs::path>>> cases = {
       {"home/site/src/styles/main.scss", home / "site"}, {"home/repo/scss/deep/a.scss", home / "repo"},
       {"home/loose/b.scss", home / "loose"},             {"home/c.scss", std::nullopt},
       {"elsewhere/d.scss", dir / "elsewhere"},           {"/top.scss", std::nullopt},
+      {"tmp/e.scss", std::nullopt},                      {"tmp/own/f.scss", dir / "tmp/own"},
+      {"open/g.scss", std::nullopt},
   };
   for (const auto& [document, root] : cases) EXPECT_EQ(projectRootOf(dir / document, home), root) << document;
 }

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+#include "common/bounded_read.hpp"
 
 #include "site/content_types.hpp"
 #include "test_support.hpp"
@@ -45,11 +51,56 @@ TEST(SitePathsTest, RequestsReadOnlyRegularFilesInsideTheProjectAfterLinks) {
   const std::vector<std::pair<std::string, fs::path>> served = {
       {"/img/logo.png", real / "public/img/logo.png"}, {"/", real / "public/index.html"},
       {"/docs/", real / "public/docs/index.html"},     {"/kit/kit.css", real / "node_modules/kit/kit.css"}};
-  for (const auto& [url, expected] : served) EXPECT_EQ(confinedFile(root, web, url), expected) << url;
-  for (const auto* url : {"/leak.txt", "/out/secret.txt", "/img/..%2F..%2F..%2Foutside/secret.txt", "/git.txt", "/.env",
-                          "/.hidden/x.txt", "/empty/", "/pipe", "/missing.png"}) {
-    EXPECT_EQ(confinedFile(root, web, url), std::nullopt) << url;
+  fs::create_symlink(real / "public/img", web / "pictures");  // absolute, inside: allowed
+  fs::create_symlink("loop", web / "loop");
+  for (const auto& [url, expected] : served) {
+    const auto opened = confinedFile(root, web, url);
+    EXPECT_EQ(opened ? std::optional(opened->path) : std::nullopt, expected) << url;
+    EXPECT_EQ(opened ? readWholeFile(opened->fd.get(), 10) : std::nullopt, "x") << url;
   }
+  EXPECT_EQ(confinedFile(root, web, "/pictures/logo.png")->path, real / "public/img/logo.png");
+  for (const auto* url : {"/leak.txt", "/out/secret.txt", "/img/..%2F..%2F..%2Foutside/secret.txt", "/git.txt", "/.env",
+                          "/.hidden/x.txt", "/empty/", "/pipe", "/missing.png", "/loop"}) {
+    EXPECT_FALSE(confinedFile(root, web, url)) << url;
+  }
+}
+
+TEST(SitePathsTest, AFolderSwappedForALinkOutMeanwhileNeverLeadsOut) {
+  TempDir dir;
+  for (const auto& [file, text] : {std::pair{"site/folder/id.txt", "in"}, {"outside/id.txt", "out"}}) {
+    fs::create_directories((dir / file).parent_path());
+    writeFile(dir / file, text);
+  }
+  fs::create_symlink(dir / "outside", dir / "site/link");
+  std::atomic<bool> done = false;
+  std::thread swapper([&] {
+    // "d" flips between a folder inside and a link out of the project, as fast as it can.
+    while (!done) {
+      for (const auto* name : {"folder", "link"}) {
+        fs::rename(dir / "site" / name, dir / "site/d");
+        fs::rename(dir / "site/d", dir / "site" / name);
+      }
+    }
+  });
+  int escaped = 0;
+  for (int i = 0; i < 3000; ++i) {
+    const auto opened = confinedFile(dir / "site", dir / "site", "/d/id.txt");
+    if (opened && readWholeFile(opened->fd.get(), 10) != "in") ++escaped;
+  }
+  done = true;
+  swapper.join();
+  EXPECT_EQ(escaped, 0);
+}
+
+TEST(SitePathsTest, AFileAnotherUserPutInASharedFolderIsNeverServed) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+  TempDir dir;
+  fs::create_directories(dir / "site/uploads");
+  fs::permissions(dir / "site/uploads", fs::perms::all | fs::perms::sticky_bit);
+  for (const auto* name : {"own.html", "theirs.html"}) writeFile(dir / "site/uploads" / name, "x");
+  ASSERT_EQ(chown((dir / "site/uploads/theirs.html").c_str(), 65534, 65534), 0);
+  EXPECT_TRUE(confinedFile(dir / "site", dir / "site", "/uploads/own.html"));
+  EXPECT_FALSE(confinedFile(dir / "site", dir / "site", "/uploads/theirs.html"));
 }
 
 TEST(SitePathsTest, WebRootIsTheHighestFolderWithAnIndexUnlessChosen) {

@@ -140,7 +140,8 @@ TEST_F(OwnPageTest, TheInspectorOpensOnThePreviewWhoseCssNamesAMapWithTheSassFil
       const url = new URL(/sourceMappingURL=(\S+) \*\/\s*$/.exec(css)[1], link.href);
       return fetch(url).then(r => r.json()).then(map => {
         const at = map.sources.findIndex(s => s.endsWith('/scss/_buttons.scss'));
-        document.body.dataset.map = [url.search === new URL(link.href).search, map.sources[at].startsWith('file:///'),
+        document.body.dataset.map = [url.search === new URL(link.href).search,
+                                     new URL(map.sources[at], url).href === location.origin + '/scss/_buttons.scss',
                                      map.sourcesContent[at]].join('|');
       });
     }).catch(e => { document.body.dataset.map = e; }); 1)");
@@ -151,6 +152,31 @@ TEST_F(OwnPageTest, TheInspectorOpensOnThePreviewWhoseCssNamesAMapWithTheSassFil
   EXPECT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.show-inspector", nullptr));
   EXPECT_TRUE(runUntil([&] { return webkit_web_inspector_get_web_view(inspector) != nullptr; }, std::chrono::seconds(20)));
   webkit_web_inspector_close(inspector);
+}
+
+TEST_F(OwnPageTest, APageReadsItsOwnSiteButNoOtherOpenProject) {
+  for (const auto* name : {"a", "b"}) {
+    writeAll(dir / name, {{".git/HEAD", ""},
+                          {"scss/main.scss", "p { color: rgb(0, 0, 255); }\n"},
+                          {"secret.txt", name},
+                          {"index.html", "<!doctype html><link rel=stylesheet href=css/main.css><p>x"}});
+  }
+  WebKitWebView* views[2];
+  for (int i = 0; i < 2; ++i) {
+    const fs::path root = dir / (i ? "b" : "a");
+    views[i] = open(root / "scss/main.scss", root / "index.html")->renderViewController().webView();
+    ASSERT_EQ(waitForPage(views[i], "getComputedStyle(document.querySelector('p')).color", "rgb(0, 0, 255)"),
+              "rgb(0, 0, 255)");
+  }
+  const auto other = evaluate(views[1], "location.origin");
+  ASSERT_TRUE(other && other->starts_with("fennelview-site://")) << other.value_or("");
+  EXPECT_NE(evaluate(views[0], "location.origin"), other);
+  // Its own file, then the other project's file, CSS and map, each read or refused.
+  evaluate(views[0], "Promise.all(['/secret.txt', '" + *other + "/secret.txt', '" + *other + "/css/main.css', '" +
+                         *other + "/css/main.css.map'].map(url => fetch(url).then(r => r.text(), e => e.name)))"
+                         ".then(all => { document.body.dataset.read = all.join('|'); }); 1");
+  const std::string expected = "a|TypeError|TypeError|TypeError";
+  EXPECT_EQ(waitForPage(views[0], "String(document.body.dataset.read)", expected), expected);
 }
 
 }  // namespace

@@ -109,5 +109,28 @@ TEST_F(PreviewWebContextTest, AProcessWhoseScriptsStopAnsweringIsEndedAndEveryPa
   gtk_window_destroy(window);
 }
 
+TEST_F(PreviewWebContextTest, APageThatAllocatesWithoutEndIsEndedForItsMemoryAndComesBack) {
+  for (const auto& [machine, limit] : {std::pair{24000u, 4096u}, {2000u, 1000u}, {600u, 512u}}) {
+    EXPECT_EQ(previewMemoryLimitMb(machine), limit) << machine;
+  }
+  PreviewWebContext context(openGLRenderer, {.memoryMb = 400, .memoryPoll = 0.2});
+  std::vector<std::string> told;
+  GObjectPtr<WebKitWebView> view = context.makeWebView([&](const std::string& why, bool loadAgain) {
+    told.push_back(why);
+    if (loadAgain) webkit_web_view_load_html(view.get(), "<h1>back</h1>", "file:///");
+  });
+  GtkWindow* window = GTK_WINDOW(gtk_window_new());
+  gtk_window_set_child(window, GTK_WIDGET(view.get()));
+  gtk_window_present(window);
+  webkit_web_view_load_html(view.get(),
+                            "<h1>first</h1><script>const kept = [];"
+                            " setInterval(() => kept.push(new Float64Array(1 << 20).fill(1)), 20);</script>",
+                            "file:///");
+  ASSERT_TRUE(runUntil([&] { return !told.empty(); }, std::chrono::seconds(60)));
+  EXPECT_NE(told.front().find("too much memory"), std::string::npos) << told.front();
+  EXPECT_EQ(waitForPage(view.get(), "document.querySelector('h1').textContent", "back"), "back");
+  gtk_window_destroy(window);
+}
+
 }  // namespace
 }  // namespace fennelview
