@@ -159,7 +159,7 @@ PickPanel::PickPanel(FennelviewPickPanel* widget, WebKitWebView* view)
       picker_(view) {
   picker_.setPickedHandler([this](const PickedElement& element) {
     element_ = element;
-    gtk_label_set_text(title_, elementText(element).c_str());
+    gtk_label_set_text(title_, clipped(elementText(element), kShownValue).c_str());
     gtk_widget_set_visible(GTK_WIDGET(widget_), TRUE);
     gtk_revealer_set_reveal_child(revealer_, TRUE);
     focusFirst_ = true;
