@@ -2,6 +2,7 @@
 #include "inspect/cascade.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <optional>
 
@@ -20,7 +21,36 @@ std::strong_ordering compareLayers(const std::vector<int>& a, const std::vector<
   }
 }
 
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 }  // namespace
+
+bool needsPointer(std::string_view selector) {
+  char quote = 0;
+  int brackets = 0;
+  for (std::size_t i = 0; i < selector.size(); ++i) {
+    const char c = selector[i];
+    if (c == '\\') {
+      ++i;
+    } else if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '[' || c == ']') {
+      brackets += c == '[' ? 1 : (brackets > 0 ? -1 : 0);
+    } else if (c == ':' && brackets == 0) {
+      std::size_t end = i + 1;
+      std::string name;
+      while (end < selector.size() && name.size() < 7 &&
+             (std::isalnum(static_cast<unsigned char>(selector[end])) || selector[end] == '-')) {
+        name += lower(selector[end++]);
+      }
+      const bool whole = end == selector.size() || !(std::isalnum(static_cast<unsigned char>(selector[end])) || selector[end] == '-');
+      if (whole && (name == "hover" || name == "active")) return true;
+    }
+  }
+  return false;
+}
 
 std::vector<std::string> candidateSelectors(const StyleSheet& sheet) {
   std::vector<std::string> selectors;
@@ -37,21 +67,25 @@ std::vector<CascadeEntry> cascadeFor(const StyleSheet& sheet, const std::unorder
   std::vector<CascadeEntry> entries;
   for (std::size_t index = 0; index < sheet.rules.size(); ++index) {
     const auto& rule = sheet.rules[index];
-    std::optional<Specificity> best;
+    // The most specific selector that matches at rest, else the most specific under the pointer.
+    std::optional<Specificity> atRest, underPointer;
     for (const auto& selector : splitSelectorList(rule.selectorText)) {
       if (!matching.contains(selector)) continue;
-      const auto specificity = specificityOf(selector);
-      if (!best || specificity > *best) best = specificity;
+      auto& best = needsPointer(selector) ? underPointer : atRest;
+      best = std::max(best.value_or(Specificity{}), specificityOf(selector));
     }
+    const bool pointer = !atRest;
+    const auto best = atRest ? atRest : underPointer;
     if (!best) continue;
     const auto important = std::ranges::count_if(rule.declarations, [](const auto& d) { return d.important; });
-    if (important > 0) entries.push_back({index, true, *best});
+    if (important > 0) entries.push_back({index, true, *best, pointer});
     if (important < static_cast<std::ptrdiff_t>(rule.declarations.size()) || rule.declarations.empty()) {
-      entries.push_back({index, false, *best});
+      entries.push_back({index, false, *best, pointer});
     }
   }
   // Strongest first.
   std::ranges::stable_sort(entries, [&](const CascadeEntry& a, const CascadeEntry& b) {
+    if (a.pointer != b.pointer) return b.pointer;
     if (a.important != b.important) return a.important;
     auto layers = compareLayers(sheet.rules[a.rule].layerOrder, sheet.rules[b.rule].layerOrder);
     if (layers != 0) return a.important ? layers < 0 : layers > 0;

@@ -21,12 +21,18 @@ struct CascadeEntry {
   std::size_t rule;  // index into StyleSheet::rules
   bool important;    // the rule's declarations with this flag
   Specificity specificity;  // of the most specific of its selectors that matched
+  // Each of its selectors that matched asks for :hover or :active: it applies because the pointer
+  // is on the element (or around it) as it is picked, not to the element at rest.
+  bool pointer = false;
   bool operator==(const CascadeEntry&) const = default;
 };
 
 // The rules of `sheet` that apply to an element of which the selectors in `matching` hold,
 // strongest first: layers (unlayered last for normal declarations, first for important ones),
-// then specificity, then source order.
+// then specificity, then source order; rules that hold only under the pointer come after all.
+// Whether a selector asks for :hover or :active anywhere (outside strings and attribute values).
+bool needsPointer(std::string_view selector);
+
 std::vector<CascadeEntry> cascadeFor(const StyleSheet& sheet, const std::unordered_set<std::string>& matching);
 
 }  // namespace fennelview

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -16,7 +17,12 @@ namespace fennelview {
 // One row of what applies to a picked element: a rule at its place in the cascade, with the
 // declarations that place stands for and where the rule came from in the Sass.
 struct PickedRule {
-  std::string selector;
+  std::string selector;      // the first of the rule's selectors that matched
+  std::string selectorList;  // all of them, as the rule has them
+  std::size_t otherSelectors = 0;  // how many more the list has
+  bool asWritten = false;    // the rule's own selector, its nesting not resolved
+  bool pointer = false;      // it applies only because the pointer is on the element
+
   std::vector<Declaration> declarations;
   bool important = false;
   std::vector<Condition> conditions;
@@ -28,6 +34,14 @@ struct PickedRule {
 
 // Every distinct grouping condition of the sheet (@media, @supports, ...), for the page to judge.
 std::vector<Condition> conditionsOf(const StyleSheet& sheet);
+
+// The page's answers for `conditions`, in their order, as a test; a condition it did not answer holds.
+std::function<bool(const Condition&)> conditionTest(const std::vector<Condition>& conditions,
+                                                    const std::optional<std::vector<bool>>& answers);
+
+// At most the first `most` bytes of `text`, cut between characters, with "…" when cut: what a
+// label can lay out at once.
+std::string clipped(std::string_view text, std::size_t most);
 
 // The rules of `sheet` that apply to an element of which the selectors in `matching` hold,
 // strongest first, leaving out rules under a condition that `holds` rejects. `placeOf` names

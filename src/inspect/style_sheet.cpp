@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <optional>
 
 namespace fennelview {
@@ -11,6 +12,10 @@ namespace {
 
 // Deeper than any style sheet a person or a compiler writes; beyond it blocks are skipped.
 constexpr std::size_t kMaxDepth = 256;
+// What a sheet's rules may copy of selectors, conditions and layer names: a little more than
+// the text itself, as resolving nested selectors repeats their parents.
+constexpr std::size_t kBudgetBase = 64 * 1024;
+constexpr std::size_t kBudgetPerByte = 4;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
@@ -79,24 +84,28 @@ std::optional<Declaration> parseDeclaration(std::string_view text, int line, int
 }
 
 // `child` as a selector that stands on its own: each `&` is the parent list, and a complex
-// selector without one descends from it.
-std::string resolveNested(const std::string& parent, std::string_view child) {
-  if (parent.empty()) return std::string(child);
+// selector without one descends from it. None when that would be longer than `most`.
+std::optional<std::string> resolveNested(const std::string& parent, std::string_view child, std::size_t most) {
+  if (parent.empty()) return child.size() <= most ? std::optional<std::string>(child) : std::nullopt;
   const std::string parentIs = ":is(" + parent + ")";
   std::string resolved;
+  bool tooLong = false;
   for (const auto& complex : splitSelectorList(child)) {
     if (!resolved.empty()) resolved += ", ";
     std::string one;
     bool hasAmpersand = false;
     std::size_t copied = 0;
     forEachTopLevel(complex, [&](std::size_t i, char c) {
-      if (c != '&') return;
+      if (c != '&' || tooLong) return;
+      tooLong = resolved.size() + one.size() + (i - copied) + parentIs.size() > most;
+      if (tooLong) return;
       one.append(complex, copied, i - copied);
       one += parentIs;
       copied = i + 1;
       hasAmpersand = true;
     });
     one.append(complex, copied);
+    if (tooLong || resolved.size() + one.size() + (hasAmpersand ? 0 : parentIs.size() + 1) > most) return std::nullopt;
     resolved += hasAmpersand ? one : parentIs + " " + one;
   }
   return resolved;
@@ -110,7 +119,7 @@ bool isGroupingRule(std::string_view name) {
 
 class Scanner {
  public:
-  explicit Scanner(std::string_view css) : css_(css) {}
+  explicit Scanner(std::string_view css) : css_(css), budget_(kBudgetBase + kBudgetPerByte * css.size()) {}
 
   StyleSheet run() {
     while (at_ < css_.size()) step();
@@ -122,11 +131,14 @@ class Scanner {
   enum class Kind { kGroup, kStyle };
   struct Frame {
     Kind kind;
-    std::string selector;  // the style rule's, or the one a group inside a style rule adds declarations to
+    // The style rule's, or the one a group inside a style rule adds declarations to; shared, as
+    // every group inside a rule has it.
+    std::shared_ptr<const std::string> selector;
     std::optional<std::size_t> rule;
     std::string layer;
     std::vector<int> layerOrder;
     bool condition = false;
+    bool asWritten = false;
   };
 
   void advance() {
@@ -230,8 +242,8 @@ class Scanner {
     stack_.pop_back();
   }
 
-  const std::string& styleContext() const {
-    static const std::string none;
+  std::shared_ptr<const std::string> styleContext() const {
+    static const auto none = std::make_shared<const std::string>();
     return stack_.empty() ? none : stack_.back().selector;
   }
 
@@ -245,6 +257,7 @@ class Scanner {
     if (!stack_.empty()) {
       frame.layer = stack_.back().layer;
       frame.layerOrder = stack_.back().layerOrder;
+      frame.asWritten = stack_.back().asWritten;
     }
     if (!text.empty() && text.front() == '@') {
       std::size_t end = 1;
@@ -269,14 +282,26 @@ class Scanner {
       return;
     }
     frame.kind = Kind::kStyle;
-    frame.selector = resolveNested(styleContext(), text);
+    auto resolved = resolveNested(*styleContext(), text, budget_ - std::min(budget_, spent_));
+    frame.selector = std::make_shared<const std::string>(resolved ? std::move(*resolved) : text);
+    frame.asWritten = !resolved;
     frame.rule = addRule(frame, segmentLine_, segmentColumn_);
     stack_.push_back(std::move(frame));
   }
 
-  std::size_t addRule(const Frame& frame, int line, int column) {
+  // Every byte a rule copies counts against the budget; past it a nested selector stays as
+  // written, and past twice it no rule is listed any more.
+  std::optional<std::size_t> addRule(const Frame& frame, int line, int column) {
+    std::size_t cost = frame.selector->size() + frame.layer.size();
+    for (const auto& condition : conditions_) cost += condition.name.size() + condition.prelude.size();
+    if (spent_ + cost > 2 * budget_) {
+      sheet_.truncated = true;
+      return std::nullopt;
+    }
+    spent_ += cost;
     StyleRule rule;
-    rule.selectorText = frame.selector;
+    rule.selectorText = *frame.selector;
+    rule.asWritten = frame.asWritten;
     rule.line = line;
     rule.column = column;
     rule.conditions = conditions_;
@@ -300,13 +325,13 @@ class Scanner {
       }
       return;
     }
-    if (stack_.empty() || stack_.back().selector.empty()) return;
+    if (stack_.empty() || stack_.back().selector->empty()) return;
     auto declaration = parseDeclaration(text, segmentLine_, segmentColumn_);
     if (!declaration) return;
     Frame& frame = stack_.back();
     // Declarations directly inside a group nested in a style rule belong to that rule, under the group.
     if (!frame.rule) frame.rule = addRule(frame, segmentLine_, segmentColumn_);
-    sheet_.rules[*frame.rule].declarations.push_back(std::move(*declaration));
+    if (frame.rule) sheet_.rules[*frame.rule].declarations.push_back(std::move(*declaration));
   }
 
   // Moves `frame` into the layer `dotted` names, registering each new name in the layer order.
@@ -327,6 +352,8 @@ class Scanner {
   }
 
   std::string_view css_;
+  std::size_t budget_;
+  std::size_t spent_ = 0;
   std::size_t at_ = 0;
   int line_ = 1;
   int column_ = 1;

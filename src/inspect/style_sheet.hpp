@@ -38,17 +38,22 @@ struct StyleRule {
   std::string layer;
   // The layer's place in the layer order, one number per level; empty when unlayered.
   std::vector<int> layerOrder;
+  // Resolving the nesting would have copied more than the sheet allows: selectorText is the
+  // rule's own, as written, and may match elements the rule does not apply to.
+  bool asWritten = false;
 };
 
 // What a scan found: the rules in source order.
 struct StyleSheet {
   std::vector<StyleRule> rules;
-  // Blocks nested deeper than the scanner follows were skipped (their rules are not listed).
+  // Blocks nested deeper than the scanner follows were skipped, or the rules would have copied
+  // far more text than the sheet has: the rules from there on are not listed.
   bool truncated = false;
 };
 
 // Lists the style rules of compiled CSS. One pass, no recursion: nesting is an explicit stack
-// with a cap, so neither time nor stack grows with the text beyond its length. Comments,
+// with a cap, and what the rules copy has a budget in proportion to the text, so neither time,
+// memory nor stack grows with the text beyond its length. Comments,
 // strings and escapes are honoured; rules inside @keyframes, @font-face and other non-grouping
 // at-rules are not style rules and are left out.
 StyleSheet scanStyleSheet(std::string_view css);

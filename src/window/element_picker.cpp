@@ -4,6 +4,8 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "window/window_resources.hpp"
+
 namespace fennelview {
 
 namespace {
@@ -11,99 +13,22 @@ namespace {
 constexpr const char* kWorld = "fennelview-picker";
 constexpr const char* kChannel = "fennelviewPicker";
 
-// Defines the picker in its world once per page; later calls reuse it.
-constexpr const char* kPickerScript = R"JS(
-globalThis.fennelviewPicker ??= (() => {
-  const post = (message) => window.webkit.messageHandlers.fennelviewPicker.postMessage(JSON.stringify(message));
-  let box = null, label = null;
-  const labelText = (el) => el.localName + (el.id ? '#' + el.id : '') + Array.from(el.classList, (c) => '.' + c).join('');
-  const show = (el) => {
-    if (!box) {
-      box = document.createElement('div');
-      box.style.cssText = 'all:initial;position:fixed;pointer-events:none;z-index:2147483647;box-sizing:border-box;' +
-        'outline:2px solid #3584e4;background:rgba(53,132,228,.15)';
-      label = document.createElement('div');
-      label.style.cssText = 'all:initial;position:fixed;pointer-events:none;z-index:2147483647;white-space:nowrap;' +
-        'font:12px/1.5 monospace;color:#fff;background:#1c71d8;padding:0 4px;border-radius:3px';
-    }
-    if (!box.isConnected) document.documentElement.append(box, label);
-    const r = el.getBoundingClientRect();
-    Object.assign(box.style, {left: r.left + 'px', top: r.top + 'px', width: r.width + 'px', height: r.height + 'px'});
-    label.textContent = labelText(el);
-    Object.assign(label.style, {left: Math.max(0, r.left) + 'px', top: (r.top >= 20 ? r.top - 20 : r.bottom + 2) + 'px'});
-  };
-  const hide = () => { box?.remove(); label?.remove(); };
-  const elementOf = (e) => {
-    const node = e.composedPath()[0];
-    return node instanceof Element ? node : (node?.parentElement ?? null);
-  };
-  // Nothing of the pick gesture reaches the page: the window sees these first, in the capture phase.
-  const swallow = (e) => { e.preventDefault(); e.stopImmediatePropagation(); };
-  const onMove = (e) => { const el = elementOf(e); if (el) show(el); };
-  const onClick = (e) => {
-    swallow(e);
-    const el = elementOf(e);
-    if (el) pick(el);
-  };
-  const pick = (el) => {
-    globalThis.fennelviewPicked = el;
-    stop();
-    post({kind: 'picked', tag: el.localName, id: el.id, classes: Array.from(el.classList)});
-  };
-  // From the keyboard: Tab outlines the focused element, Enter picks it.
-  const onFocus = (e) => { if (e.target instanceof Element) show(e.target); };
-  const onKey = (e) => {
-    if (e.key === 'Escape') { swallow(e); stop(); post({kind: 'left'}); }
-    const focused = document.activeElement;
-    if (e.key === 'Enter' && focused && focused !== document.body) { swallow(e); pick(focused); }
-  };
-  const swallowed = ['pointerdown', 'mousedown', 'pointerup', 'mouseup', 'dblclick', 'auxclick', 'contextmenu',
-                     'touchstart', 'touchend'];
-  const listeners = [['pointermove', onMove], ['click', onClick], ['keydown', onKey], ['focusin', onFocus],
-                     ...swallowed.map((type) => [type, swallow])];
-  const options = {capture: true};
-  let active = false;
-  const start = () => {
-    if (active) return;
-    active = true;
-    for (const [type, listener] of listeners) addEventListener(type, listener, options);
-  };
-  const stop = () => {
-    if (!active) return;
-    active = false;
-    for (const [type, listener] of listeners) removeEventListener(type, listener, options);
-    hide();
-  };
-  return {start, stop};
-})();
-)JS";
-
-constexpr const char* kMatchFunction = R"JS(
-const el = globalThis.fennelviewPicked;
-if (!el || !el.isConnected) return null;
-return JSON.stringify(JSON.parse(list).map((s) => { try { return el.matches(s); } catch (e) { return false; } }));
-)JS";
-
-// A condition the page cannot judge holds: the rule is shown rather than hidden.
-constexpr const char* kConditionFunction = R"JS(
-return JSON.stringify(JSON.parse(list).map(([name, prelude]) => {
-  try {
-    if (name === 'media') return matchMedia(prelude).matches;
-    if (name === 'supports') return CSS.supports(prelude);
-  } catch (e) {}
-  return true;
-}));
-)JS";
+// A script of the picker's, from the window's resources.
+std::string script(const char* name) {
+  registerWindowResources();
+  const std::string path = std::string("/org/fennelview/Fennelview/window/picker/") + name;
+  const std::unique_ptr<GBytes, decltype(&g_bytes_unref)> bytes(
+      g_resources_lookup_data(path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr), g_bytes_unref);
+  if (!bytes) return {};
+  gsize size = 0;
+  const auto* data = static_cast<const char*>(g_bytes_get_data(bytes.get(), &size));
+  return std::string(data, size);
+}
 
 // As JSON text: WebKit passes strings to a function but not arrays of them.
 std::string jsonText(const nlohmann::json& list) {
   return list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
-
-constexpr const char* kStyleSheetsFunction = R"JS(
-return JSON.stringify({page: location.href, sheets: Array.from(document.styleSheets, (sheet) =>
-  sheet.href ? [sheet.href, ''] : ['', sheet.ownerNode?.localName === 'style' ? sheet.ownerNode.textContent : ''])});
-)JS";
 
 // A JSON answer as a list of booleans; none for anything else.
 ElementPicker::MatchResult booleans(const std::optional<std::string>& json) {
@@ -141,8 +66,9 @@ ElementPicker::~ElementPicker() {
 }
 
 void ElementPicker::run(const char* call) {
-  const std::string script = std::string(kPickerScript) + call;
-  webkit_web_view_evaluate_javascript(view_, script.c_str(), -1, kWorld, nullptr, nullptr, nullptr, nullptr);
+  static const std::string picker = script("element_picker.js");
+  const std::string text = picker + call;
+  webkit_web_view_evaluate_javascript(view_, text.c_str(), -1, kWorld, nullptr, nullptr, nullptr, nullptr);
 }
 
 void ElementPicker::enter() {
@@ -189,26 +115,29 @@ void ElementPicker::onScriptMessage(WebKitUserContentManager*, JSCValue* value, 
 }
 
 void ElementPicker::matchSelectors(const std::vector<std::string>& selectors, std::function<void(MatchResult)> done) {
-  call(kMatchFunction, jsonText(selectors), [done = std::move(done)](std::optional<std::string> json) { done(booleans(json)); });
+  static const std::string function = script("match_selectors.js");
+  call(function.c_str(), jsonText(selectors), [done = std::move(done)](std::optional<std::string> json) { done(booleans(json)); });
 }
 
 void ElementPicker::judgeConditions(const std::vector<Condition>& conditions, std::function<void(MatchResult)> done) {
   auto list = nlohmann::json::array();
   for (const auto& condition : conditions) list.push_back({condition.name, condition.prelude});
-  call(kConditionFunction, jsonText(list), [done = std::move(done)](std::optional<std::string> json) { done(booleans(json)); });
+  static const std::string function = script("judge_conditions.js");
+  call(function.c_str(), jsonText(list), [done = std::move(done)](std::optional<std::string> json) { done(booleans(json)); });
 }
 
-void ElementPicker::listStyleSheets(std::function<void(std::optional<StyleSheets>)> done) {
-  call(kStyleSheetsFunction, "[]", [done = std::move(done)](std::optional<std::string> json) {
+void ElementPicker::listStyleSheets(std::function<void(std::optional<PageSheetList>)> done) {
+  static const std::string function = script("list_style_sheets.js");
+  call(function.c_str(), "[]", [done = std::move(done)](std::optional<std::string> json) {
     const auto answer = nlohmann::json::parse(json.value_or(""), nullptr, false);
     if (!answer.is_object() || !answer.contains("sheets") || !answer["sheets"].is_array()) return done(std::nullopt);
-    StyleSheets list;
+    PageSheetList list;
     if (answer.contains("page") && answer["page"].is_string()) list.pageUrl = answer["page"].get<std::string>();
     for (const auto& sheet : answer["sheets"]) {
       const auto text = [&](std::size_t at) {
         return sheet.is_array() && sheet.size() > at && sheet[at].is_string() ? sheet[at].get<std::string>() : std::string();
       };
-      list.sheets.emplace_back(text(0), text(1));
+      list.sheets.push_back({text(0), text(1)});
     }
     done(std::move(list));
   });

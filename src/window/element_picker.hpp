@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/glib_ptr.hpp"
-#include "inspect/style_sheet.hpp"
+#include "inspect/page_style_sheets.hpp"
 
 namespace fennelview {
 
@@ -56,11 +56,7 @@ class ElementPicker {
   void judgeConditions(const std::vector<Condition>& conditions, std::function<void(MatchResult)> done);
   // The page's style sheets in document order: the URL of a linked one, the text of one in a
   // <style> element; and the page's own URL.
-  struct StyleSheets {
-    std::string pageUrl;
-    std::vector<std::pair<std::string, std::string>> sheets;  // URL ("" for a <style>), its text if inline
-  };
-  void listStyleSheets(std::function<void(std::optional<StyleSheets>)> done);
+  void listStyleSheets(std::function<void(std::optional<PageSheetList>)> done);
 
  private:
   static void onScriptMessage(WebKitUserContentManager* manager, JSCValue* value, gpointer self);

@@ -4,14 +4,14 @@
 #include <glib/gi18n.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <new>
 #include <unordered_set>
 #include <utility>
 
-#include "common/bounded_read.hpp"
 #include "common/glib_ptr.hpp"
 #include "inspect/cascade.hpp"
 #include "window/error_link.hpp"
+#include "window/window_resources.hpp"
 
 namespace fennelview {
 
@@ -24,12 +24,32 @@ std::string elementText(const PickedElement& element) {
   return text;
 }
 
+// Labels lay out all of their text at once: what a row shows is clipped to a few lines' worth.
+constexpr std::size_t kShownValue = 300;
+constexpr std::size_t kShownText = 4000;
+
 std::string declarationsText(const PickedRule& rule) {
   std::string text;
   for (const auto& declaration : rule.declarations) {
     if (!text.empty()) text += '\n';
-    text += declaration.property + ": " + declaration.value + (declaration.important ? " !important;" : ";");
+    text += clipped(declaration.property, kShownValue) + ": " + clipped(declaration.value, kShownValue) +
+            (declaration.important ? " !important;" : ";");
+    if (text.size() > kShownText) return clipped(text, kShownText);
   }
+  return text;
+}
+
+// What sets the rule apart beyond its selector: its other selectors, and what its listing cannot tell.
+std::string notesText(const PickedRule& rule) {
+  std::vector<std::string> notes;
+  if (rule.otherSelectors > 0) {
+    const auto count = static_cast<unsigned long>(rule.otherSelectors);
+    notes.emplace_back(GCharPtr(g_strdup_printf(ngettext("and %lu other selector", "and %lu other selectors", count), count)).get());
+  }
+  if (rule.pointer) notes.emplace_back(_("only while the pointer is on it"));
+  if (rule.asWritten) notes.emplace_back(_("nested too deeply to resolve: shown as written"));
+  std::string text;
+  for (const auto& note : notes) text += (text.empty() ? "" : "; ") + note;
   return text;
 }
 
@@ -58,82 +78,90 @@ GtkWidget* label(const std::string& text, std::initializer_list<const char*> cla
 }
 
 }  // namespace
+}  // namespace fennelview
 
-PickPanel::PickPanel(WebKitWebView* view) : picker_(view) {
-  revealer_ = GTK_WIDGET(g_object_ref_sink(gtk_revealer_new()));
-  gtk_revealer_set_transition_type(GTK_REVEALER(revealer_), GTK_REVEALER_TRANSITION_TYPE_SLIDE_LEFT);
-  // The page takes the width; the wrapping labels inside would otherwise claim it.
-  gtk_widget_set_hexpand(revealer_, FALSE);
-  GtkWidget* panel = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
-  gtk_widget_set_size_request(panel, 320, -1);
-  gtk_widget_add_css_class(panel, "background");
-  gtk_accessible_update_property(GTK_ACCESSIBLE(panel), GTK_ACCESSIBLE_PROPERTY_LABEL, _("Rules of the Picked Element"), -1);
+struct _FennelviewPickPanel {
+  GtkBox parent_instance;
+  GtkRevealer* revealer;
+  GtkLabel* title;
+  GtkLabel* status;
+  GtkListBox* list;
+  std::unique_ptr<fennelview::PickPanel> panel;  // placement-constructed in init, made in newPickPanel
+};
 
-  GtkWidget* top = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-  for (auto* set : {gtk_widget_set_margin_start, gtk_widget_set_margin_end, gtk_widget_set_margin_top}) set(top, 6);
-  title_ = GTK_LABEL(label("", {"heading", "monospace"}));
-  gtk_widget_set_hexpand(GTK_WIDGET(title_), TRUE);
-  gtk_box_append(GTK_BOX(top), GTK_WIDGET(title_));
-  GtkWidget* close = gtk_button_new_from_icon_name("window-close-symbolic");
-  gtk_widget_add_css_class(close, "flat");
-  gtk_widget_set_tooltip_text(close, _("Close the Rules"));
-  gtk_accessible_update_property(GTK_ACCESSIBLE(close), GTK_ACCESSIBLE_PROPERTY_LABEL, _("Close the Rules"), -1);
-  g_signal_connect(close, "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) { static_cast<PickPanel*>(self)->dismiss(); }), this);
-  gtk_box_append(GTK_BOX(top), close);
-  gtk_box_append(GTK_BOX(panel), top);
+G_DEFINE_FINAL_TYPE(FennelviewPickPanel, fennelview_pick_panel, GTK_TYPE_BOX)
 
-  status_ = GTK_LABEL(g_object_new(GTK_TYPE_LABEL, "accessible-role", GTK_ACCESSIBLE_ROLE_STATUS, "wrap", TRUE, "xalign", 0.0,
-                                   nullptr));
-  gtk_widget_add_css_class(GTK_WIDGET(status_), "dim-label");
-  gtk_widget_set_margin_start(GTK_WIDGET(status_), 6);
-  gtk_widget_set_margin_end(GTK_WIDGET(status_), 6);
-  gtk_box_append(GTK_BOX(panel), GTK_WIDGET(status_));
+static void fennelview_pick_panel_init(FennelviewPickPanel* self) {
+  gtk_widget_init_template(GTK_WIDGET(self));
+  new (&self->panel) std::unique_ptr<fennelview::PickPanel>();
+}
 
-  list_ = GTK_LIST_BOX(gtk_list_box_new());
-  gtk_list_box_set_selection_mode(list_, GTK_SELECTION_NONE);
-  gtk_widget_add_css_class(GTK_WIDGET(list_), "navigation-sidebar");
-  gtk_accessible_update_property(GTK_ACCESSIBLE(list_), GTK_ACCESSIBLE_PROPERTY_LABEL, _("Matching Rules, Strongest First"), -1);
-  g_signal_connect(list_, "row-activated", G_CALLBACK(+[](GtkListBox*, GtkListBoxRow* row, gpointer self) {
-                     static_cast<PickPanel*>(self)->open(static_cast<std::size_t>(gtk_list_box_row_get_index(row)));
-                   }),
-                   this);
-  // Enter on the row that has the focus opens it, however the focus got there; taken on the way
-  // down, as the list's own binding only knows rows its cursor keys reached. Escape closes.
-  GtkEventController* keys = gtk_event_controller_key_new();
-  g_signal_connect(keys, "key-pressed", G_CALLBACK(+[](GtkEventControllerKey*, guint key, guint, GdkModifierType, gpointer self) -> gboolean {
-                     auto* panel = static_cast<PickPanel*>(self);
-                     if (key == GDK_KEY_Escape) {
-                       panel->dismiss();
-                       return TRUE;
-                     }
-                     if (key != GDK_KEY_Return && key != GDK_KEY_KP_Enter && key != GDK_KEY_ISO_Enter) return FALSE;
-                     GtkWidget* focus = gtk_root_get_focus(gtk_widget_get_root(GTK_WIDGET(panel->list_)));
-                     while (focus && !GTK_IS_LIST_BOX_ROW(focus)) focus = gtk_widget_get_parent(focus);
-                     if (!focus || gtk_widget_get_parent(focus) != GTK_WIDGET(panel->list_)) return FALSE;
-                     panel->open(static_cast<std::size_t>(gtk_list_box_row_get_index(GTK_LIST_BOX_ROW(focus))));
-                     return TRUE;
-                   }),
-                   this);
-  gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_CAPTURE);
-  GtkWidget* scroller = gtk_scrolled_window_new();
-  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
-  gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), GTK_WIDGET(list_));
-  gtk_widget_set_vexpand(scroller, TRUE);
-  gtk_box_append(GTK_BOX(panel), scroller);
+static void fennelview_pick_panel_dispose(GObject* object) {
+  FENNELVIEW_PICK_PANEL(object)->panel.reset();
+  gtk_widget_dispose_template(GTK_WIDGET(object), FENNELVIEW_TYPE_PICK_PANEL);
+  G_OBJECT_CLASS(fennelview_pick_panel_parent_class)->dispose(object);
+}
 
-  GtkWidget* frame = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
-  gtk_box_append(GTK_BOX(frame), gtk_separator_new(GTK_ORIENTATION_VERTICAL));
-  gtk_box_append(GTK_BOX(frame), panel);
-  gtk_revealer_set_child(GTK_REVEALER(revealer_), frame);
-  gtk_widget_add_controller(revealer_, keys);
-  gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), FALSE);
-  gtk_widget_set_visible(revealer_, FALSE);
+static void fennelview_pick_panel_finalize(GObject* object) {
+  FENNELVIEW_PICK_PANEL(object)->panel.~unique_ptr();
+  G_OBJECT_CLASS(fennelview_pick_panel_parent_class)->finalize(object);
+}
 
+static void pick_panel_close(GtkButton*, FennelviewPickPanel* self) {
+  if (self->panel) self->panel->dismiss();
+}
+
+static void pick_panel_row_activated(GtkListBox*, GtkListBoxRow* row, FennelviewPickPanel* self) {
+  if (self->panel) self->panel->open(static_cast<std::size_t>(gtk_list_box_row_get_index(row)));
+}
+
+// Enter on the row that has the focus opens it, however the focus got there. Escape closes.
+static gboolean pick_panel_key_pressed(GtkEventControllerKey*, guint key, guint, GdkModifierType, FennelviewPickPanel* self) {
+  if (!self->panel) return FALSE;
+  if (key == GDK_KEY_Escape) {
+    self->panel->dismiss();
+    return TRUE;
+  }
+  if (key != GDK_KEY_Return && key != GDK_KEY_KP_Enter && key != GDK_KEY_ISO_Enter) return FALSE;
+  const auto row = self->panel->focusedRow();
+  if (!row) return FALSE;
+  self->panel->open(*row);
+  return TRUE;
+}
+
+static void fennelview_pick_panel_class_init(FennelviewPickPanelClass* klass) {
+  fennelview::registerWindowResources();
+  G_OBJECT_CLASS(klass)->dispose = fennelview_pick_panel_dispose;
+  G_OBJECT_CLASS(klass)->finalize = fennelview_pick_panel_finalize;
+  auto* widgetClass = GTK_WIDGET_CLASS(klass);
+  gtk_widget_class_set_template_from_resource(widgetClass, "/org/fennelview/Fennelview/window/pick_panel.ui");
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewPickPanel, revealer);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewPickPanel, title);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewPickPanel, status);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewPickPanel, list);
+  gtk_widget_class_bind_template_callback(widgetClass, pick_panel_close);
+  gtk_widget_class_bind_template_callback(widgetClass, pick_panel_row_activated);
+  gtk_widget_class_bind_template_callback(widgetClass, pick_panel_key_pressed);
+}
+
+namespace fennelview {
+
+FennelviewPickPanel* newPickPanel(WebKitWebView* view) {
+  auto* widget = FENNELVIEW_PICK_PANEL(g_object_new(FENNELVIEW_TYPE_PICK_PANEL, nullptr));
+  widget->panel = std::make_unique<PickPanel>(widget, view);
+  return widget;
+}
+
+PickPanel& pickPanel(FennelviewPickPanel* widget) { return *widget->panel; }
+
+PickPanel::PickPanel(FennelviewPickPanel* widget, WebKitWebView* view)
+    : widget_(widget), revealer_(widget->revealer), title_(widget->title), status_(widget->status), list_(widget->list),
+      picker_(view) {
   picker_.setPickedHandler([this](const PickedElement& element) {
     element_ = element;
-    gtk_label_set_text(title_, elementText(element).c_str());
-    gtk_widget_set_visible(revealer_, TRUE);
-    gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), TRUE);
+    gtk_label_set_text(title_, clipped(elementText(element), kShownValue).c_str());
+    gtk_widget_set_visible(GTK_WIDGET(widget_), TRUE);
+    gtk_revealer_set_reveal_child(revealer_, TRUE);
     focusFirst_ = true;
     refresh();
     if (pickingChanged_) pickingChanged_(false);
@@ -143,12 +171,12 @@ PickPanel::PickPanel(WebKitWebView* view) : picker_(view) {
   });
 }
 
-PickPanel::~PickPanel() {
-  g_signal_handlers_disconnect_by_data(list_, this);
-  if (GtkWidget* parent = gtk_widget_get_parent(revealer_)) {
-    if (GTK_IS_BOX(parent)) gtk_box_remove(GTK_BOX(parent), revealer_);
-  }
-  g_object_unref(revealer_);
+std::optional<std::size_t> PickPanel::focusedRow() const {
+  GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(list_));
+  GtkWidget* focus = root ? gtk_root_get_focus(root) : nullptr;
+  while (focus && !GTK_IS_LIST_BOX_ROW(focus)) focus = gtk_widget_get_parent(focus);
+  if (!focus || gtk_widget_get_parent(focus) != GTK_WIDGET(list_)) return std::nullopt;
+  return static_cast<std::size_t>(gtk_list_box_row_get_index(GTK_LIST_BOX_ROW(focus)));
 }
 
 void PickPanel::enter() {
@@ -169,8 +197,8 @@ void PickPanel::hide() {
   element_.reset();
   rows_.clear();
   focusFirst_ = false;
-  gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), FALSE);
-  gtk_widget_set_visible(revealer_, FALSE);
+  gtk_revealer_set_reveal_child(revealer_, FALSE);
+  gtk_widget_set_visible(GTK_WIDGET(widget_), FALSE);
 }
 
 void PickPanel::dismiss() {
@@ -181,77 +209,15 @@ void PickPanel::dismiss() {
 void PickPanel::refresh() {
   if (!element_ || !model_) return;
   const auto generation = ++generation_;
-  picker_.listStyleSheets([this, generation](std::optional<ElementPicker::StyleSheets> page) {
+  picker_.listStyleSheets([this, generation](std::optional<PageSheetList> page) {
     if (generation != generation_) return;
-    collect(page.value_or(ElementPicker::StyleSheets{}));
+    sheets_ = PageStyleSheets(page.value_or(PageSheetList{}), source_, model_->css());
     match(generation);
   });
 }
 
-namespace {
-
-constexpr std::uintmax_t kLargestSheet = 16 * 1024 * 1024;
-// What one look at a page reads of its style sheets at most, however many it links.
-constexpr std::size_t kMostRead = 64 * 1024 * 1024;
-
-std::optional<std::string> readSiteFile(const SiteAnswer& answer) {
-  const auto* file = std::get_if<SiteFile>(&answer);
-  return file ? readWholeFile(file->fd.get(), kLargestSheet) : std::nullopt;
-}
-
-}  // namespace
-
-void PickPanel::collect(const ElementPicker::StyleSheets& page) {
-  sheet_ = {};
-  origins_.clear();
-  std::size_t read = 0;
-  const auto add = [&](std::string_view css, std::filesystem::path file, int firstLine) {
-    read += css.size();
-    origins_.push_back({sheet_.rules.size(), std::move(file), firstLine});
-    // Read from the CSS as written: the page's own list of rules leaves out what it cannot parse.
-    for (auto& rule : scanStyleSheet(css).rules) sheet_.rules.push_back(std::move(rule));
-  };
-  const auto answerFor = [&](const std::string& url) { return url.empty() || !source_ ? SiteAnswer(SiteRefusal{}) : source_(url); };
-  // A <style> of an own page is placed by finding its text in the page's file.
-  const auto pageAnswer = answerFor(page.pageUrl);
-  std::optional<std::string> pageText;
-  bool fromSite = false, compiled = false;
-  for (const auto& [url, inlineText] : page.sheets) {
-    if (read > kMostRead) break;
-    const auto answer = answerFor(url);
-    if (url.empty() && !inlineText.empty() && std::holds_alternative<SiteFile>(pageAnswer)) {
-      if (!pageText) pageText = readSiteFile(pageAnswer).value_or("");
-      if (const auto at = pageText->find(inlineText); at != std::string::npos) {
-        const auto line = 1 + std::count(pageText->begin(), pageText->begin() + static_cast<std::ptrdiff_t>(at), '\n');
-        add(inlineText, std::get<SiteFile>(pageAnswer).file, static_cast<int>(line));
-      }
-    } else if (std::holds_alternative<SiteText>(answer) && !compiled) {
-      fromSite = compiled = true;
-      add(model_->css(), {}, 1);
-    } else if (std::holds_alternative<SiteFile>(answer)) {
-      fromSite = true;
-      if (const auto text = readSiteFile(answer)) add(*text, std::get<SiteFile>(answer).file, 1);
-    }
-  }
-  // The sample page holds the compiled CSS in a <style> of its own.
-  if (!fromSite && !std::holds_alternative<SiteFile>(pageAnswer)) add(model_->css(), {}, 1);
-}
-
-std::optional<RulePlace> PickPanel::placeOf(std::size_t rule) const {
-  const auto origin = std::ranges::find_if(origins_.rbegin(), origins_.rend(), [&](const Origin& o) { return o.firstRule <= rule; });
-  if (origin == origins_.rend()) return std::nullopt;
-  const auto& styleRule = sheet_.rules[rule];
-  if (!origin->file.empty()) {
-    GCharPtr name(g_filename_display_basename(origin->file.c_str()));
-    const int line = styleRule.line + origin->firstLine - 1;
-    return RulePlace{origin->file.string(), line, std::string(name.get()) + ":" + std::to_string(line)};
-  }
-  const auto& map = model_->sourceMap();
-  return map ? placeOfRule(styleRule, *map) : std::nullopt;
-}
-
 void PickPanel::match(unsigned generation) {
-  auto selectors = candidateSelectors(sheet_);
+  auto selectors = candidateSelectors(sheets_.sheet());
   picker_.matchSelectors(selectors, [this, generation, selectors](ElementPicker::MatchResult matches) {
     if (generation != generation_) return;
     if (!matches) {
@@ -263,15 +229,13 @@ void PickPanel::match(unsigned generation) {
     for (std::size_t i = 0; i < selectors.size() && i < matches->size(); ++i) {
       if ((*matches)[i]) matching.insert(selectors[i]);
     }
-    auto conditions = conditionsOf(sheet_);
+    auto conditions = conditionsOf(sheets_.sheet());
     picker_.judgeConditions(conditions, [this, generation, matching = std::move(matching),
                                          conditions](ElementPicker::MatchResult holding) {
       if (generation != generation_) return;
-      const auto holds = [&](const Condition& condition) {
-        const auto at = static_cast<std::size_t>(std::ranges::find(conditions, condition) - conditions.begin());
-        return !holding || at >= holding->size() || (*holding)[at];
-      };
-      fill(pickedRules(sheet_, matching, holds, [this](std::size_t rule) { return placeOf(rule); }));
+      const auto* map = model_->sourceMap().get();
+      fill(pickedRules(sheets_.sheet(), matching, conditionTest(conditions, holding),
+                       [this, map](std::size_t rule) { return sheets_.placeOf(rule, map); }));
     });
   });
 }
@@ -281,9 +245,7 @@ void PickPanel::fill(std::vector<PickedRule> rows) {
   const bool focusFirst = std::exchange(focusFirst_, false);
   // The same rules again (a save elsewhere): the rows, and the focus on one, stay as they are.
   if (rows == rows_ && !focusFirst && gtk_widget_get_first_child(GTK_WIDGET(list_))) return;
-  GtkWidget* focus = gtk_widget_get_root(GTK_WIDGET(list_)) ? gtk_root_get_focus(gtk_widget_get_root(GTK_WIDGET(list_))) : nullptr;
-  while (focus && !GTK_IS_LIST_BOX_ROW(focus)) focus = gtk_widget_get_parent(focus);
-  const int focused = focus && gtk_widget_get_parent(focus) == GTK_WIDGET(list_) ? gtk_list_box_row_get_index(GTK_LIST_BOX_ROW(focus)) : -1;
+  const auto focused = focusedRow();
   rows_ = std::move(rows);
   while (GtkWidget* child = gtk_widget_get_first_child(GTK_WIDGET(list_))) gtk_list_box_remove(list_, child);
   for (const auto& rule : rows_) {
@@ -293,7 +255,12 @@ void PickPanel::fill(std::vector<PickedRule> rows) {
       set(box, 4);
     }
     GtkWidget* top = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-    GtkWidget* selector = label(rule.selector, {"monospace", "heading"});
+    // One line, elided: a selector list can run to many kilobytes.
+    GtkWidget* selector = label(clipped(rule.selector, kShownValue), {"monospace", "heading"});
+    gtk_label_set_wrap(GTK_LABEL(selector), FALSE);
+    gtk_label_set_ellipsize(GTK_LABEL(selector), PANGO_ELLIPSIZE_END);
+    gtk_label_set_width_chars(GTK_LABEL(selector), 10);
+    gtk_widget_set_tooltip_text(selector, clipped(rule.selectorList, kShownText).c_str());
     gtk_widget_set_hexpand(selector, TRUE);
     gtk_box_append(GTK_BOX(top), selector);
     const std::string place = rule.place ? rule.place->displayName : std::string();
@@ -304,26 +271,30 @@ void PickPanel::fill(std::vector<PickedRule> rows) {
       gtk_box_append(GTK_BOX(top), where);
     }
     gtk_box_append(GTK_BOX(box), top);
+    if (const auto notes = notesText(rule); !notes.empty()) gtk_box_append(GTK_BOX(box), label(notes, {"caption", "dim-label"}));
     if (const auto conditions = conditionsText(rule); !conditions.empty()) {
-      gtk_box_append(GTK_BOX(box), label(conditions, {"caption", "dim-label", "monospace"}));
+      gtk_box_append(GTK_BOX(box), label(clipped(conditions, kShownText), {"caption", "dim-label", "monospace"}));
     }
     gtk_box_append(GTK_BOX(box), label(declarationsText(rule), {"monospace"}));
     GtkWidget* row = gtk_list_box_row_new();
     gtk_list_box_row_set_child(GTK_LIST_BOX_ROW(row), box);
     gtk_list_box_row_set_activatable(GTK_LIST_BOX_ROW(row), rule.place.has_value());
     // Read as one line: what the rule selects and where it is.
-    const std::string name = place.empty() ? rule.selector : rule.selector + ", " + place;
+    const std::string shown = clipped(rule.selector, kShownValue);
+    const std::string name = place.empty() ? shown : shown + ", " + place;
     gtk_accessible_update_property(GTK_ACCESSIBLE(row), GTK_ACCESSIBLE_PROPERTY_LABEL, name.c_str(),
                                    GTK_ACCESSIBLE_PROPERTY_DESCRIPTION, declarationsText(rule).c_str(), -1);
     if (!place.empty()) gtk_widget_set_tooltip_text(row, _("Open in the editor"));
     gtk_list_box_append(list_, row);
   }
-  setStatus(rows_.empty() ? _("No rule of the style sheet applies to this element.") : "");
+  setStatus(rows_.empty()                   ? _("No rule of the style sheet applies to this element.")
+            : sheets_.sheet().truncated ? _("Some rules nest too deeply or repeat too much to be listed.")
+                                        : "");
   // As the Tab key would: the list then knows the row as its cursor.
   if (focusFirst && !rows_.empty()) {
     gtk_widget_child_focus(GTK_WIDGET(list_), GTK_DIR_TAB_FORWARD);
-  } else if (focused >= 0 && !rows_.empty()) {
-    gtk_widget_grab_focus(GTK_WIDGET(gtk_list_box_get_row_at_index(list_, std::min(focused, static_cast<int>(rows_.size()) - 1))));
+  } else if (focused && !rows_.empty()) {
+    gtk_widget_grab_focus(GTK_WIDGET(gtk_list_box_get_row_at_index(list_, static_cast<int>(std::min(*focused, rows_.size() - 1)))));
   }
 }
 

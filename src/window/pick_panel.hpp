@@ -10,11 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "inspect/page_style_sheets.hpp"
 #include "inspect/picked_rules.hpp"
 #include "present/render_presenter.hpp"
 #include "site/served_site.hpp"
 #include "preferences/settings.hpp"
 #include "window/element_picker.hpp"
+
+G_BEGIN_DECLS
+#define FENNELVIEW_TYPE_PICK_PANEL (fennelview_pick_panel_get_type())
+G_DECLARE_FINAL_TYPE(FennelviewPickPanel, fennelview_pick_panel, FENNELVIEW, PICK_PANEL, GtkBox)
+G_END_DECLS
 
 namespace fennelview {
 
@@ -22,15 +28,15 @@ namespace fennelview {
 // strongest first, each with its Sass place; a row opens its place in the editor. The rules are
 // read from the compiled CSS itself (the page's CSSOM drops what it does not support) and the page
 // only says which selectors match. After each compile the panel follows the same element.
+// The widget, made from "pick_panel.ui", owns this part of it.
 class PickPanel {
  public:
-  explicit PickPanel(WebKitWebView* view);
-  ~PickPanel();
+  PickPanel(FennelviewPickPanel* widget, WebKitWebView* view);
   PickPanel(const PickPanel&) = delete;
   PickPanel& operator=(const PickPanel&) = delete;
 
   // The panel, to be placed beside the page; hidden until an element is picked.
-  GtkWidget* widget() const { return revealer_; }
+  GtkWidget* widget() const { return GTK_WIDGET(widget_); }
   void setSettings(Settings& settings) { settings_ = &settings; }
   // Where the panel tells what went wrong (no editor to open a place).
   void setNotice(std::function<void(const std::string&)> notice) { notice_ = std::move(notice); }
@@ -51,43 +57,38 @@ class PickPanel {
   // What the rows show, one text per row: selector, place, declarations; for tests and tools.
   std::vector<std::string> rowTexts() const;
 
- private:
   // Closed by the user: the page has the keyboard again.
   void dismiss();
+  void open(std::size_t row);
+  // The list's row with the focus, if any.
+  std::optional<std::size_t> focusedRow() const;
+
+ private:
   void refresh();
-  // The rules of the page's style sheets in document order, the compiled CSS's among them.
-  void collect(const ElementPicker::StyleSheets& page);
-  std::optional<RulePlace> placeOf(std::size_t rule) const;
   void match(unsigned generation);
   void fill(std::vector<PickedRule> rows);
   void setStatus(const std::string& text);
-  void open(std::size_t row);
 
-  ElementPicker picker_;
-  GtkWidget* revealer_;  // owned by the widget tree once placed; kept alive by this reference
+  FennelviewPickPanel* widget_;  // owns this
+  GtkRevealer* revealer_;
   GtkLabel* title_;
   GtkLabel* status_;
   GtkListBox* list_;
+  ElementPicker picker_;
   Settings* settings_ = nullptr;
   std::function<void(const std::string&)> notice_;
   std::function<void(bool)> pickingChanged_;
   std::shared_ptr<const RenderPresenter> model_;
-  // The last scan, for the model it was made from.
-  const RenderPresenter* scanned_ = nullptr;
   std::function<SiteAnswer(const std::string&)> source_;
-  StyleSheet sheet_;
-  // Where each style sheet's rules start in sheet_, its file (empty: the compiled CSS) and the
-  // line of that file its text starts on.
-  struct Origin {
-    std::size_t firstRule;
-    std::filesystem::path file;
-    int firstLine;
-  };
-  std::vector<Origin> origins_;
+  PageStyleSheets sheets_;
   std::optional<PickedElement> element_;
   std::vector<PickedRule> rows_;
   unsigned generation_ = 0;  // answers for an older question are dropped
   bool focusFirst_ = false;
 };
+
+// A new panel for picking in `view`, with a floating reference.
+FennelviewPickPanel* newPickPanel(WebKitWebView* view);
+PickPanel& pickPanel(FennelviewPickPanel* widget);
 
 }  // namespace fennelview

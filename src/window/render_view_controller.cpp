@@ -27,7 +27,9 @@ std::string displayName(const fs::path& file) {
 
 RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage,
                                            GtkBox* previewBox)
-    : pageSize_(page_->webView(), previewFrame), pickPanel_(std::make_unique<PickPanel>(page_->webView())), stack_(stack) {
+    : pageSize_(page_->webView(), previewFrame),       pickPanelWidget_(FENNELVIEW_PICK_PANEL(g_object_ref_sink(newPickPanel(page_->webView())))),
+      pickPanel_(&fennelview::pickPanel(pickPanelWidget_.get())),
+      stack_(stack) {
   gtk_box_append(previewBox, pickPanel_->widget());
   // The error panel is a widget over the web view: the page's own CSS and scripts cannot hide it.
   GtkWidget* overlay = gtk_overlay_new();
@@ -132,7 +134,8 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
   });
   alertLabel_ = header.errorLabel;
   // Tab past the page's last link hands the focus to a child WebKit keeps inside the view, where
-  // it would stay; it goes on to the header instead, as it does everywhere else.
+  // it would stay; it goes on to the pick panel when it is open, else to the header, as it does
+  // everywhere else.
   if (header.headerView) {
     headerView_ = header.headerView;
     g_signal_connect(window, "notify::focus-widget", G_CALLBACK(+[](GtkWindow* window, GParamSpec*, gpointer self) {
@@ -140,7 +143,10 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
                        auto* view = GTK_WIDGET(controller->page_->webView());
                        auto* focus = gtk_root_get_focus(GTK_ROOT(window));
                        if (focus && focus != view && gtk_widget_is_ancestor(focus, view) && !controller->closed_) {
-                         gtk_widget_child_focus(controller->headerView_, GTK_DIR_TAB_FORWARD);
+                         auto* panel = controller->pickPanel_->widget();
+                         if (!gtk_widget_get_visible(panel) || !gtk_widget_child_focus(panel, GTK_DIR_TAB_FORWARD)) {
+                           gtk_widget_child_focus(controller->headerView_, GTK_DIR_TAB_FORWARD);
+                         }
                        }
                      }),
                      this);

@@ -99,7 +99,8 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::unique_ptr<ParsingMetadataView> metadata_;
   std::unique_ptr<WarningsView> warnings_;
   std::unique_ptr<FileDrop> drop_;
-  std::unique_ptr<PickPanel> pickPanel_;
+  GObjectPtr<FennelviewPickPanel> pickPanelWidget_;
+  PickPanel* pickPanel_;  // the widget's own part
   GtkToggleButton* pickButton_ = nullptr;  // in the header, owned by the window
   void showPage(const std::optional<std::filesystem::path>& page);
   void updatePageMenu();

@@ -44,5 +44,18 @@ TEST(CascadeTest, PutsImportantDeclarationsFirstWithTheLayerOrderReversed) {
                                        {6, false, {0, 1, 0}}}));
 }
 
+// A picked element is under the pointer: rules that hold only so come after those of the element at rest.
+TEST(CascadeTest, RulesThatNeedThePointerComeLast) {
+  const std::pair<const char*, bool> selectors[] = {
+      {".btn:hover", true},  {"a:HOVER .icon", true}, {".x:active", true},       {".btn", false},
+      {":hovered", false},   {"[title=':hover']", false}, {".a\\:hover", false}, {".x:focus", false},
+  };
+  for (const auto& [selector, pointer] : selectors) EXPECT_EQ(needsPointer(selector), pointer) << selector;
+  const auto sheet = scanStyleSheet(".btn:hover { color: red !important }\n.btn:hover, .primary { top: 0 }\n"
+                                    ".btn { color: blue }\n");
+  EXPECT_EQ(cascadeFor(sheet, {".btn:hover", ".btn", ".primary"}),
+            (std::vector<CascadeEntry>{{2, false, {0, 1, 0}}, {1, false, {0, 1, 0}}, {0, true, {0, 2, 0}, true}}));
+}
+
 }  // namespace
 }  // namespace fennelview

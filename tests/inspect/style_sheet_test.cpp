@@ -2,6 +2,8 @@
 #include "inspect/style_sheet.hpp"
 
 #include <glib.h>
+
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "common/glib_ptr.hpp"
@@ -96,6 +98,32 @@ TEST(StyleSheetTest, NestingBeyondTheCapIsSkippedAndSaid) {
   EXPECT_TRUE(sheet.truncated);
   ASSERT_EQ(sheet.rules.size(), 1u);
   EXPECT_EQ(sheet.rules[0].selectorText, ".after");
+}
+
+// Each level of `a,b{` would double the resolved selector: 27 levels from 139 bytes make gigabytes.
+TEST(StyleSheetTest, NestedSelectorsPastTheBudgetStayAsWrittenAndTheSheetIsListedInFull) {
+  std::string css = "%x{";
+  for (int i = 0; i < 27; ++i) css += "a,b{";
+  css += "color:red" + std::string(28, '}') + ".after{top:0}";
+  const auto sheet = scanStyleSheet(css);
+  ASSERT_EQ(sheet.rules.size(), 29u);
+  EXPECT_EQ(sheet.rules[1].selectorText, ":is(%x) a, :is(%x) b");
+  EXPECT_FALSE(sheet.rules[1].asWritten);
+  std::size_t total = 0;
+  for (const auto& rule : sheet.rules) total += rule.selectorText.size();
+  EXPECT_LT(total, 1024u * 1024u);
+  EXPECT_TRUE(std::ranges::any_of(sheet.rules, &StyleRule::asWritten));
+  EXPECT_EQ(sheet.rules[27].declarations.size(), 1u);
+  EXPECT_EQ(sheet.rules[28].selectorText, ".after");
+  EXPECT_FALSE(sheet.rules[28].asWritten);
+  EXPECT_FALSE(sheet.truncated);
+
+  // Groups inside a rule share its selector; past twice the budget the rest is left out and said.
+  std::string groups = ":is(" + std::string(60000, 'x') + "){";
+  for (int i = 0; i < 20000; ++i) groups += "@media print{top:0}";
+  const auto grouped = scanStyleSheet(groups + "}");
+  EXPECT_TRUE(grouped.truncated);
+  EXPECT_LT(grouped.rules.size(), 100u);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "gui_test_support.hpp"
 #include "test_support.hpp"
 #include "window/document_window.hpp"
@@ -14,6 +16,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace test;
+
+long residentMegabytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("VmRSS:")) return std::stol(line.substr(6)) / 1024;
+  }
+  return 0;
+}
 
 class PickPanelTest : public GuiTest, public ::testing::WithParamInterface<const char*> {};
 
@@ -76,6 +86,58 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
   xdotool(window->window(), {"key", "Escape"});
   EXPECT_TRUE(runUntil([&] { return !gtk_widget_get_visible(view.pickPanel().widget()); }));
   EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(view.webView())));
+}
+
+using PickPanelBoundsTest = GuiTest;
+
+// Style sheets that would take gigabytes or minutes to list, and elements no Tab reaches.
+TEST_F(PickPanelBoundsTest, HostileStyleSheetsAnswerQuicklyAndTheArrowKeysPickAnyElement) {
+  const fs::path root = dir / "site";
+  fs::create_directories(root / "scss");
+  writeFile(root / "package.json", "{}");
+  writeFile(root / "scss/main.scss", "h1 { margin: 0 }\n");
+  std::string nested = "%x{";
+  for (int i = 0; i < 27; ++i) nested += "a,b{";
+  writeFile(root / "nested.css", nested + "color:red" + std::string(28, '}'));
+  std::string list;
+  for (int i = 0; i < 7000; ++i) list += ".s" + std::to_string(i) + ", ";
+  writeFile(root / "list.css", list + "p { color: red }\n");
+  writeFile(root / "index.html",
+            "<!doctype html><link rel=stylesheet href=nested.css><link rel=stylesheet href=list.css>"
+            "<link rel=stylesheet href=css/main.css><body><main><h1>Hi</h1><p>Text</p></main>");
+  auto window = open(root / "scss/main.scss", root / "index.html");
+  auto& view = window->renderViewController();
+  ASSERT_EQ(waitForPage(view.webView(), "getComputedStyle(document.querySelector('p')).color", "rgb(255, 0, 0)"),
+            "rgb(255, 0, 0)");
+
+  view.pickPanel().enter();
+  gtk_widget_grab_focus(GTK_WIDGET(view.webView()));
+  // Pick mode is on in the page once the pointer's element is outlined.
+  pointTo(window->window(), GTK_WIDGET(view.webView()), 300, 300);
+  ASSERT_EQ(waitForPage(view.webView(), "document.documentElement.lastElementChild.localName", "div"), "div");
+  ASSERT_EQ(waitForPage(view.webView(), "String(document.hasFocus())", "true"), "true");
+  // The pointer goes off the page, so that no late move of it outlines another element.
+  xdotool(window->window(), {"mousemove", "0", "0"});
+  runUntil([] { return false; }, std::chrono::milliseconds(300));
+  // From the body: its <main>, the heading in it, the paragraph after that; Enter picks it.
+  for (const auto& [key, outlined] : {std::pair{"Down", "main"}, {"Down", "h1"}, {"Right", "p"}}) {
+    xdotool(window->window(), {"key", key});
+    ASSERT_EQ(waitForPage(view.webView(), "document.documentElement.lastElementChild.textContent", outlined), outlined);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  xdotool(window->window(), {"key", "Return"});
+  ASSERT_TRUE(runUntil([&] { return !view.pickPanel().rowTexts().empty(); }, std::chrono::seconds(20)));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(view.pickPanel().rowTexts(), (std::vector<std::string>{"p  list.css:1\ncolor: red;"}));
+  EXPECT_LT(residentMegabytes(), 600);
+
+  // Tab from the page reaches the panel again.
+  gtk_widget_grab_focus(GTK_WIDGET(view.webView()));
+  xdotool(window->window(), {"key", "Tab"});
+  EXPECT_TRUE(runUntil([&] {
+    GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(window->window()));
+    return focus && gtk_widget_is_ancestor(focus, view.pickPanel().widget());
+  }));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCompilers, PickPanelTest, ::testing::Values("libsass", "dart-sass"),
