@@ -10,7 +10,7 @@
 #include "common/glib_ptr.hpp"
 #include "compile/source_map.hpp"
 #include "document/load_paths.hpp"
-#include "inspect/css_export.hpp"
+#include "export/css_export.hpp"
 
 namespace fennelview {
 

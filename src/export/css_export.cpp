@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "inspect/css_export.hpp"
+#include "export/css_export.hpp"
 
 #include <glib/gi18n.h>
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "inspect/css_export.hpp"
+#include "export/css_export.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include "inspect_project.hpp"
+#include "../inspect/inspect_project.hpp"
 #include "test_support.hpp"
 
 namespace fennelview {
