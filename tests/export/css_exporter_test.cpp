@@ -85,10 +85,11 @@ TEST_F(CssExporterTest, OnEverySaveWritesEachSuccessTellsAFailureOnceAndNeverWri
   EXPECT_EQ(readFile(choice.target), ".d {}");
 
   std::filesystem::remove_all(dir / "dist");
+  writeFile(dir / "dist", "");
   exporter.documentCompiled(compiled(".e {}"), dartSass, filesRead, tell);
   exporter.documentCompiled(compiled(".f {}"), dartSass, filesRead, tell);
   ASSERT_EQ(told.size(), 1u);
-  EXPECT_THAT(told[0], HasSubstr("could not be saved to \u201C" + choice.target.string() + "\u201D: No such file"));
+  EXPECT_THAT(told[0], HasSubstr("could not be saved to \u201C" + choice.target.string() + "\u201D: Not a directory"));
 
   // A choice naming the Sass itself, or a file it reads, is refused and not kept.
   EXPECT_THAT(save({document, OutputStyle::kExpanded, false, true}, dartSass).value_or(""),
