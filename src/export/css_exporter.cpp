@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
 #include "common/formatted.hpp"
@@ -70,6 +71,19 @@ void CssExporter::save(const CssExportChoice& choice, const ParsingResult& curre
   if (auto refused = refusal(choice.target, documentPath_, filesRead)) return done(std::move(refused));
   settings_.setCssExport(documentPath_, choice);
   write(saveParser_, choice, current, compiler, false, std::move(done));
+}
+
+CssExportChoice CssExporter::proposal(const std::optional<std::filesystem::path>& linkedCss) const {
+  if (auto kept = choice()) return *kept;
+  if (!linkedCss) {
+    const std::filesystem::path document(documentPath_);
+    return {document.parent_path() / document.stem().concat(".css")};
+  }
+  const auto name = linkedCss->filename().string();
+  constexpr std::string_view kMinified = ".min.css";
+  const bool minified =
+      name.size() > kMinified.size() && g_ascii_strcasecmp(name.c_str() + name.size() - kMinified.size(), kMinified.data()) == 0;
+  return {*linkedCss, minified ? OutputStyle::kCompressed : OutputStyle::kExpanded};
 }
 
 void CssExporter::setOnEverySave(bool onEverySave) {

@@ -62,6 +62,22 @@ TEST_F(CssExporterTest, DartSassSavesCompressedCssWithItsMapAndNothingWhenTheSas
   savesCompressedWithAMapAndNothingForAnError(compilerForChoice("dart-sass"));
 }
 
+TEST_F(CssExporterTest, ProposesTheKeptChoiceElseThePagesLinkedCssElseACssFileBesideTheSass) {
+  using std::filesystem::path;
+  // The linked file's folder need not exist: the save makes it.
+  for (const auto& [linked, proposed] : std::vector<std::pair<std::optional<path>, CssExportChoice>>{
+           {std::nullopt, {dir / "main.css"}},
+           {dir / "missing" / "main.css", {dir / "missing" / "main.css"}},
+           {dir / "css" / "main.min.css", {dir / "css" / "main.min.css", OutputStyle::kCompressed}},
+           {dir / "css" / "MAIN.MIN.CSS", {dir / "css" / "MAIN.MIN.CSS", OutputStyle::kCompressed}},
+           {dir / "css" / ".min.css", {dir / "css" / ".min.css"}}}) {
+    EXPECT_EQ(exporter.proposal(linked), proposed) << linked.value_or("none");
+  }
+  const CssExportChoice kept{dir / "kept.css", OutputStyle::kExpanded, true, true};
+  settings.setCssExport(document.string(), kept);
+  EXPECT_EQ(exporter.proposal(dir / "css" / "main.min.css"), kept);
+}
+
 TEST_F(CssExporterTest, OnEverySaveWritesEachSuccessTellsAFailureOnceAndNeverWritesOverTheSass) {
   const auto dartSass = compilerForChoice("dart-sass");
   const auto compiled = [&](const std::string& css) {
