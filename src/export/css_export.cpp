@@ -41,6 +41,7 @@ std::filesystem::path linkedFile(const std::filesystem::path& target) {
 
 // Writes a temporary file beside the file `target` names and renames it over that file, which
 // keeps its mode (and group where the user may); a new file gets 0666 less the umask.
+// g_file_set_contents_full would replace a link by a file and take the mode from the umask.
 std::optional<std::string> writeAtomically(const std::filesystem::path& target, const std::string& contents) {
   const auto file = linkedFile(target);
   struct stat existing {};
