@@ -26,7 +26,6 @@ class CssExporter {
 
   CssExporter(std::string documentPath, Settings& settings);
 
-  const std::string& documentPath() const { return documentPath_; }
   std::optional<CssExportChoice> choice() const { return settings_.cssExport(documentPath_); }
   // What Save CSS As… offers: the kept choice, else the CSS file `linkedCss` the page links,
   // where the project's build writes it (compressed for a ".min.css"; its folder may not exist
