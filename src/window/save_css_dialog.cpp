@@ -20,7 +20,8 @@ class MadeFolders {
  public:
   explicit MadeFolders(const std::filesystem::path& folder) {
     std::error_code ec;
-    for (auto missing = folder; missing != missing.parent_path() && !std::filesystem::exists(missing, ec);
+    // Only folders known to be absent: one that cannot be looked at may be the user's.
+    for (auto missing = folder; missing != missing.parent_path() && !std::filesystem::exists(missing, ec) && !ec;
          missing = missing.parent_path()) {
       made_.push_back(missing);
     }
