@@ -81,8 +81,8 @@ CssExportChoice CssExporter::proposal(const std::optional<std::filesystem::path>
   }
   const auto name = linkedCss->filename().string();
   constexpr std::string_view kMinified = ".min.css";
-  const bool minified =
-      name.size() > kMinified.size() && g_ascii_strcasecmp(name.c_str() + name.size() - kMinified.size(), kMinified.data()) == 0;
+  const bool minified = name.size() > kMinified.size() &&
+                        g_ascii_strcasecmp(name.c_str() + name.size() - kMinified.size(), kMinified.data()) == 0;
   return {*linkedCss, minified ? OutputStyle::kCompressed : OutputStyle::kExpanded};
 }
 

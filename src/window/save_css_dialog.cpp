@@ -88,8 +88,8 @@ GObjectPtr<GtkFileChooserNative> showSaveCssDialog(GtkWindow* parent, const CssE
   const char* expandedLabel = _("Expanded");
   const char* compressedLabel = _("Compressed");
   const char* styles[] = {compressed ? compressedId : expandedId, compressed ? expandedId : compressedId, nullptr};
-  const char* styleLabels[] = {compressed ? compressedLabel : expandedLabel, compressed ? expandedLabel : compressedLabel,
-                               nullptr};
+  const char* styleLabels[] = {compressed ? compressedLabel : expandedLabel,
+                               compressed ? expandedLabel : compressedLabel, nullptr};
   gtk_file_chooser_add_choice(chooser, "style", _("Style"), styles, styleLabels);
   gtk_file_chooser_set_choice(chooser, "style", styles[0]);
   gtk_file_chooser_add_choice(chooser, "sourceMap", _("Source map beside it"), nullptr, nullptr);
