@@ -3,35 +3,42 @@
 
 #include <glib.h>
 #include <glib/gi18n.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
+#include "common/formatted.hpp"
 #include "common/glib_ptr.hpp"
 #include "compile/source_map.hpp"
 #include "document/load_paths.hpp"
-#include "inspect/css_export.hpp"
+#include "export/css_export.hpp"
 
 namespace fennelview {
 
 namespace {
 
+// Whether `a` and `b` are one file, however each is reached (links, linked folders, "..").
+bool sameFile(const std::filesystem::path& a, const struct stat& b) {
+  struct stat info {};
+  return ::stat(a.c_str(), &info) == 0 && info.st_dev == b.st_dev && info.st_ino == b.st_ino;
+}
+
 // Why the CSS may not go to `target`: the Sass the user edits is never written over, nor a file
 // the document reads, which would compile it again after each write, without end.
 std::optional<std::string> refusal(const std::filesystem::path& target, const std::string& documentPath,
                                    const std::set<std::string>& filesRead) {
-  std::error_code ec;
   GCharPtr name(g_filename_display_basename(target.c_str()));
+  struct stat info {};
+  const bool exists = ::stat(target.c_str(), &info) == 0;
   const auto extension = target.extension();
-  if (extension == ".scss" || extension == ".sass" || std::filesystem::equivalent(target, documentPath, ec)) {
-    GCharPtr text(
-        g_strdup_printf(_("The CSS was not saved: \u201C%s\u201D is a Sass file. Choose a .css file."), name.get()));
-    return std::string(text.get());
+  if (extension == ".scss" || extension == ".sass" || (exists && sameFile(documentPath, info))) {
+    return formatted(_("The CSS was not saved: \u201C%s\u201D is a Sass file. Choose a .css file."), name.get());
   }
-  if (filesRead.contains(target.lexically_normal().string())) {
-    GCharPtr text(
-        g_strdup_printf(_("The CSS was not saved: the Sass reads \u201C%s\u201D. Choose another file."), name.get()));
-    return std::string(text.get());
+  if (exists && std::ranges::any_of(filesRead, [&](const std::string& read) { return sameFile(read, info); })) {
+    return formatted(_("The CSS was not saved: the Sass reads \u201C%s\u201D. Choose another file."), name.get());
   }
   return std::nullopt;
 }
@@ -64,6 +71,19 @@ void CssExporter::save(const CssExportChoice& choice, const ParsingResult& curre
   if (auto refused = refusal(choice.target, documentPath_, filesRead)) return done(std::move(refused));
   settings_.setCssExport(documentPath_, choice);
   write(saveParser_, choice, current, compiler, false, std::move(done));
+}
+
+CssExportChoice CssExporter::proposal(const std::optional<std::filesystem::path>& linkedCss) const {
+  if (auto kept = choice()) return *kept;
+  if (!linkedCss) {
+    const std::filesystem::path document(documentPath_);
+    return {document.parent_path() / document.stem().concat(".css")};
+  }
+  const auto name = linkedCss->filename().string();
+  constexpr std::string_view kMinified = ".min.css";
+  const bool minified = name.size() > kMinified.size() &&
+                        g_ascii_strcasecmp(name.c_str() + name.size() - kMinified.size(), kMinified.data()) == 0;
+  return {*linkedCss, minified ? OutputStyle::kCompressed : OutputStyle::kExpanded};
 }
 
 void CssExporter::setOnEverySave(bool onEverySave) {

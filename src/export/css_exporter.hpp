@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <set>
@@ -25,8 +26,11 @@ class CssExporter {
 
   CssExporter(std::string documentPath, Settings& settings);
 
-  const std::string& documentPath() const { return documentPath_; }
   std::optional<CssExportChoice> choice() const { return settings_.cssExport(documentPath_); }
+  // What Save CSS As… offers: the kept choice, else the CSS file `linkedCss` the page links,
+  // where the project's build writes it (compressed for a ".min.css"; its folder may not exist
+  // yet), else "NAME.css" beside the document.
+  CssExportChoice proposal(const std::optional<std::filesystem::path>& linkedCss) const;
 
   // Keeps `choice` for the document, then writes its CSS there. `current` is the document's
   // latest result, `compiler` the one that gives its results and `filesRead` the files its

@@ -163,20 +163,8 @@ void WindowController::openNewWindow() {
 
 void WindowController::saveCssAs() {
   if (!cssExporter_) return;
-  auto proposal = cssExporter_->choice();
-  if (!proposal) {
-    // The first proposal: the CSS file the own page links, as the project's build would write
-    // it (compressed for a ".min.css"); else "NAME.css" beside the document.
-    const std::filesystem::path document(cssExporter_->documentPath());
-    proposal = CssExportChoice{document.parent_path() / document.stem().concat(".css")};
-    std::error_code absent;
-    if (const auto linked = renderViewController().linkedCssFile();
-        linked && std::filesystem::is_directory(linked->parent_path(), absent)) {
-      proposal->target = *linked;
-      if (linked->filename().string().ends_with(".min.css")) proposal->style = OutputStyle::kCompressed;
-    }
-  }
-  saveCssDialog_ = showSaveCssDialog(window_, *proposal, [weak = weak_from_this()](CssExportChoice choice) {
+  const auto proposal = cssExporter_->proposal(renderViewController().linkedCssFile());
+  saveCssDialog_ = showSaveCssDialog(window_, proposal, [weak = weak_from_this()](CssExportChoice choice) {
     if (auto self = weak.lock()) self->saveCssTo(choice);
   });
 }

@@ -62,6 +62,22 @@ TEST_F(CssExporterTest, DartSassSavesCompressedCssWithItsMapAndNothingWhenTheSas
   savesCompressedWithAMapAndNothingForAnError(compilerForChoice("dart-sass"));
 }
 
+TEST_F(CssExporterTest, ProposesTheKeptChoiceElseThePagesLinkedCssElseACssFileBesideTheSass) {
+  using std::filesystem::path;
+  // The linked file's folder need not exist: the save makes it.
+  for (const auto& [linked, proposed] : std::vector<std::pair<std::optional<path>, CssExportChoice>>{
+           {std::nullopt, {dir / "main.css"}},
+           {dir / "missing" / "main.css", {dir / "missing" / "main.css"}},
+           {dir / "css" / "main.min.css", {dir / "css" / "main.min.css", OutputStyle::kCompressed}},
+           {dir / "css" / "MAIN.MIN.CSS", {dir / "css" / "MAIN.MIN.CSS", OutputStyle::kCompressed}},
+           {dir / "css" / ".min.css", {dir / "css" / ".min.css"}}}) {
+    EXPECT_EQ(exporter.proposal(linked), proposed) << linked.value_or("none");
+  }
+  const CssExportChoice kept{dir / "kept.css", OutputStyle::kExpanded, true, true};
+  settings.setCssExport(document.string(), kept);
+  EXPECT_EQ(exporter.proposal(dir / "css" / "main.min.css"), kept);
+}
+
 TEST_F(CssExporterTest, OnEverySaveWritesEachSuccessTellsAFailureOnceAndNeverWritesOverTheSass) {
   const auto dartSass = compilerForChoice("dart-sass");
   const auto compiled = [&](const std::string& css) {
@@ -85,19 +101,33 @@ TEST_F(CssExporterTest, OnEverySaveWritesEachSuccessTellsAFailureOnceAndNeverWri
   EXPECT_EQ(readFile(choice.target), ".d {}");
 
   std::filesystem::remove_all(dir / "dist");
+  writeFile(dir / "dist", "");
   exporter.documentCompiled(compiled(".e {}"), dartSass, filesRead, tell);
   exporter.documentCompiled(compiled(".f {}"), dartSass, filesRead, tell);
   ASSERT_EQ(told.size(), 1u);
-  EXPECT_THAT(told[0], HasSubstr("could not be saved to \u201C" + choice.target.string() + "\u201D: No such file"));
+  EXPECT_THAT(told[0], HasSubstr("could not be saved to \u201C" + choice.target.string() + "\u201D: Not a directory"));
 
-  // A choice naming the Sass itself, or a file it reads, is refused and not kept.
-  EXPECT_THAT(save({document, OutputStyle::kExpanded, false, true}, dartSass).value_or(""),
-              HasSubstr("is a Sass file"));
-  filesRead = {(dir / "plain.css").string()};
-  EXPECT_THAT(save({dir / "plain.css", OutputStyle::kExpanded, false, true}, dartSass).value_or(""),
-              HasSubstr("the Sass reads \u201Cplain.css\u201D"));
+  // A choice naming the Sass itself, or a file it reads, however reached through links, is refused
+  // and not kept.
+  std::filesystem::create_directories(dir / "src");
+  writeFile(dir / "src" / "inc.css", "i {}");
+  std::filesystem::create_symlink("src", dir / "link");
+  std::filesystem::create_symlink("../main.scss", dir / "src" / "main.css");
+  filesRead = {(dir / "src" / "inc.css").string()};
+  for (const auto& [target, refused] : std::vector<std::pair<std::filesystem::path, std::string>>{
+           {document, "\u201Cmain.scss\u201D is a Sass file"},
+           {dir / "link" / "main.css", "\u201Cmain.css\u201D is a Sass file"},
+           {dir / "link" / "inc.css", "the Sass reads \u201Cinc.css\u201D"},
+           {dir / "src" / ".." / "link" / "inc.css", "the Sass reads \u201Cinc.css\u201D"}}) {
+    EXPECT_THAT(save({target, OutputStyle::kExpanded, false, true}, dartSass).value_or(""), HasSubstr(refused))
+        << target;
+  }
   EXPECT_EQ(settings.cssExport(document.string())->target, choice.target);
+  settings.setCssExport(document.string(), {dir / "link" / "inc.css", OutputStyle::kExpanded, false, true});
+  exporter.documentCompiled(compiled(".g {}"), dartSass, filesRead, tell);
+  EXPECT_THAT(told.back(), HasSubstr("the Sass reads \u201Cinc.css\u201D"));
   EXPECT_EQ(readFile(document), "$c: red;\n.a {\n  color: $c;\n}\n.b { margin: 1px 2px; }\n");
+  EXPECT_EQ(readFile(dir / "src" / "inc.css"), "i {}");
 
   // A stored value the app cannot use is left as it is.
   settings.store().setObject({{"target", "relative.css"}}, "export:" + document.string());

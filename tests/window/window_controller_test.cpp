@@ -44,5 +44,36 @@ TEST_F(WindowControllerTest, SaveCssWritesWhereTheDocumentKeepsAndWriteOnEverySa
   EXPECT_TRUE(written(".a{color:blue}\n"));
 }
 
+TEST_F(WindowControllerTest, SaveCssAsOffersThePagesMinifiedCssCompressedInAFolderStillToBeMade) {
+  const auto root = dir / "site", sheet = root / "scss" / "main.scss", target = root / "css" / "main.min.css";
+  std::filesystem::create_directories(sheet.parent_path());
+  writeFile(sheet, ".a {\n  color: red;\n}\n.b {\n  margin: 0;\n}\n");
+  writeFile(root / "index.html", "<!doctype html><link rel=stylesheet href=css/main.min.css><p class=a>a");
+  auto window = open(sheet, root / "index.html");
+  const std::string colour = "getComputedStyle(document.querySelector('p')).color";
+  ASSERT_EQ(waitForPage(window->renderViewController().webView(), colour, "rgb(255, 0, 0)"), "rgb(255, 0, 0)");
+
+  EXPECT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.save-css-as", nullptr));
+  GtkFileChooser* chooser = nullptr;
+  const auto toplevels = gtk_window_get_toplevels();
+  for (guint i = 0; i < g_list_model_get_n_items(toplevels) && !chooser; ++i) {
+    GObjectPtr<GObject> toplevel(G_OBJECT(g_list_model_get_item(toplevels, i)));
+    if (GTK_IS_FILE_CHOOSER_DIALOG(toplevel.get())) chooser = GTK_FILE_CHOOSER(toplevel.get());
+  }
+  ASSERT_NE(chooser, nullptr);
+  EXPECT_STREQ(gtk_file_chooser_get_choice(chooser, "style"), "compressed");
+  EXPECT_EQ(GCharPtr(gtk_file_chooser_get_current_name(chooser)).get(), std::string("main.min.css"));
+  // The chooser shows the folder once it has read it; only then does it accept.
+  GObjectPtr<GFile> folder;
+  runUntil([&] { return bool(folder = GObjectPtr<GFile>(gtk_file_chooser_get_current_folder(chooser))); },
+           std::chrono::seconds(10));
+  ASSERT_TRUE(folder);
+  EXPECT_EQ(GCharPtr(g_file_get_path(folder.get())).get(), target.parent_path().string());
+
+  gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
+  EXPECT_TRUE(runUntil([&] { return std::filesystem::exists(target); }, std::chrono::seconds(20)));
+  EXPECT_EQ(readFile(target), ".a{color:red}.b{margin:0}\n");
+}
+
 }  // namespace
 }  // namespace fennelview

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "inspect/css_export.hpp"
+#include "export/css_export.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 
-#include "inspect_project.hpp"
+#include "../inspect/inspect_project.hpp"
 #include "test_support.hpp"
 
 namespace fennelview {
@@ -41,6 +42,32 @@ TEST_F(CssExportTest, WritesTheCssAndItsMapBesideItWithSourcesThatMoveWithThePai
   // Without a map: the CSS alone, as compiled.
   EXPECT_EQ(exportCss(ParsingResult::success(CSSOutput("a{b:c}")), target), std::nullopt);
   EXPECT_EQ(test::readFile(target), "a{b:c}");
+}
+
+TEST_F(CssExportTest, WritesThroughLinksKeepsAFilesModeAndMakesAMissingFolder) {
+  namespace fs = std::filesystem;
+  const auto css = ParsingResult::success(CSSOutput("a{b:c}"));
+  const auto restore = ::umask(077);
+  fs::create_directories(dir / "www");
+  test::writeFile(dir / "www" / "site.css", "old");
+  fs::permissions(dir / "www" / "site.css", fs::perms(0664));
+  fs::create_symlink("www", dir / "linked");
+  fs::create_symlink("../www/site.css", dir / "linked" / "link.css");
+  fs::create_symlink("www/absent.css", dir / "dangling.css");
+
+  // Through a linked folder and a relative link: the linked file changes, the link stays.
+  EXPECT_EQ(exportCss(css, dir / "linked" / "link.css"), std::nullopt);
+  EXPECT_EQ(exportCss(css, dir / "dangling.css"), std::nullopt);
+  EXPECT_EQ(exportCss(css, dir / "dist" / "new" / "site.css"), std::nullopt);
+  ::umask(restore);
+
+  EXPECT_TRUE(fs::is_symlink(dir / "www" / "link.css"));
+  EXPECT_TRUE(fs::is_symlink(dir / "dangling.css"));
+  EXPECT_EQ(test::readFile(dir / "www" / "site.css"), "a{b:c}");
+  EXPECT_EQ(test::readFile(dir / "www" / "absent.css"), "a{b:c}");
+  EXPECT_EQ(fs::status(dir / "www" / "site.css").permissions(), fs::perms(0664));
+  EXPECT_EQ(fs::status(dir / "dist" / "new" / "site.css").permissions(), fs::perms(0600));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "www"), fs::directory_iterator()), 3);  // no temporary left
 }
 
 TEST_F(CssExportTest, WritesNothingAndSaysWhyWhenItCannot) {

@@ -15,7 +15,8 @@ struct SourceMapText {
   std::filesystem::path baseDirectory;
 };
 
-// Writes a compile's CSS to `target`, atomically. With a map, the map goes first beside it as
+// Writes a compile's CSS to `target`, atomically: through its links to the file they name, an
+// existing file keeping its mode, a missing folder made. With a map, the map goes first beside it as
 // "NAME.css.map" (sources relative to it, so the pair can move together) and the CSS ends with a
 // sourceMappingURL comment naming it. A failed compile writes nothing. Returns the message to
 // show when nothing or not everything was written.

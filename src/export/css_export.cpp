@@ -1,32 +1,71 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "inspect/css_export.hpp"
+#include "export/css_export.hpp"
 
+#include <fcntl.h>
 #include <glib/gi18n.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <nlohmann/json.hpp>
 
 #include "common/formatted.hpp"
 #include "common/glib_ptr.hpp"
+#include "common/unique_fd.hpp"
 
 namespace fennelview {
 
 namespace {
 
-std::optional<std::string> writeAtomically(const std::filesystem::path& target, const std::string& contents) {
-  GError* rawError = nullptr;
-  if (g_file_set_contents_full(target.c_str(), contents.data(), static_cast<gssize>(contents.size()),
-                               static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
-                                                                  G_FILE_SET_CONTENTS_DURABLE),
-                               0666, &rawError)) {
-    return std::nullopt;
-  }
-  GErrorPtr error(rawError);
-  // GLib's message names its temporary file, new on every try; the reason comes last.
-  const std::string message = error->message;
-  const auto reason = message.rfind(": ");
-  const std::string why = reason == std::string::npos ? message : message.substr(reason + 2);
+std::string cannotSave(const std::filesystem::path& target, int error) {
   /* Translators: %1$s is a file's path, %2$s the system's reason, such as "Permission denied". */
-  return formatted(_("The CSS could not be saved to \u201C%1$s\u201D: %2$s"), target.c_str(), why.c_str());
+  return formatted(_("The CSS could not be saved to \u201C%1$s\u201D: %2$s"), target.c_str(), g_strerror(error));
+}
+
+// The file a write to `target` lands in: its folders made, its links followed to the file they
+// name, so that a linked file is updated rather than replaced by a copy.
+std::filesystem::path linkedFile(const std::filesystem::path& target) {
+  std::error_code ec;
+  auto file = std::filesystem::absolute(target, ec);
+  for (int hops = 0; hops < 40; ++hops) {
+    g_mkdir_with_parents(file.parent_path().c_str(), 0777);
+    file = std::filesystem::weakly_canonical(file.parent_path(), ec) / file.filename();
+    if (!std::filesystem::is_symlink(file, ec)) break;
+    const auto next = std::filesystem::read_symlink(file, ec);
+    if (ec) break;
+    file = file.parent_path() / next;
+  }
+  return file;
+}
+
+// Writes a temporary file beside the file `target` names and renames it over that file, which
+// keeps its mode (and group where the user may); a new file gets 0666 less the umask.
+// g_file_set_contents_full would replace a link by a file and take the mode from the umask.
+std::optional<std::string> writeAtomically(const std::filesystem::path& target, const std::string& contents) {
+  const auto file = linkedFile(target);
+  struct stat existing {};
+  const bool exists = ::stat(file.c_str(), &existing) == 0;
+  std::string temporary = file.string() + ".XXXXXX";
+  UniqueFd fd(g_mkstemp_full(temporary.data(), O_WRONLY | O_CLOEXEC, 0666));
+  if (!fd) return cannotSave(target, errno);
+  int error = 0;
+  for (std::size_t done = 0; done < contents.size() && !error;) {
+    const auto wrote = ::write(fd.get(), contents.data() + done, contents.size() - done);
+    if (wrote > 0) done += static_cast<std::size_t>(wrote);
+    else if (wrote == 0 || errno != EINTR) error = wrote == 0 ? EIO : errno;
+  }
+  if (!error && exists) {
+    // A group the user is not in stays the user's own; the mode is kept either way.
+    if (::fchown(fd.get(), static_cast<uid_t>(-1), existing.st_gid) != 0 && errno != EPERM) error = errno;
+    if (!error && ::fchmod(fd.get(), existing.st_mode & 07777) != 0) error = errno;
+  }
+  if (!error && ::fsync(fd.get()) != 0) error = errno;
+  if (!error && ::close(fd.release()) != 0) error = errno;
+  if (!error && ::rename(temporary.c_str(), file.c_str()) != 0) error = errno;
+  if (!error) return std::nullopt;
+  ::unlink(temporary.c_str());
+  return cannotSave(target, error);
 }
 
 std::string escapedUrl(const std::string& path) {
