@@ -5,12 +5,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/main_loop_source.hpp"
 #include "common/unique_fd.hpp"
 
 namespace fennelview {
@@ -18,6 +20,7 @@ namespace fennelview {
 // One running child: the only owner of its pid, its pidfd, the read ends of its two output
 // pipes and, when asked for, the write end of its input pipe. The child leads its own process
 // group and dies with this process; the destructor kills the whole group and reaps the child.
+// It also owns the main-loop sources that read and write those pipes: the one read loop of them.
 class ChildProcess {
  public:
   enum Stream { kOutput = 0, kError = 1 };
@@ -45,6 +48,19 @@ class ChildProcess {
   // Becomes readable once the child has ended.
   int exitFd() const { return pidfd_.get(); }
 
+  // On the main loop: each stream's bytes go to `received` as they come, at most a megabyte
+  // a turn so that a child that never stops writing cannot hold up the loop, and its end as an
+  // empty piece; the child's end goes to `exited` once what it wrote by then is handed over.
+  // Either may destroy this object.
+  struct Listener {
+    std::function<void(Stream, std::string_view)> received;
+    std::function<void()> exited;
+  };
+  void listen(Listener listener);
+  // Queues bytes for the input pipe, written from the main loop as the child takes them. What
+  // a child that stopped reading leaves is dropped: its end tells.
+  void send(std::string_view bytes);
+
   // Resident memory of the child's whole process group, in bytes.
   std::uint64_t groupResidentBytes() const;
 
@@ -60,12 +76,25 @@ class ChildProcess {
 
  private:
   ChildProcess(pid_t pid, UniqueFd pidfd, UniqueFd output, UniqueFd error, UniqueFd input);
+  enum class Got { kData, kNothingYet, kEnd };
+  // One read of a stream into `buffer`; `count` is what it got.
+  Got readOnce(Stream stream, char* buffer, std::size_t size, std::size_t& count);
+  // Hands over what a stream holds now; false once this object is gone or the stream ended.
+  bool drain(Stream stream);
+  bool flush();
 
   pid_t pid_;
   bool reaped_ = false;
   UniqueFd pidfd_;
   UniqueFd streams_[2];
   UniqueFd input_;
+  Listener listener_;
+  MainLoopSource readers_[2];
+  MainLoopSource exitWatch_;
+  MainLoopSource writer_;
+  std::string outgoing_;
+  // Expires with this object: a callback may have destroyed it.
+  std::shared_ptr<const bool> life_ = std::make_shared<const bool>();
 };
 
 }  // namespace fennelview
