@@ -17,6 +17,9 @@ struct SasscRun {
   std::optional<std::string> sourceMap;
   std::string standardError;
   std::filesystem::path outputDirectory;  // where both files were written: the map's sources are relative to it
+  std::size_t warningsLeftOut = 0;         // past those standard error keeps
+  // When standard error was cut to its first warnings: its last lines, where an error stands.
+  std::optional<std::string> standardErrorEnd{};
 };
 
 // What a sassc run means. The CSS file is the result, its map's `sources` the files read and
