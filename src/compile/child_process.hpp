@@ -36,17 +36,6 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   pid_t pid() const { return pid_; }
-  // Read end of a stream; -1 once closed.
-  int streamFd(Stream stream) const { return streams_[stream].get(); }
-  void closeStream(Stream stream) { streams_[stream].reset(); }
-  // Write end of the input pipe (non-blocking); -1 without one or once closed.
-  int inputFd() const { return input_.get(); }
-  // Writes what the pipe takes now: the count written, or -1 with errno (EAGAIN when full).
-  // A child that has gone gives EPIPE, never the signal that would end this process.
-  ssize_t writeInput(std::string_view bytes);
-  void closeInput() { input_.reset(); }
-  // Becomes readable once the child has ended.
-  int exitFd() const { return pidfd_.get(); }
 
   // On the main loop: each stream's bytes go to `received` as they come, at most a megabyte
   // a turn so that a child that never stops writing cannot hold up the loop, and its end as an
@@ -75,6 +64,18 @@ class ChildProcess {
   std::optional<Ended> collect(std::chrono::milliseconds limit, std::size_t keep);
 
  private:
+  // Read end of a stream; -1 once closed.
+  int streamFd(Stream stream) const { return streams_[stream].get(); }
+  void closeStream(Stream stream) { streams_[stream].reset(); }
+  // Write end of the input pipe (non-blocking); -1 without one or once closed.
+  int inputFd() const { return input_.get(); }
+  // Writes what the pipe takes now: the count written, or -1 with errno (EAGAIN when full).
+  // A child that has gone gives EPIPE, never the signal that would end this process.
+  ssize_t writeInput(std::string_view bytes);
+  void closeInput() { input_.reset(); }
+  // Becomes readable once the child has ended.
+  int exitFd() const { return pidfd_.get(); }
+
   ChildProcess(pid_t pid, UniqueFd pidfd, UniqueFd output, UniqueFd error, UniqueFd input);
   enum class Got { kData, kNothingYet, kEnd };
   // One read of a stream into `buffer`; `count` is what it got.
