@@ -2,6 +2,7 @@
 #include "compile/child_process.hpp"
 
 #include <fcntl.h>
+#include <glib-unix.h>
 #include <glib.h>
 #include <poll.h>
 #include <pthread.h>
@@ -113,6 +114,7 @@ ChildProcess::ChildProcess(pid_t pid, UniqueFd pidfd, UniqueFd output, UniqueFd 
     : pid_(pid), pidfd_(std::move(pidfd)), streams_{std::move(output), std::move(error)}, input_(std::move(input)) {}
 
 ChildProcess::~ChildProcess() {
+  for (auto* source : {&readers_[kOutput], &readers_[kError], &exitWatch_, &writer_}) source->reset();
   closeInput();
   closeStream(kOutput);
   closeStream(kError);
@@ -152,6 +154,20 @@ std::uint64_t ChildProcess::groupResidentBytes() const {
   return pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
+ChildProcess::Got ChildProcess::readOnce(Stream stream, char* buffer, std::size_t size, std::size_t& count) {
+  for (;;) {
+    const ssize_t n = read(streamFd(stream), buffer, size);
+    if (n > 0) {
+      count = static_cast<std::size_t>(n);
+      return Got::kData;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return Got::kNothingYet;
+    closeStream(stream);
+    return Got::kEnd;
+  }
+}
+
 std::optional<ChildProcess::Ended> ChildProcess::collect(std::chrono::milliseconds limit, std::size_t keep) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + limit;
@@ -166,15 +182,10 @@ std::optional<ChildProcess::Ended> ChildProcess::collect(std::chrono::millisecon
     for (const auto stream : {kOutput, kError}) {
       if (polled <= 0 || ready[stream].revents == 0) continue;
       char buffer[4096];
-      const ssize_t n = read(streamFd(stream), buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        closeStream(stream);
-      } else if (kept[stream]->size() + static_cast<std::size_t>(n) > keep) {
-        return std::nullopt;
-      } else {
-        kept[stream]->append(buffer, static_cast<std::size_t>(n));
-      }
+      std::size_t n = 0;
+      if (readOnce(stream, buffer, sizeof buffer, n) != Got::kData) continue;
+      if (kept[stream]->size() + n > keep) return std::nullopt;
+      kept[stream]->append(buffer, n);
     }
     if (polled > 0 && ready[2].revents != 0) {
       // The group goes before its leader is reaped, so no helper keeps the pipes open.
@@ -185,6 +196,65 @@ std::optional<ChildProcess::Ended> ChildProcess::collect(std::chrono::millisecon
     }
   }
   return ended;
+}
+
+void ChildProcess::listen(Listener listener) {
+  listener_ = std::move(listener);
+  const auto condition = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
+  for (const auto stream : {kOutput, kError}) {
+    if (!streams_[stream]) continue;
+    g_unix_set_fd_nonblocking(streamFd(stream), TRUE, nullptr);
+    readers_[stream] = MainLoopSource::watch(streamFd(stream), condition, [this, stream](GIOCondition) {
+      return drain(stream);
+    });
+  }
+  exitWatch_ = MainLoopSource::watch(exitFd(), G_IO_IN, [this](GIOCondition) {
+    // What it wrote before it ended still counts.
+    const std::weak_ptr<const bool> alive = life_;
+    for (const auto stream : {kOutput, kError}) {
+      if (streams_[stream]) drain(stream);
+      if (alive.expired()) return false;
+    }
+    exitWatch_.reset();
+    if (listener_.exited) listener_.exited();
+    return false;
+  });
+}
+
+bool ChildProcess::drain(Stream stream) {
+  const std::weak_ptr<const bool> alive = life_;
+  char buffer[64 * 1024];
+  for (int turn = 0; turn < 16 && streams_[stream]; ++turn) {
+    std::size_t n = 0;
+    switch (readOnce(stream, buffer, sizeof buffer, n)) {
+      case Got::kData:
+        listener_.received(stream, std::string_view(buffer, n));
+        if (alive.expired()) return false;
+        break;
+      case Got::kNothingYet:
+        return true;
+      case Got::kEnd:
+        readers_[stream].reset();
+        listener_.received(stream, {});
+        return false;
+    }
+  }
+  return static_cast<bool>(streams_[stream]);
+}
+
+void ChildProcess::send(std::string_view bytes) {
+  outgoing_.append(bytes);
+  if (!writer_.active() && flush()) {
+    writer_ = MainLoopSource::watch(inputFd(), G_IO_OUT, [this](GIOCondition) { return flush(); });
+  }
+}
+
+bool ChildProcess::flush() {
+  if (!input_) outgoing_.clear();
+  const ssize_t written = outgoing_.empty() ? 0 : writeInput(outgoing_);
+  if (written > 0) outgoing_.erase(0, static_cast<std::size_t>(written));
+  if (written < 0 && errno != EAGAIN) outgoing_.clear();
+  return !outgoing_.empty();
 }
 
 ssize_t ChildProcess::writeInput(std::string_view bytes) {

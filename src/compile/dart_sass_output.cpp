@@ -42,7 +42,7 @@ std::string asParagraph(const std::string& text) {
 }  // namespace
 
 CompilerOutput decodeDartSassMessages(const std::vector<embedded::OutboundMessage>& messages,
-                                      std::string_view standardError) {
+                                      std::string_view standardError, std::size_t warningsLeftOut) {
   std::string warnings;
   for (const auto& message : messages) {
     if (const auto* event = std::get_if<embedded::LogEvent>(&message)) {
@@ -53,6 +53,7 @@ CompilerOutput decodeDartSassMessages(const std::vector<embedded::OutboundMessag
   for (const auto& message : messages) {
     if (const auto* success = std::get_if<embedded::CompileSuccess>(&message)) {
       CSSOutput css(compilerText(success->css), 0.0, std::move(warnings));
+      css.warningsLeftOut = warningsLeftOut;
       if (!success->sourceMap.empty()) css.sourceMap = std::make_shared<const SourceMap>(success->sourceMap);
       return {ParsingResult::success(std::move(css)), pathsOfURLs(success->loadedUrls)};
     }

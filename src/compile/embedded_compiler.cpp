@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/embedded_compiler.hpp"
 
-#include <glib-unix.h>
 #include <glib/gi18n.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,9 +16,6 @@ namespace {
 constexpr const char* kName = "Dart Sass";
 // The protocol's id for errors that belong to no compile.
 constexpr std::uint32_t kNoCompile = 0xffffffff;
-// A superseded compile that has run this long costs more to finish than a fresh process
-// costs to start: the protocol cannot cancel one, so the process is ended instead.
-constexpr auto kWorthRestarting = std::chrono::milliseconds(500);
 // Ends in a row without a single result after which queued compiles fail instead of
 // starting the process yet again.
 constexpr int kRestartLimit = 3;
@@ -33,7 +28,7 @@ struct EmbeddedCompiler::Request {
   std::string packet;
   Done done;
   std::chrono::milliseconds timeout{0};
-  guint timer = 0;
+  MainLoopSource timer;
   std::chrono::steady_clock::time_point sent;
   // Cancelled while in flight: kept until its answer comes, so its memory is still watched.
   bool cancelled = false;
@@ -43,22 +38,16 @@ struct EmbeddedCompiler::Request {
   std::size_t received = 0;
   embedded::OutboundReader reader;
   std::vector<embedded::OutboundMessage> messages;
-
-  ~Request() {
-    if (timer) g_source_remove(timer);
-  }
+  // The log events kept, in bytes, and those past the limit.
+  std::size_t logBytes = 0;
+  std::size_t logLeftOut = 0;
 };
 
 EmbeddedCompiler::EmbeddedCompiler(std::filesystem::path executable, std::filesystem::path workingDirectory,
                                    CompileLimits limits)
     : executable_(std::move(executable)), workingDirectory_(std::move(workingDirectory)), limits_(limits) {}
 
-EmbeddedCompiler::~EmbeddedCompiler() {
-  stopSources();
-  for (const int i : {4, 5}) {
-    if (sources_[i]) g_source_remove(sources_[i]);
-  }
-}
+EmbeddedCompiler::~EmbeddedCompiler() = default;
 
 std::shared_ptr<EmbeddedCompiler> EmbeddedCompiler::shared(const std::filesystem::path& executable,
                                                            const std::filesystem::path& workingDirectory) {
@@ -86,17 +75,7 @@ std::uint32_t EmbeddedCompiler::compile(const embedded::CompileRequest& request,
   const auto ticket = r->ticket;
   queue_.push_back(std::move(r));
   // Sent from the main loop, so that not even a failure to start answers inside this call.
-  if (!sources_[5]) {
-    sources_[5] = g_idle_add_full(
-        G_PRIORITY_DEFAULT,
-        [](gpointer data) -> gboolean {
-          auto* self = static_cast<EmbeddedCompiler*>(data);
-          self->sources_[5] = 0;
-          self->pump();
-          return G_SOURCE_REMOVE;
-        },
-        this, nullptr);
-  }
+  if (!pumpSoon_.active()) pumpSoon_ = MainLoopSource::idle([this] { pump(); });
   return ticket;
 }
 
@@ -106,7 +85,8 @@ void EmbeddedCompiler::cancel(std::uint32_t ticket) {
     it->second->done = nullptr;
     it->second->messages.clear();
     const bool onlyCancelled = std::ranges::all_of(inFlight_, [](const auto& entry) { return entry.second->cancelled; });
-    if (onlyCancelled && std::chrono::steady_clock::now() - it->second->sent > kWorthRestarting) {
+    // The protocol cannot cancel a compile: a long one ends with its process.
+    if (onlyCancelled && std::chrono::steady_clock::now() - it->second->sent > restartAfter_) {
       dropProcess();
       inFlight_.clear();
       pump();
@@ -121,7 +101,7 @@ void EmbeddedCompiler::pump() {
     if (inFlight_.empty()) armIdleTimer();
     return;
   }
-  if (sources_[4]) g_source_remove(std::exchange(sources_[4], 0));
+  idleTimer_.reset();
   // After an end nobody could be blamed for, the suspects go one at a time.
   const auto suspect = [](const auto& r) { return r->suspect; };
   const bool serial = std::ranges::any_of(queue_, suspect) ||
@@ -133,17 +113,11 @@ void EmbeddedCompiler::pump() {
     r->reader = embedded::OutboundReader(r->ticket);
     r->messages.clear();
     r->received = 0;
-    outgoing_ += r->packet;
+    child_->send(r->packet);
     r->sent = std::chrono::steady_clock::now();
-    r->timer = g_timeout_add(
-        static_cast<guint>(std::max<std::int64_t>(1, r->timeout.count())),
-        [](gpointer data) -> gboolean {
-          auto* r = static_cast<Request*>(data);
-          r->timer = 0;
-          r->owner->endProcess(timeoutMessage(kName, r->timeout), r->ticket);
-          return G_SOURCE_REMOVE;
-        },
-        r.get());
+    r->timer = MainLoopSource::after(std::max(r->timeout, std::chrono::milliseconds(1)), [r = r.get()] {
+      r->owner->endProcess(timeoutMessage(kName, r->timeout), r->ticket);
+    });
     inFlight_[r->ticket] = std::move(r);
   }
   if (!memoryGuard_ && child_) {
@@ -151,7 +125,6 @@ void EmbeddedCompiler::pump() {
       endProcess(memoryLimitMessage(kName, limits_.residentBytes), std::nullopt);
     });
   }
-  writeOutgoing();
 }
 
 bool EmbeddedCompiler::startProcess() {
@@ -164,101 +137,23 @@ bool EmbeddedCompiler::startProcess() {
     return false;
   }
   ++processesStarted_;
-  const auto condition = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
-  for (const auto stream : {ChildProcess::kOutput, ChildProcess::kError}) {
-    g_unix_set_fd_nonblocking(child_->streamFd(stream), TRUE, nullptr);
-  }
-  sources_[0] = g_unix_fd_add(
-      child_->streamFd(ChildProcess::kOutput), condition,
-      [](gint, GIOCondition, gpointer data) -> gboolean {
-        auto* self = static_cast<EmbeddedCompiler*>(data);
-        self->readOutput();
-        return G_SOURCE_CONTINUE;  // removed by readOutput when done
-      },
-      this);
-  sources_[1] = g_unix_fd_add(
-      child_->streamFd(ChildProcess::kError), condition,
-      [](gint, GIOCondition, gpointer data) -> gboolean {
-        static_cast<EmbeddedCompiler*>(data)->readErrors();
-        return G_SOURCE_CONTINUE;
-      },
-      this);
-  sources_[2] = g_unix_fd_add(
-      child_->exitFd(), G_IO_IN,
-      [](gint, GIOCondition, gpointer data) -> gboolean {
-        auto* self = static_cast<EmbeddedCompiler*>(data);
-        self->sources_[2] = 0;
-        // What it wrote before it ended still counts.
-        self->readErrors();
-        if (self->child_) self->readOutput();
-        if (self->child_) self->endProcess(std::nullopt, std::nullopt);
-        return G_SOURCE_REMOVE;
-      },
-      this);
+  child_->listen({[this](ChildProcess::Stream stream, std::string_view bytes) { received(stream, bytes); },
+                  // What it wrote before it ended has been taken.
+                  [this] { endProcess(std::nullopt, std::nullopt); }});
   return true;
 }
 
-void EmbeddedCompiler::writeOutgoing() {
-  if (!child_ || outgoing_.empty()) return;
-  const ssize_t written = child_->writeInput(outgoing_);
-  if (written > 0) outgoing_.erase(0, static_cast<std::size_t>(written));
-  if (outgoing_.empty() || (written < 0 && errno != EAGAIN)) {
-    // A process that stopped reading is seen at its end.
-    outgoing_.clear();
+void EmbeddedCompiler::received(int stream, std::string_view bytes) {
+  // The end of a stream is handled when the process has ended, with all it wrote on standard error.
+  if (bytes.empty()) return;
+  if (stream == ChildProcess::kOutput) {
+    incoming_.append(bytes);
+    takePackets();
     return;
   }
-  if (sources_[3]) return;
-  sources_[3] = g_unix_fd_add(
-      child_->inputFd(), G_IO_OUT,
-      [](gint, GIOCondition, gpointer data) -> gboolean {
-        auto* self = static_cast<EmbeddedCompiler*>(data);
-        self->sources_[3] = 0;
-        self->writeOutgoing();
-        return G_SOURCE_REMOVE;
-      },
-      this);
-}
-
-// At most a megabyte a turn, so that a process that never stops writing cannot hold up the loop.
-void EmbeddedCompiler::readOutput() {
-  char buffer[64 * 1024];
-  for (int turn = 0; turn < 16 && child_ && child_->streamFd(ChildProcess::kOutput) >= 0; ++turn) {
-    const ssize_t n = read(child_->streamFd(ChildProcess::kOutput), buffer, sizeof buffer);
-    if (n > 0) {
-      incoming_.append(buffer, static_cast<std::size_t>(n));
-      if (!takePackets()) return;
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && errno == EAGAIN) {
-      return;
-    } else {
-      // Its end is handled when the process has ended, with all it wrote on standard error.
-      if (sources_[0]) g_source_remove(std::exchange(sources_[0], 0));
-      child_->closeStream(ChildProcess::kOutput);
-      return;
-    }
-  }
-}
-
-void EmbeddedCompiler::readErrors() {
-  char buffer[64 * 1024];
-  for (int turn = 0; turn < 16 && child_ && child_->streamFd(ChildProcess::kError) >= 0; ++turn) {
-    const ssize_t n = read(child_->streamFd(ChildProcess::kError), buffer, sizeof buffer);
-    if (n > 0) {
-      errors_.append(buffer, static_cast<std::size_t>(n));
-      if (errors_.size() > limits_.errorBytes) {
-        endProcess(outputTooLargeMessage(kName, limits_.errorBytes, OutputKind::kMessages), std::nullopt);
-        return;
-      }
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && errno == EAGAIN) {
-      return;
-    } else {
-      if (sources_[1]) g_source_remove(std::exchange(sources_[1], 0));
-      child_->closeStream(ChildProcess::kError);
-      return;
-    }
+  errors_.append(bytes);
+  if (errors_.size() > limits_.errorBytes) {
+    endProcess(outputTooLargeMessage(kName, limits_.errorBytes, OutputKind::kMessages), std::nullopt);
   }
 }
 
@@ -287,12 +182,20 @@ bool EmbeddedCompiler::takePackets() {
     at = body + length;
     if (!ours) continue;  // a cancelled compile's, or one the process could not place
     Request& r = *it->second;
-    r.received += packet.size();
-    bool answered = false;
+    bool answered = false, kept = false;
     for (auto& message : r.reader.read(packet)) {
-      answered = answered || !std::holds_alternative<embedded::LogEvent>(message);
+      const auto* event = std::get_if<embedded::LogEvent>(&message);
+      answered = answered || !event;
+      // Warnings are kept up to the limit of a compiler's messages, the others counted.
+      if (event && (r.logLeftOut > 0 || r.logBytes + packet.size() > limits_.errorBytes)) {
+        ++r.logLeftOut;
+        continue;
+      }
+      if (event) r.logBytes += packet.size();
+      kept = true;
       if (!r.cancelled) r.messages.push_back(std::move(message));
     }
+    if (kept) r.received += packet.size();
     if (!answered) continue;
     auto done = std::move(it->second);
     inFlight_.erase(it);
@@ -301,7 +204,8 @@ bool EmbeddedCompiler::takePackets() {
     at = 0;
     if (inFlight_.empty()) memoryGuard_.reset();
     auto messages = std::move(done->messages);
-    deliver(std::move(done), Outcome{std::move(messages), {}, std::nullopt});
+    const auto leftOut = done->logLeftOut;
+    deliver(std::move(done), Outcome{std::move(messages), {}, std::nullopt, leftOut});
     pump();
     if (!child_) return false;
   }
@@ -310,10 +214,8 @@ bool EmbeddedCompiler::takePackets() {
 }
 
 void EmbeddedCompiler::dropProcess() {
-  stopSources();
   memoryGuard_.reset();
   child_.reset();
-  outgoing_.clear();
   incoming_.clear();
   errors_.clear();
 }
@@ -327,7 +229,7 @@ void EmbeddedCompiler::endProcess(std::optional<std::string> reason, std::option
   const auto live = std::ranges::count_if(flights, [](const auto& entry) { return !entry.second->cancelled; });
   std::vector<std::unique_ptr<Request>> failed, retried;
   for (auto& [ticket, r] : flights) {
-    if (r->timer) g_source_remove(std::exchange(r->timer, 0));
+    r->timer.reset();
     if (r->cancelled) continue;
     const bool culprit = blamed ? *blamed == ticket : (live == 1 || r->retried);
     if (culprit || endsWithoutResult_ >= kRestartLimit) {
@@ -356,23 +258,9 @@ void EmbeddedCompiler::deliver(std::unique_ptr<Request> request, Outcome outcome
   if (done) done(std::move(outcome));
 }
 
-void EmbeddedCompiler::stopSources() {
-  for (int i = 0; i < 4; ++i) {
-    if (sources_[i]) g_source_remove(std::exchange(sources_[i], 0));
-  }
-}
-
 void EmbeddedCompiler::armIdleTimer() {
-  if (!child_ || sources_[4]) return;
-  sources_[4] = g_timeout_add(
-      static_cast<guint>(std::max<std::int64_t>(1, idleTime_.count())),
-      [](gpointer data) -> gboolean {
-        auto* self = static_cast<EmbeddedCompiler*>(data);
-        self->sources_[4] = 0;
-        self->dropProcess();
-        return G_SOURCE_REMOVE;
-      },
-      this);
+  if (!child_ || idleTimer_.active()) return;
+  idleTimer_ = MainLoopSource::after(std::max(idleTime_, std::chrono::milliseconds(1)), [this] { dropProcess(); });
 }
 
 }  // namespace fennelview

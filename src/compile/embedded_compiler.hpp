@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/main_loop_source.hpp"
 #include "compile/compile_limits.hpp"
 #include "compile/embedded_protocol.hpp"
 
@@ -35,6 +36,7 @@ class EmbeddedCompiler {
     std::vector<embedded::OutboundMessage> messages;
     std::string standardError;
     std::optional<std::string> stopped;
+    std::size_t warningsLeftOut = 0;  // log events past the limit of those kept
   };
   using Done = std::function<void(Outcome)>;
 
@@ -60,6 +62,9 @@ class EmbeddedCompiler {
   void setLimits(CompileLimits limits) { limits_ = limits; }
   // How long the process stays without a compile before it is stopped (5 minutes).
   void setIdleTime(std::chrono::milliseconds idle) { idleTime_ = idle; }
+  // How long a cancelled compile may have run before the process is ended rather than waited
+  // for (half a second): past that, finishing it costs more than starting afresh.
+  void setRestartAfter(std::chrono::milliseconds time) { restartAfter_ = time; }
 
   // The running process, if any; and how many were started over this object's life.
   std::optional<pid_t> processId() const;
@@ -71,9 +76,7 @@ class EmbeddedCompiler {
  private:
   void pump();
   bool startProcess();
-  void writeOutgoing();
-  void readOutput();
-  void readErrors();
+  void received(int stream, std::string_view bytes);
   bool takePackets();
   // Ends the process. A compile that `blamed` names fails with `reason`; the others in
   // flight are tried again once, one at a time when the culprit is unknown.
@@ -81,22 +84,21 @@ class EmbeddedCompiler {
   // Kills the process and forgets what it was sent and wrote.
   void dropProcess();
   void deliver(std::unique_ptr<Request> request, Outcome outcome);
-  void stopSources();
   void armIdleTimer();
 
   std::filesystem::path executable_;
   std::filesystem::path workingDirectory_;
   CompileLimits limits_;
   std::chrono::milliseconds idleTime_{std::chrono::minutes(5)};
+  std::chrono::milliseconds restartAfter_{500};
 
   std::unique_ptr<ChildProcess> child_;
   std::unique_ptr<MemoryGuard> memoryGuard_;
-  std::string outgoing_;
   std::string incoming_;
   std::string errors_;
-  // Standard output, standard error, the exit watch, the writer, the idle timer, the pump
-  // that sends new requests from the main loop.
-  guint sources_[6] = {0, 0, 0, 0, 0, 0};
+  MainLoopSource idleTimer_;
+  // Sends new requests from the main loop.
+  MainLoopSource pumpSoon_;
 
   std::map<std::uint32_t, std::unique_ptr<Request>> inFlight_;
   std::deque<std::unique_ptr<Request>> queue_;

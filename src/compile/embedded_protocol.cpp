@@ -33,6 +33,7 @@ constexpr std::uint32_t kImporterPath = 1;
 constexpr std::uint32_t kSourceMap = 5;
 constexpr std::uint32_t kQuietDeps = 11;
 constexpr std::uint32_t kSourceMapIncludeSources = 12;
+constexpr std::uint32_t kCharset = 13;
 }  // namespace inbound
 
 namespace outbound {
@@ -242,6 +243,9 @@ std::string compileRequestPacket(std::uint32_t compilationId, const CompileReque
   if (request.sourceMap) putFlag(compile, inbound::kSourceMap, true);
   if (request.quietDeps) putFlag(compile, inbound::kQuietDeps, true);
   if (request.sourceMap) putFlag(compile, inbound::kSourceMapIncludeSources, true);
+  // As the sass command: CSS with non-ASCII text starts with @charset (a BOM when compressed),
+  // so a file saved or served from it is read as UTF-8.
+  putFlag(compile, inbound::kCharset, true);
   std::string message;
   putVarint(message, compilationId);
   putBytes(message, inbound::kCompileRequest, compile);

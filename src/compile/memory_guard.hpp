@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <glib.h>
-
 #include <chrono>
 #include <cstdint>
 #include <functional>
+
+#include "common/main_loop_source.hpp"
 
 namespace fennelview {
 
@@ -17,7 +17,6 @@ class MemoryGuard {
  public:
   MemoryGuard(const ChildProcess& child, std::uint64_t limit, std::chrono::milliseconds interval,
               std::function<void()> exceeded);
-  ~MemoryGuard();
   MemoryGuard(const MemoryGuard&) = delete;
   MemoryGuard& operator=(const MemoryGuard&) = delete;
 
@@ -25,7 +24,7 @@ class MemoryGuard {
   const ChildProcess& child_;
   std::uint64_t limit_;
   std::function<void()> exceeded_;
-  guint source_ = 0;
+  MainLoopSource check_;
 };
 
 }  // namespace fennelview

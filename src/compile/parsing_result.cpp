@@ -37,6 +37,7 @@ ParsingResult ParsingResult::make(std::optional<CSSOutput> output,
 
 ParsingResult ParsingResult::stamped(double parsingTime) && {
   if (isSuccess()) std::get<CSSOutput>(value_).parsingTime = parsingTime;
+  compileSeconds_ = parsingTime;
   return std::move(*this);
 }
 

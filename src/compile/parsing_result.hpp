@@ -18,6 +18,7 @@ struct CSSOutput {
   std::string output;        // stdout as decoded, untouched
   double parsingTime = 0.0;  // seconds; 0 until the document stamps it
   std::string warnings;      // what the compiler wrote on standard error (@warn, @debug, deprecations)
+  std::size_t warningsLeftOut = 0;  // warnings past the limit of those kept
   // Where the CSS came from, when the compiler gave a map: beside the CSS, never inside it.
   std::shared_ptr<const SourceMap> sourceMap;
 
@@ -42,8 +43,11 @@ class ParsingResult {
   const CSSOutput& output() const { return std::get<CSSOutput>(value_); }
   const ParsingErrorPtr& error() const { return std::get<ParsingErrorPtr>(value_); }
 
-  // The same result with a success's time replaced; the output is moved, not copied.
+  // The same result with the compile's time: a success's parsingTime, and for every outcome
+  // compileSeconds. The output is moved, not copied.
   ParsingResult stamped(double parsingTime) &&;
+  // How long the compile ran, failed or stopped ones included; none until stamped.
+  std::optional<double> compileSeconds() const { return compileSeconds_; }
 
   // The compiler that gave the result, as the header names it ("Dart Sass 1.108.2"); empty
   // for a result no compiler gave.
@@ -56,6 +60,7 @@ class ParsingResult {
 
   std::variant<CSSOutput, ParsingErrorPtr> value_;
   std::string compilerName_;
+  std::optional<double> compileSeconds_;
 };
 
 }  // namespace fennelview

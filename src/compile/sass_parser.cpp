@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "compile/sass_parser.hpp"
 
-#include <glib-unix.h>
 #include <glib/gi18n.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "common/main_loop_source.hpp"
 #include "common/private_folder.hpp"
 #include "common/resources.hpp"
 #include "common/utf8.hpp"
@@ -20,12 +20,13 @@
 #include "compile/embedded_protocol.hpp"
 #include "compile/memory_guard.hpp"
 #include "compile/sassc_output.hpp"
+#include "compile/warning_log.hpp"
 
 namespace fennelview {
 
-// One compile on the main loop: LibSass's child and the sources that follow it, or Dart
-// Sass's ticket with the shared compiler. Destroying it removes the sources and kills the
-// child's process group, or drops the ticket.
+// One compile on the main loop: LibSass's child, which owns its pipes' sources, with its time
+// limit and memory guard, or Dart Sass's ticket with the shared compiler. Destroying it kills
+// the child's process group and removes the sources, or drops the ticket.
 struct SassParser::Compile {
   SassParser* owner = nullptr;
   Completion completion;
@@ -33,89 +34,63 @@ struct SassParser::Compile {
   std::optional<PrivateFolder> output;
   std::unique_ptr<ChildProcess> child;
   std::unique_ptr<MemoryGuard> memoryGuard;
-  std::string streams[2];
+  std::string standardOutput;
+  std::optional<WarningLog> standardError;
   std::filesystem::path workingDirectory;
   std::vector<std::string> loadPaths;
   bool exited = false;
+  int streamsOpen = 2;
   std::string startFailure;
   std::string compilerName;
   std::shared_ptr<EmbeddedCompiler> embedded;
   std::uint32_t ticket = 0;
-  // Two stream readers, the exit watch, the time limit (or the delivery of a start failure).
-  guint sources[4] = {0, 0, 0, 0};
+  // The time limit, or the delivery of a start failure.
+  MainLoopSource timer;
 
   ~Compile() {
-    for (guint source : sources) {
-      if (source) g_source_remove(source);
-    }
     if (embedded && ticket) embedded->cancel(ticket);
   }
 
-  bool readingDone() const {
-    return child->streamFd(ChildProcess::kOutput) < 0 && child->streamFd(ChildProcess::kError) < 0;
+  void received(ChildProcess::Stream stream, std::string_view bytes) {
+    if (bytes.empty()) {
+      --streamsOpen;
+      if (stream == ChildProcess::kError) standardError->finish();
+      return finishIfDone();  // may destroy the compile
+    }
+    if (stream == ChildProcess::kError) return standardError->append(bytes);
+    standardOutput.append(bytes);
+    if (standardOutput.size() > limits().outputBytes) {
+      stop(outputTooLargeMessage("sassc", limits().outputBytes, OutputKind::kCss));
+    }
   }
   void finishIfDone() {
-    if (!exited || !readingDone()) return;
+    if (!exited || streamsOpen > 0) return;
     auto decoded = decodeSassc();
     owner->finish(this, std::move(decoded.result), std::move(decoded.filesRead));
   }
   CompilerOutput decodeSassc() {
-    SasscRun run{std::nullopt, std::nullopt, std::move(streams[1]), {}};
+    SasscRun run;
+    run.standardError = standardError->kept();
+    run.warningsLeftOut = standardError->leftOut();
+    if (standardError->cut()) run.standardErrorEnd = standardError->end();
     bool tooLarge = false;
-    const auto& limits = owner->limits_;
     if (output) {
       run.outputDirectory = output->path();
-      run.css = output->read("out.css", limits.outputBytes, &tooLarge);
+      run.css = output->read("out.css", limits().outputBytes, &tooLarge);
       run.sourceMap = output->read("out.css.map", kMapLimit);
     }
     if (tooLarge) {
       return {ParsingResult::failure(ParsingError::parsingFailed(
-                  outputTooLargeMessage("sassc", limits.outputBytes, OutputKind::kCss))), {}};
+                  outputTooLargeMessage("sassc", limits().outputBytes, OutputKind::kCss))), {}};
     }
     // A sassc that writes its CSS to standard output all the same is heard too.
-    if (!run.css && !streams[0].empty()) run.css = std::move(streams[0]);
+    if (!run.css && !standardOutput.empty()) run.css = std::move(standardOutput);
     return decodeSasscOutput(std::move(run), workingDirectory, loadPaths);
   }
   static constexpr std::size_t kMapLimit = 256u << 20;
   const CompileLimits& limits() const { return owner->limits_; }
   void stop(std::string message) { owner->finish(this, ParsingResult::failure(ParsingError::parsingFailed(std::move(message)))); }
 };
-
-namespace {
-
-using Compile = SassParser::Compile;
-
-// Drains one stream; at most a megabyte a turn, so a child that never stops writing cannot
-// hold up the loop (and with it the time limit).
-template <ChildProcess::Stream Stream>
-gboolean readStream(gint fd, GIOCondition, gpointer data) {
-  auto* c = static_cast<Compile*>(data);
-  char buffer[64 * 1024];
-  for (int turn = 0; turn < 16; ++turn) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      c->streams[Stream].append(buffer, static_cast<size_t>(n));
-      const auto& limits = c->limits();
-      const auto limit = Stream == ChildProcess::kOutput ? limits.outputBytes : limits.errorBytes;
-      if (c->streams[Stream].size() > limit) {
-        c->stop(outputTooLargeMessage("sassc", limit, Stream == ChildProcess::kOutput ? OutputKind::kCss : OutputKind::kMessages));
-        return G_SOURCE_REMOVE;
-      }
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && errno == EAGAIN) {
-      return G_SOURCE_CONTINUE;
-    } else {
-      c->sources[Stream] = 0;
-      c->child->closeStream(Stream);
-      c->finishIfDone();  // may destroy the compile
-      return G_SOURCE_REMOVE;
-    }
-  }
-  return G_SOURCE_CONTINUE;
-}
-
-}  // namespace
 
 SassParser::SassParser() : SassParser(resourcePath("sassc").value_or(std::filesystem::path()).string()) {}
 
@@ -184,48 +159,22 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
   }
   if (!c->child) {
     // Delivered from the main loop like any other result, never from inside parseFile.
-    c->sources[3] = g_idle_add(
-        [](gpointer data) -> gboolean {
-          auto* c = static_cast<Compile*>(data);
-          c->sources[3] = 0;
-          c->owner->finish(c, ParsingResult::failure(ParsingError::parsingFailed(c->startFailure)));
-          return G_SOURCE_REMOVE;
-        },
-        c);
+    c->timer = MainLoopSource::idle([c] {
+      c->owner->finish(c, ParsingResult::failure(ParsingError::parsingFailed(c->startFailure)));
+    });
     return;
   }
 
-  // Both streams are drained while the child runs, so a child that writes more than a pipe
-  // holds never blocks; the result is formed once both are at end-of-file and the child ended.
-  const auto condition = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
-  for (const auto stream : {ChildProcess::kOutput, ChildProcess::kError}) {
-    g_unix_set_fd_nonblocking(c->child->streamFd(stream), TRUE, nullptr);
-    c->sources[stream] = g_unix_fd_add(c->child->streamFd(stream), condition,
-                                       stream == ChildProcess::kOutput ? readStream<ChildProcess::kOutput>
-                                                                       : readStream<ChildProcess::kError>,
-                                       c);
-  }
-  c->sources[2] = g_unix_fd_add(
-      c->child->exitFd(), G_IO_IN,
-      [](gint, GIOCondition, gpointer data) -> gboolean {
-        auto* c = static_cast<Compile*>(data);
-        c->sources[2] = 0;
-        c->exited = true;
-        c->finishIfDone();
-        return G_SOURCE_REMOVE;
-      },
-      c);
+  // The result is formed once both streams are at their end and the child has ended.
+  c->standardError.emplace(limits_.errorBytes);
+  c->child->listen({[c](ChildProcess::Stream stream, std::string_view bytes) { c->received(stream, bytes); },
+                    [c] {
+                      c->exited = true;
+                      c->finishIfDone();
+                    }});
   // The limit holds until the result is formed: a helper the compiler started can keep the
   // pipes open after the compiler itself has ended.
-  c->sources[3] = g_timeout_add(
-      static_cast<guint>(timeout_.count()),
-      [](gpointer data) -> gboolean {
-        auto* c = static_cast<Compile*>(data);
-        c->sources[3] = 0;
-        c->stop(timeoutMessage("sassc", c->owner->timeout_));
-        return G_SOURCE_REMOVE;
-      },
-      c);
+  c->timer = MainLoopSource::after(timeout_, [c] { c->stop(timeoutMessage("sassc", c->owner->timeout_)); });
   c->memoryGuard = std::make_unique<MemoryGuard>(*c->child, limits_.residentBytes, limits_.memoryCheckInterval,
                                                  [c] { c->stop(memoryLimitMessage("sassc", c->owner->limits_.residentBytes)); });
 }
@@ -247,7 +196,7 @@ bool SassParser::startDartSass(Compile* c, const std::filesystem::path& file) {
   c->ticket = c->embedded->compile(request, timeout_, [c](EmbeddedCompiler::Outcome outcome) {
     c->ticket = 0;
     if (outcome.stopped) return c->stop(std::move(*outcome.stopped));
-    auto decoded = decodeDartSassMessages(outcome.messages, outcome.standardError);
+    auto decoded = decodeDartSassMessages(outcome.messages, outcome.standardError, outcome.warningsLeftOut);
     c->owner->finish(c, std::move(decoded.result), std::move(decoded.filesRead));
   });
   return true;

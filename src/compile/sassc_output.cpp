@@ -131,6 +131,7 @@ CompilerOutput decodeSasscOutput(SasscRun run, const std::filesystem::path& work
                                  const std::vector<std::string>& loadPaths) {
   if (run.css) {
     CSSOutput css(compilerText(std::move(*run.css)), 0.0, compilerText(std::move(run.standardError)));
+    css.warningsLeftOut = run.warningsLeftOut;
     std::vector<std::string> filesRead;
     if (run.sourceMap) {
       for (const auto& source : mapSources(*run.sourceMap)) filesRead.push_back(absolute(run.outputDirectory, source));
@@ -150,7 +151,7 @@ CompilerOutput decodeSasscOutput(SasscRun run, const std::filesystem::path& work
   }
   // sassc quotes the offending source line, so a file in another encoding gives a message
   // that is not UTF-8 either; showing it beats hiding it behind a generic text.
-  const auto message = compilerText(std::move(run.standardError));
+  const auto message = compilerText(std::move(run.standardErrorEnd).value_or(std::move(run.standardError)));
   const auto lines = linesOf(message);
   const auto chain = errorChain(lines);
   std::vector<std::string> filesRead;

@@ -17,11 +17,14 @@ struct SasscRun {
   std::optional<std::string> sourceMap;
   std::string standardError;
   std::filesystem::path outputDirectory;  // where both files were written: the map's sources are relative to it
+  std::size_t warningsLeftOut = 0;         // past those standard error keeps
+  // When standard error was cut to its first warnings: its last lines, where an error stands.
+  std::optional<std::string> standardErrorEnd{};
 };
 
 // What a sassc run means. The CSS file is the result, its map's `sources` the files read and
-// the map kept beside the CSS, standard error its warnings. Without CSS, standard error is the
-// message; the place of the error is the chain sassc appends after it (text the style sheet
+// the map kept beside the CSS, standard error its warnings. Without CSS, standard error (its
+// end, when it was cut) is the message; the place of the error is the chain sassc appends after it (text the style sheet
 // controls comes before, so it cannot name the place), and the chain's files, with the names
 // a missing import could be found under (the importer's folder, then the load paths), are
 // the files read. Relative paths are taken from `workingDirectory`.

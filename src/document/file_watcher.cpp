@@ -186,12 +186,10 @@ bool FileWatcher::isPolled(const std::string& path) const {
 }
 
 FileWatcher::Stream::Stream(int fd, FileWatcher* owner)
-    : fd_(fd), source_(g_unix_fd_add(fd, G_IO_IN, &FileWatcher::onReadable, owner)) {}
-
-FileWatcher::Stream::~Stream() {
-  g_source_remove(source_);
-  close(fd_);
-}
+    : fd_(fd), source_(MainLoopSource::watch(fd, G_IO_IN, [owner](GIOCondition) {
+        owner->readEvents();
+        return true;
+      })) {}
 
 void FileWatcher::start() {
   if (started_) return;
@@ -202,7 +200,7 @@ void FileWatcher::start() {
 }
 
 void FileWatcher::stop() {
-  if (pollSource_) g_source_remove(std::exchange(pollSource_, 0));
+  poll_.reset();
   stream_.reset();
   streamFailure_.reset();
   entries_.clear();
@@ -328,11 +326,6 @@ void FileWatcher::unwatch(const Spot& spot, const std::string& path) {
   folders_.erase(folder);
 }
 
-gboolean FileWatcher::onReadable(gint, GIOCondition, gpointer self) {
-  static_cast<FileWatcher*>(self)->readEvents();
-  return G_SOURCE_CONTINUE;
-}
-
 void FileWatcher::readEvents() {
   // Everything pending now is one batch.
   std::vector<std::string> changed;
@@ -395,16 +388,13 @@ void FileWatcher::updatePolling() {
   for (const auto& [path, entry] : entries_) {
     if (entry.pollReason) reasons.insert(*entry.pollReason);
   }
-  if (!reasons.empty() && !pollSource_) {
-    pollSource_ = g_timeout_add(
-        kPollMilliseconds,
-        [](gpointer self) -> gboolean {
-          static_cast<FileWatcher*>(self)->poll();
-          return G_SOURCE_CONTINUE;
-        },
-        this);
-  } else if (reasons.empty() && pollSource_) {
-    g_source_remove(std::exchange(pollSource_, 0));
+  if (!reasons.empty() && !poll_.active()) {
+    poll_ = MainLoopSource::every(std::chrono::milliseconds(kPollMilliseconds), [this] {
+      poll();
+      return true;
+    });
+  } else if (reasons.empty()) {
+    poll_.reset();
   }
   std::string text;
   for (const auto& reason : reasons) text += (text.empty() ? "" : "\n") + reason;

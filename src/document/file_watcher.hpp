@@ -8,6 +8,8 @@
 
 #include <glib.h>
 
+#include "common/main_loop_source.hpp"
+#include "common/unique_fd.hpp"
 #include "document/signal.hpp"
 
 namespace fennelview {
@@ -69,17 +71,13 @@ class FileWatcher {
   class Stream {
    public:
     Stream(int fd, FileWatcher* owner);
-    ~Stream();
-    Stream(const Stream&) = delete;
-    Stream& operator=(const Stream&) = delete;
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
 
    private:
-    int fd_;
-    guint source_;
+    UniqueFd fd_;
+    MainLoopSource source_;  // goes before the descriptor
   };
 
-  static gboolean onReadable(gint fd, GIOCondition condition, gpointer self);
   void readEvents();
   void acquire(const std::string& path);
   void release(const std::string& path);
@@ -103,7 +101,7 @@ class FileWatcher {
   std::optional<Stream> stream_;
   // Why no descriptor could be made, while there is none.
   std::optional<std::string> streamFailure_;
-  guint pollSource_ = 0;
+  MainLoopSource poll_;
   MutableProperty<std::string> pollingReason_{std::string()};
   // Each distinct listed path, and for each watched folder the names that listed paths wait on.
   std::map<std::string, Entry> entries_;

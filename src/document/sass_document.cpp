@@ -169,19 +169,7 @@ bool SassDocument::follows(const std::string& changedPath) const {
 // next turn of the main loop serves the whole batch. Default priority: drawing in a busy
 // window must not hold it back.
 void SassDocument::parseSoon() {
-  if (pendingParse_) return;
-  pendingParse_ = g_idle_add_full(
-      G_PRIORITY_DEFAULT,
-      [](gpointer data) -> gboolean {
-        auto self = static_cast<std::weak_ptr<SassDocument>*>(data)->lock();
-        if (self) {
-          self->pendingParse_ = 0;
-          self->compileForChange();
-        }
-        return G_SOURCE_REMOVE;
-      },
-      new std::weak_ptr<SassDocument>(weak_from_this()),
-      [](gpointer data) { delete static_cast<std::weak_ptr<SassDocument>*>(data); });
+  if (!pendingParse_.active()) pendingParse_ = MainLoopSource::idle([this] { compileForChange(); });
 }
 
 void SassDocument::watchFile() {
@@ -212,7 +200,7 @@ void SassDocument::close() {
   closed_ = true;
   follow({});
   settingsObservations_.clear();
-  if (pendingParse_) g_source_remove(std::exchange(pendingParse_, 0));
+  pendingParse_.reset();
   subscriptions_.dispose();
   parser_->cancelAll();
   setCompiling(false);

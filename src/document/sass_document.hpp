@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/main_loop_source.hpp"
 #include "compile/parsing_result.hpp"
 #include "compile/sass_parser.hpp"
 #include "document/signal.hpp"
@@ -88,7 +89,7 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   CompositeDisposable subscriptions_;
   // The files listed with the shared watcher, each once.
   std::set<std::string> listed_;
-  guint pendingParse_ = 0;
+  MainLoopSource pendingParse_;
   bool closed_ = false;
   // The running compile's start, whether it replaced one still running, and whether a change
   // came while it ran that it may not have read.

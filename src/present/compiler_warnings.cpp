@@ -80,7 +80,7 @@ std::string withoutLocations(const std::string& entry) {
 
 }  // namespace
 
-CompilerWarnings groupWarnings(const std::string& standardError) {
+CompilerWarnings groupWarnings(const std::string& standardError, std::size_t leftOut) {
   CompilerWarnings warnings;
   std::map<std::string, std::size_t> indexOfKind;
   for (auto& entry : splitEntries(standardError)) {
@@ -91,6 +91,16 @@ CompilerWarnings groupWarnings(const std::string& standardError) {
     ++warnings.groups[at->second].count;
   }
   warnings.hiddenGroups = indexOfKind.size() - warnings.groups.size();
+  if (leftOut > 0) {
+    const auto count = static_cast<unsigned long>(leftOut);
+    /* Translators: %lu is a number of warnings past the first megabyte of them. */
+    char* more = g_strdup_printf(ngettext("\u2026and %lu more warning, too many to keep.",
+                                          "\u2026and %lu more warnings, too many to keep.", count),
+                                 count);
+    warnings.groups.push_back({more, 1});
+    g_free(more);
+    warnings.total += leftOut;
+  }
   return warnings;
 }
 

@@ -27,7 +27,8 @@ struct CompilerWarnings {
 };
 
 // Splits the compiler's standard error into warnings and groups those that differ only in
-// where they occurred.
-CompilerWarnings groupWarnings(const std::string& standardError);
+// where they occurred. Warnings the compile did not keep (`leftOut`) count, and a last group
+// says how many they were.
+CompilerWarnings groupWarnings(const std::string& standardError, std::size_t leftOut = 0);
 
 }  // namespace fennelview

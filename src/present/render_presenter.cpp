@@ -4,6 +4,7 @@
 #include <glib/gi18n.h>
 
 #include <fstream>
+#include <string_view>
 #include <sstream>
 
 #include "common/formatted.hpp"
@@ -108,6 +109,22 @@ std::string fallbackTemplate(const std::filesystem::path& path) {
          "<h1>Heading</h1><p>A paragraph with <a href=\"#\">a link</a>.</p></body></html>";
 }
 
+// `placeholder` occurs once in `page`, as all the text of an element whose start tag holds `id`.
+bool standsAlone(std::string_view page, std::string_view placeholder, std::string_view id) {
+  const auto at = page.find(placeholder);
+  if (at == std::string_view::npos || page.find(placeholder, at + 1) != std::string_view::npos) return false;
+  if (at == 0 || page[at - 1] != '>' || !page.substr(at + placeholder.size()).starts_with("</")) return false;
+  const auto tag = page.rfind('<', at - 1);
+  if (tag == std::string_view::npos) return false;
+  const auto startTag = page.substr(tag, at - tag);
+  const std::string quoted = "\"" + std::string(id) + "\"", single = "'" + std::string(id) + "'";
+  for (const auto& value : {quoted, single}) {
+    const auto found = startTag.find(value);
+    if (found != std::string_view::npos && startTag.substr(0, found).ends_with(" id=")) return true;
+  }
+  return false;
+}
+
 std::filesystem::path defaultTemplatePath() {
   if (auto path = resourcePath("Template/index.html")) return *path;
   return resourceDirectory() / "Template" / "index.html";
@@ -127,7 +144,7 @@ RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string&
 
 RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string& documentPath,
                                  const std::filesystem::path& templatePath, DurationFormatter& formatter)
-    : compilerName_(result.compilerName()), failure_(result.isFailure()) {
+    : compilerName_(result.compilerName()), failure_(result.isFailure()), compileSeconds_(result.compileSeconds()) {
   // The user's relative url()s mean the files next to the document; the template's own
   // assets are inlined, so they need no base of their own.
   baseURL_ = documentPath.empty() ? std::string() : directoryURI(std::filesystem::path(documentPath).parent_path());
@@ -137,6 +154,8 @@ RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string&
   }
   // Read afresh each time, so edits to the template show on the next compile.
   templateText_ = readUtf8(templatePath).value_or(fallbackTemplate(templatePath));
+  updatesInPlace_ = standsAlone(templateText_, kCssPlaceholder, "fennelview-css") &&
+                    standsAlone(templateText_, kErrorPlaceholder, "fennelview-error");
   MarkedText page{templateText_, std::vector<bool>(templateText_.size(), false)};
   if (!failure_) {
     css_ = std::make_shared<const std::string>(result.output().output);
@@ -145,7 +164,7 @@ RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string&
     replaceAll(page, kCssPlaceholder, *css_, true);
     replaceAll(page, kErrorPlaceholder, "", false);
     durationString_ = formatter.stringFromDuration(result.output().parsingTime);
-    warnings_ = groupWarnings(result.output().warnings);
+    warnings_ = groupWarnings(result.output().warnings, result.output().warningsLeftOut);
   } else {
     const auto message = result.error()->localizedDescription().value_or("\xF0\x9F\x98\xB1");
     errorText_ = replaceAll(message, kCssPlaceholder, "");

@@ -29,8 +29,14 @@ class RenderPresenter {
   const std::string& compilerName() const { return compilerName_; }
 
   bool isFailure() const { return failure_; }
+  // How long the compile ran, a failed or stopped one too; none when it was not timed.
+  std::optional<double> compileSeconds() const { return compileSeconds_; }
   // The template the page was built from: a page built from another one needs a full load.
   const std::string& templateText() const { return templateText_; }
+  // Whether a loaded page of this template takes a result in place: each placeholder stands
+  // once, as the whole text of its element (#fennelview-css, #fennelview-error). Anywhere else
+  // the page must load again to show every place.
+  bool updatesInPlace() const { return updatesInPlace_; }
   // The compiled CSS as the compiler wrote it; empty after a failure. Shared, not copied,
   // with whoever shows it beside the page.
   const std::string& css() const { return *css_; }
@@ -49,7 +55,9 @@ class RenderPresenter {
   std::string baseURL_;
   std::string compilerName_;
   bool failure_ = false;
+  std::optional<double> compileSeconds_;
   std::string templateText_;
+  bool updatesInPlace_ = false;
   std::shared_ptr<const std::string> css_ = std::make_shared<const std::string>();
   std::shared_ptr<const SourceMap> sourceMap_;
   std::optional<std::string> styleText_;  // only when it differs from css_: a large sheet is held once

@@ -46,11 +46,6 @@ std::string ParsingMetadataView::failureText(const std::string& compilerName,
 std::string ParsingMetadataView::text() const { return gtk_label_get_text(label_.get()); }
 
 void ParsingMetadataView::setCompiling(bool compiling) {
-  // The result has no time for a failed compile; the header measures it from here.
-  if (compiling && !compiling_) compileStart_ = g_get_monotonic_time();
-  if (!compiling && compiling_ && compileStart_) {
-    lastCompileSeconds_ = static_cast<double>(g_get_monotonic_time() - compileStart_) / G_USEC_PER_SEC;
-  }
   compiling_ = compiling;
   if (stopped_) return;
   if (compilingTimer_) g_source_remove(std::exchange(compilingTimer_, 0));
@@ -73,18 +68,12 @@ void ParsingMetadataView::setCompiling(bool compiling) {
 
 void ParsingMetadataView::show(const RenderPresenter& model) {
   if (model.isFailure()) {
-    // The result may come just before the compile is reported ended.
-    auto seconds = lastCompileSeconds_;
-    if (!seconds && compiling_ && compileStart_) {
-      seconds = static_cast<double>(g_get_monotonic_time() - compileStart_) / G_USEC_PER_SEC;
-    }
     std::optional<std::string> took;
-    if (seconds) took = formatter_.stringFromDuration(*seconds);
+    if (const auto seconds = model.compileSeconds()) took = formatter_.stringFromDuration(*seconds);
     shown_ = failureText(model.compilerName(), took);
   } else {
     shown_ = labelText(model.compilerName(), model.durationString());
   }
-  lastCompileSeconds_.reset();
   if (stopped_) return;
   // A compile under way keeps saying so; its end writes the text.
   if (compiling_ && gtk_widget_get_visible(GTK_WIDGET(spinner_))) return;

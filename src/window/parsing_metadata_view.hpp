@@ -43,8 +43,6 @@ class ParsingMetadataView {
   std::optional<std::string> shown_;  // the text of the last finished compile
   bool compiling_ = false;
   bool stopped_ = false;
-  gint64 compileStart_ = 0;  // monotonic µs; 0 while unknown
-  std::optional<double> lastCompileSeconds_;
   guint compilingTimer_ = 0;
 };
 

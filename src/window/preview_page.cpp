@@ -105,7 +105,7 @@ void PreviewPage::show(std::shared_ptr<const RenderPresenter> model, std::string
   const auto& css = model_->styleText();
   // GVariant strings end at a NUL; such a sheet goes through the full page instead.
   const bool fits = std::memchr(css.data(), '\0', css.size()) == nullptr;
-  if (loadedURI_.empty() || loading_ || !fits || loadedURI_ != model_->baseURL() ||
+  if (loadedURI_.empty() || loading_ || !fits || !model_->updatesInPlace() || loadedURI_ != model_->baseURL() ||
       loadedTemplate_ != model_->templateText()) {
     loadFullPage();
   } else {

@@ -85,12 +85,18 @@ TEST_F(EmbeddedCompilerTest, OneProcessServesEveryCompileAndSeesEachChange) {
 
 TEST_F(EmbeddedCompilerTest, ACrashedIdleOrLongSupersededProcessIsStartedAgainForTheNextCompile) {
   writeFile(dir / "a.scss", ".a { b: c; }");
-  // A compile that would never end, superseded after a while, takes its process with it.
+  // A compile that would never end, superseded once it has run a while, takes its process with it.
   ASSERT_EQ(mkfifo((dir / "_pipe.scss").c_str(), 0600), 0);
   writeFile(dir / "blocked.scss", "@import \"pipe\";\n");
   std::optional<EmbeddedCompiler::Outcome> blocked;
+  compiler.setRestartAfter(std::chrono::milliseconds(0));
   const auto ticket = start("blocked.scss", blocked);
-  test::runFor(std::chrono::milliseconds(700));
+  // It has run a while once it is reading the pipe, which is held open without a word.
+  UniqueFd pipe;
+  ASSERT_TRUE(runUntil([&] {
+    pipe.reset(open((dir / "_pipe.scss").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    return bool(pipe);
+  }, kTimeout));
   compiler.cancel(ticket);
   EXPECT_THAT(compile("a.scss"), HasSubstr(".a {\n  b: c;"));
   EXPECT_EQ(compiler.processesStarted(), 2u);

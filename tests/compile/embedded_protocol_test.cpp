@@ -18,12 +18,12 @@ std::string bytes(const std::string& hex) {
 }
 
 TEST(EmbeddedProtocol, EncodesACompileRequestPacket) {
-  // Encoded independently, field by field, from the protocol's definition.
+  // Encoded independently, field by field, from the protocol's definition; each asks for @charset (13).
   EXPECT_EQ(compileRequestPacket(300, {"/p/a.scss", {"/lib", "/nm"}, true}),
-            bytes("24ac0212201a092f702f612e7363737332060a042f6c696232050a032f6e6d280158016001"));
-  EXPECT_EQ(compileRequestPacket(1, {"/p/a.scss", {}, false, false}), bytes("0e01120b1a092f702f612e73637373"));
+            bytes("26ac0212221a092f702f612e7363737332060a042f6c696232050a032f6e6d2801580160016801"));
+  EXPECT_EQ(compileRequestPacket(1, {"/p/a.scss", {}, false, false}), bytes("1001120d1a092f702f612e736373736801"));
   EXPECT_EQ(compileRequestPacket(1, {"/p/a.scss", {}, false, false, OutputStyle::kCompressed}),
-            bytes("1001120d1a092f702f612e736373732001"));
+            bytes("1201120f1a092f702f612e7363737320016801"));
 }
 
 struct Case {

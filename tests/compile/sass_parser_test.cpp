@@ -100,13 +100,35 @@ TEST_F(SassParserTest, ACompilerPastItsLimitsIsStoppedSayingWhy) {
   const CompileLimits limits{.errorBytes = 128 << 10, .outputBytes = 256 << 10, .residentBytes = 40 << 20,
                              .memoryCheckInterval = std::chrono::milliseconds(20)};
   for (const auto& [script, message] : std::vector<Case>{
-           {"yes >&2", "the compiler's output is too large (sassc wrote more than 128 KB of messages)"},
            {"yes", "the compiler's output is too large (sassc wrote more than 256 KB of CSS)"},
            // The shell itself grows, past the limit its group may hold.
            {"x=$(head -c 100000000 /dev/zero | tr '\\000' a); sleep 30", "sassc used more than 40 MB of memory"}}) {
     SassParser parser(writeScript(dir / "endless", script));
     parser.setLimits(limits);
     EXPECT_THAT(messageOf(compileWith(parser, "x.scss").result), HasSubstr(message)) << script;
+  }
+}
+
+TEST_F(SassParserTest, BothCompilersShowTheCssOfAStyleSheetWithMegabytesOfWarningsAndKeepItsCharset) {
+  // 2.8 MB of @warn beside a rule with non-ASCII text.
+  writeFile(dir / "loud.scss", "a { content: \"\u00E9\"; }\n@for $i from 1 through 20000 { @warn \"" +
+                                   std::string(100, 'w') + "#{$i}\"; }\n");
+  for (const auto& compiler : {Compiler{std::string(kLibSassId), test::realSassc(), "LibSass"},
+                               Compiler{std::string(kDartSassId), test::realResources() / "dart-sass" / "sass", "Dart Sass"}}) {
+    SCOPED_TRACE(compiler.name);
+    SassParser parser;
+    parser.setCompiler(compiler);
+    const auto result = compileWith(parser, dir / "loud.scss").result;
+    ASSERT_TRUE(result.isSuccess()) << messageOf(result);
+    // As the sass command writes it, so the CSS saved or served is read as UTF-8.
+    EXPECT_TRUE(result.output().output.starts_with("@charset \"UTF-8\";\n")) << result.output().output;
+    const auto& warnings = result.output().warnings;
+    EXPECT_LE(warnings.size(), CompileLimits{}.errorBytes);
+    EXPECT_THAT(warnings, HasSubstr(std::string(100, 'w') + "1\n"));
+    std::size_t kept = 0;
+    for (auto at = warnings.find("WARNING"); at != std::string::npos; at = warnings.find("WARNING", at + 1)) ++kept;
+    EXPECT_GT(kept, 1000u);
+    EXPECT_EQ(kept + result.output().warningsLeftOut, 20000u);
   }
 }
 

@@ -80,6 +80,11 @@ TEST(SasscOutput, AnErrorIsPlacedOnlyByTheChainSasscAppends) {
   }
   const auto nul = decodeSasscOutput({{}, {}, std::string("Error: a\0b", 10), {}}, "/w", {}).result;
   EXPECT_EQ(nul.error()->localizedDescription(), "Error: a\uFFFDb");
+  // Standard error cut to its first warnings: the error is read from its end.
+  const auto cut = decodeSasscOutput({{}, {}, "WARNING: w\n", {}, 9, "Error: x\n" + kChain}, "/w", {}).result;
+  EXPECT_EQ(cut.error()->localizedDescription(), "Error: x\n" + kChain);
+  EXPECT_EQ(cut.error()->place(), (SourcePlace{"/w/sub/_b.scss", 3, 7}));
+  EXPECT_EQ(decodeSasscOutput({"a{}", {}, "WARNING: w\n", {}, 9}, "/w", {}).result.output().warningsLeftOut, 9u);
 }
 
 TEST(SasscOutput, FindsTheModuleRulesLibSassCopiesThrough) {

@@ -14,7 +14,6 @@ namespace fennelview {
 namespace {
 
 using test::readFile;
-using test::runFor;
 using test::runUntil;
 using test::TempDir;
 using test::writeFile;
@@ -28,6 +27,14 @@ std::string textOf(const std::shared_ptr<SassDocument>& doc) {
 
 bool waitForText(const std::shared_ptr<SassDocument>& doc, const std::string& fragment) {
   return runUntil([&] { return textOf(doc).find(fragment) != std::string::npos; });
+}
+
+// Runs the main loop until what is already due at default priority, such as a compile a
+// change asked for, has run.
+void settle() {
+  bool done = false;
+  const auto last = MainLoopSource::idle([&] { done = true; }, G_PRIORITY_LOW);
+  ASSERT_TRUE(runUntil([&] { return done; }));
 }
 
 class SassDocumentTest : public ::testing::Test {
@@ -55,6 +62,13 @@ TEST_F(SassDocumentTest, ShowsAnEmptySuccessWhileTheFirstCompileRunsThenItsTimed
   ASSERT_TRUE(waitForText(doc, "#111111"));
   EXPECT_FALSE(doc->compiling().value());
   EXPECT_GT(doc->parsingResult().value().output().parsingTime, 0.0);
+
+  // A compile stopped at its time limit is timed too, not left with the last one's time.
+  auto stopped = open(file, writeScript(dir / "slow", "sleep 30"));
+  stopped->parser().setTimeout(std::chrono::milliseconds(300));
+  stopped->parse();
+  ASSERT_TRUE(waitForText(stopped, "timed out"));
+  EXPECT_GE(stopped->parsingResult().value().compileSeconds().value_or(0), 0.3);
 }
 
 TEST_F(SassDocumentTest, FollowsSavesInPlaceByRenameAndAfterDeletion) {
@@ -82,11 +96,11 @@ TEST_F(SassDocumentTest, ABatchOfChangesOfItsFilesInAnyNormalisationFormCompiles
   ASSERT_TRUE(waitForText(doc, "#777777"));
   const auto started = doc->parser().startedCount();
   fileChangeObserver().sendNext((dir / "other.scss").string());
-  runFor(std::chrono::milliseconds(50));
+  settle();
   EXPECT_EQ(doc->parser().startedCount(), started);
   fileChangeObserver().sendNext((dir / "cafe\xCC\x81.scss").string());
   fileChangeObserver().sendNext(nfc.string());
-  runFor(std::chrono::milliseconds(50));
+  settle();
   EXPECT_EQ(doc->parser().startedCount(), started + 1);
 }
 
@@ -170,10 +184,11 @@ TEST_F(SassDocumentTest, SavesWhileACompileRunsRestartItOnceThenWaitForItAndTheL
   save("#333333");  // restarts the compile: the first one's child is stopped
   ASSERT_TRUE(runUntil([&] { return readPids() == 3; }));
   EXPECT_TRUE(runUntil([&] { return test::processEnded(pids[1]); }));
+  const auto started = doc->parser().startedCount();
   save("#444444");  // these wait for the running compile
   save("#555555");
-  runFor(std::chrono::milliseconds(100));
-  EXPECT_EQ(readPids(), 3u);
+  settle();
+  EXPECT_EQ(doc->parser().startedCount(), started);
 
   std::vector<std::string> shown;
   auto showing = doc->parsingResult().producer().start(

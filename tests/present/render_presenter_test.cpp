@@ -32,6 +32,9 @@ TEST_F(RenderPresenterTest, FillsEveryPlaceholderAndRemovesTheOtherOneEverywhere
   EXPECT_EQ(make(css("", 0.012), path).durationString(), "12ms");
   EXPECT_EQ(make(failure("bad $CSS here"), path).fullPageString(), "[|bad  here|]");
   EXPECT_EQ(make(failure("x"), path).durationString(), "0s");
+  // The header still tells how long a failed or stopped compile ran.
+  EXPECT_EQ(make(failure("x").stamped(5.2), path).compileSeconds(), 5.2);
+  EXPECT_EQ(make(failure("x"), path).compileSeconds(), std::nullopt);
   const auto noMessage = std::make_shared<const ParsingError>("d", 3001, UserInfo{});
   EXPECT_EQ(make(ParsingResult::failure(noMessage), templ("$ERROR")).fullPageString(), "\xF0\x9F\x98\xB1");
 }
@@ -42,6 +45,22 @@ TEST_F(RenderPresenterTest, NeitherTheCssNorTheMessageCanEndTheirElementEvenAfte
             "<style></style><pre>&quot;&lt;script&gt;x(&#39;$CSS&#39;)&lt;/script&gt;&quot; &amp;</pre>");
   EXPECT_EQ(make(css("a::after { content: \"</style><$ERROR/style><$ER$ERRORROR/x>\"; }"), path).fullPageString(),
             "<style>a::after { content: \"<\\/style><\\/style><$ERROR/x>\"; }</style><pre></pre>");
+}
+
+TEST_F(RenderPresenterTest, APageTakesResultsInPlaceOnlyWhereEachPlaceholderStandsOnceInItsElement) {
+  const std::string style = "<style id=\"fennelview-css\">$CSS</style>";
+  const std::string panel = "<pre id='fennelview-error'>$ERROR</pre>";
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {style + panel, true},
+      {"<p>" + style + "</p><pre class=\"x\" id='fennelview-error'>$ERROR</pre>", true},
+      {style + panel + "<title>$CSS</title>", false},
+      {style + panel + "<p>$ERROR</p>", false},
+      {style + "<pre id=\"fennelview-error\"> $ERROR</pre>", false},
+      {style + "<pre data-id=\"fennelview-error\">$ERROR</pre>", false},
+      {style, false},
+  };
+  for (const auto& [text, inPlace] : cases) EXPECT_EQ(make(css("a{}"), templ(text)).updatesInPlace(), inPlace) << text;
+  EXPECT_TRUE(make(css("a{}"), dir / "missing.html").updatesInPlace()) << "the page shown instead";
 }
 
 TEST_F(RenderPresenterTest, AnUnreadableTemplateStillGivesAPageWithTheContent) {
@@ -68,6 +87,10 @@ TEST_F(RenderPresenterTest, WarningsAreGroupedByKindWithTheirCount) {
   EXPECT_EQ(warnings.hiddenGroups, 7u);
   EXPECT_EQ(warnings.groups[0], (WarningGroup{"WARNING: w0\n  on line 0:1 of a.scss", 2}));
   EXPECT_TRUE(warnings.summary().starts_with("2× WARNING: w0\n  on line 0:1 of a.scss\n\n2× WARNING: w1")) << warnings.summary();
+  // Those the compile did not keep count, and the list ends saying so.
+  const auto cut = groupWarnings("WARNING: w\n", 12345);
+  EXPECT_EQ(cut.total, 12346u);
+  EXPECT_EQ(cut.groups.back().text, "\u2026and 12345 more warnings, too many to keep.");
 }
 
 }  // namespace
