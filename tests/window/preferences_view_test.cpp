@@ -17,8 +17,8 @@ TEST_F(PreferencesViewTest, TheChosenEditorIsStoredAtOnceAndOpensTheDocumentsFil
   const char* key = PreferencesController::defaultEditorPathKey;
   PreferencesController(settings).registerDefaultEditor();
   auto& view = PreferencesView::instantiate(settings);
-  ASSERT_EQ(adw_combo_row_get_selected(view.editorRow()), 3u) << "the fallback, the last editor";
-  adw_combo_row_set_selected(view.editorRow(), 0);
+  ASSERT_EQ(adw_combo_row_get_selected(view.editorRow()), 0u) << "the fallback, the desktop's default";
+  adw_combo_row_set_selected(view.editorRow(), 1);
   EXPECT_EQ(defaults.objectForKey(key), nlohmann::json(guiDesktop().applicationURL("zed")));
   gtk_window_destroy(view.window());
 
