@@ -162,7 +162,11 @@ void CssView::showPlace() {
 
 std::string CssView::placeText() const { return place_ ? place_->displayName : std::string(); }
 
-bool CssView::openPlace() const { return place_ && placeLink_.open(); }
+bool CssView::openPlace() const {
+  if (!place_) return false;
+  GObjectPtr<GdkAppLaunchContext> context(gdk_display_get_app_launch_context(gtk_widget_get_display(widget())));
+  return placeLink_.open(G_APP_LAUNCH_CONTEXT(context.get()));
+}
 
 GtkSourceSearchContext* CssView::search() {
   // Made on first use: a window whose CSS is never searched keeps no search state.

@@ -9,7 +9,7 @@
 
 #include "common/glib_ptr.hpp"
 #include "inspect/rule_place.hpp"
-#include "window/error_link.hpp"
+#include "present/error_link.hpp"
 
 // GtkSourceView stays private to the window library.
 typedef struct _GtkSourceBuffer GtkSourceBuffer;

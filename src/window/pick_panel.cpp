@@ -11,7 +11,7 @@
 #include "common/bounded_read.hpp"
 #include "common/glib_ptr.hpp"
 #include "inspect/cascade.hpp"
-#include "window/error_link.hpp"
+#include "present/error_link.hpp"
 
 namespace fennelview {
 
