@@ -14,7 +14,8 @@
 #include "document/signal.hpp"
 #include "present/render_presenter.hpp"
 #include "window/css_view.hpp"
-#include "window/error_link.hpp"
+#include "present/error_link.hpp"
+#include "window/error_panel.hpp"
 #include "window/file_drop.hpp"
 #include "window/page_size.hpp"
 #include "window/parsing_metadata_view.hpp"
@@ -35,6 +36,7 @@ struct HeaderOutlets {
   GtkLabel* warningsCount;
   GtkListBox* warningsList;
   GtkLabel* errorLabel;  // may be absent
+  GtkMenuButton* pageButton;  // may be absent
 };
 
 // The content of a document window: follows the window controller's results and the
@@ -88,6 +90,8 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   const std::vector<std::filesystem::path>& foundPages() const { return pages_; }
   // The text of the error panel over an own page; empty while it is hidden.
   std::string errorPanelText() const;
+  // The folder under node_modules last offered as a project load path for an import not found.
+  const std::optional<std::filesystem::path>& offeredLoadPath() const { return offeredLoadPath_; }
 
  private:
   std::shared_ptr<PreviewPage> page_ = std::make_shared<PreviewPage>();
@@ -100,27 +104,34 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::unique_ptr<WarningsView> warnings_;
   std::unique_ptr<FileDrop> drop_;
   std::unique_ptr<PickPanel> pickPanel_;
-  GtkToggleButton* pickButton_ = nullptr;  // in the header, owned by the window
   void showPage(const std::optional<std::filesystem::path>& page);
   void updatePageMenu();
   void showErrorPanel();
   void chooseFile();
+  void editLoadPaths();
+  // Keeps Tab and Shift+Tab moving between the page and the header.
+  void focusMoved(GtkWidget* focus);
+  void openErrorPlace();
+  // Offers, once per import, the folder under node_modules that a failed import needs.
+  void offerLoadPath();
   void toast(const std::string& text);
 
   std::weak_ptr<WindowController> windowController_;
   GtkWindow* window_ = nullptr;  // owns the render view
-  GtkWidget* errorPanel_;
-  GtkLabel* errorLabel_;
-  GtkButton* errorPlace_;
-  GObjectPtr<GtkButton> keptErrorPlace_;  // the destructor lets go of it after the window is gone
+  FennelviewErrorPanel* errorPanel_;  // owned by the render view
   GObjectPtr<GMenu> pageMenu_;
   GObjectPtr<GSimpleAction> pageAction_;
   GObjectPtr<GSimpleActionGroup> pageActions_;
   std::vector<std::filesystem::path> pages_;
+  std::optional<std::filesystem::path> projectRoot_;
+  std::string offeredImport_;
+  std::optional<std::filesystem::path> offeredLoadPath_;
   std::optional<std::optional<std::filesystem::path>> requestedPage_;
   bool appeared_ = false;
   GtkLabel* alertLabel_ = nullptr;  // the header's error line, owned by the window
   GtkWidget* headerView_ = nullptr;  // owned by the window
+  bool focusInHeader_ = false;
+  guint leftPageTimer_ = 0;
   GtkStack* stack_;  // owned by the render view
   std::shared_ptr<const RenderPresenter> viewModel_;
   std::string documentPath_;
