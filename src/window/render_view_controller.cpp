@@ -49,6 +49,7 @@ RenderViewController::~RenderViewController() {
   page_->onEditorLink({});
   page_->onPageFollowed({});
   if (leftPageTimer_) g_source_remove(leftPageTimer_);
+  if (pageChooser_) g_signal_handlers_disconnect_by_data(pageChooser_.get(), this);
   // The window's action group may outlive this controller.
   if (pageActions_) {
     for (const char* name : {"show", "choose", "load-paths", "add-load-path", "open-error-place"}) {
@@ -212,6 +213,7 @@ void RenderViewController::viewWillClose() {
   if (window_ && headerView_) g_signal_handlers_disconnect_by_data(window_, this);
   headerView_ = nullptr;
   if (leftPageTimer_) g_source_remove(std::exchange(leftPageTimer_, 0));
+  if (pageChooser_) gtk_native_dialog_destroy(GTK_NATIVE_DIALOG(pageChooser_.get()));
   pollingSubscription_.dispose();
   page_->close();
   if (metadata_) metadata_->stop();
@@ -335,27 +337,25 @@ void RenderViewController::showErrorPanel() {
 }
 
 void RenderViewController::chooseFile() {
-  GtkFileChooserNative* dialog =
-      gtk_file_chooser_native_new(_("Choose a Page"), window_, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Choose"), _("_Cancel"));
-  GtkFileFilter* filter = gtk_file_filter_new();
-  gtk_file_filter_set_name(filter, _("Web pages"));
-  gtk_file_filter_add_mime_type(filter, "text/html");
-  for (const char* pattern : {"*.html", "*.htm"}) gtk_file_filter_add_pattern(filter, pattern);
-  gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
-  g_object_unref(filter);
-  g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkNativeDialog* native, gint response, gpointer data) {
-                     std::unique_ptr<std::weak_ptr<RenderViewController>> weak(
-                         static_cast<std::weak_ptr<RenderViewController>*>(data));
-                     auto self = weak->lock();
-                     if (self && !self->closed_ && response == GTK_RESPONSE_ACCEPT) {
+  if (closed_) return;
+  // One chooser, kept by this controller: its answer comes to it and ends with it.
+  if (!pageChooser_) {
+    pageChooser_ = GObjectPtr<GtkFileChooserNative>(
+        gtk_file_chooser_native_new(_("Choose a Page"), window_, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Choose"), _("_Cancel")));
+    GObjectPtr<GtkFileFilter> filter(gtk_file_filter_new());
+    gtk_file_filter_set_name(filter.get(), _("Web pages"));
+    gtk_file_filter_add_mime_type(filter.get(), "text/html");
+    for (const char* pattern : {"*.html", "*.htm"}) gtk_file_filter_add_pattern(filter.get(), pattern);
+    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(pageChooser_.get()), filter.get());
+    g_signal_connect(pageChooser_.get(), "response", G_CALLBACK(+[](GtkNativeDialog* native, gint response, gpointer self) {
+                       if (response != GTK_RESPONSE_ACCEPT) return;
                        GObjectPtr<GFile> file(gtk_file_chooser_get_file(GTK_FILE_CHOOSER(native)));
                        GCharPtr path(file ? g_file_get_path(file.get()) : nullptr);
-                       if (path) self->choosePage(fs::path(path.get()));
-                     }
-                     g_object_unref(native);
-                   }),
-                   new std::weak_ptr<RenderViewController>(weak_from_this()));
-  gtk_native_dialog_show(GTK_NATIVE_DIALOG(dialog));
+                       if (path) static_cast<RenderViewController*>(self)->choosePage(fs::path(path.get()));
+                     }),
+                     this);
+  }
+  gtk_native_dialog_show(GTK_NATIVE_DIALOG(pageChooser_.get()));
 }
 
 void RenderViewController::openErrorPlace() {

@@ -132,6 +132,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   GtkWidget* headerView_ = nullptr;  // owned by the window
   bool focusInHeader_ = false;
   guint leftPageTimer_ = 0;
+  GObjectPtr<GtkFileChooserNative> pageChooser_;
   GtkStack* stack_;  // owned by the render view
   std::shared_ptr<const RenderPresenter> viewModel_;
   std::string documentPath_;
