@@ -29,9 +29,10 @@ std::string displayName(const fs::path& file) {
 
 }  // namespace
 
-RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage,
+RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFrame, FennelviewCssView* cssView,
                                            GtkBox* previewBox)
-    : pageSize_(page_->webView(), previewFrame), pickPanel_(std::make_unique<PickPanel>(page_->webView())), stack_(stack) {
+    : cssView_(GObjectPtr<FennelviewCssView>::retain(cssView)),
+      pageSize_(page_->webView(), previewFrame), pickPanel_(std::make_unique<PickPanel>(page_->webView())), stack_(stack) {
   gtk_box_append(previewBox, pickPanel_->widget());
   // The error panel is a widget over the web view: the page's own CSS and scripts cannot hide it.
   GtkWidget* overlay = gtk_overlay_new();
@@ -39,8 +40,6 @@ RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFra
   errorPanel_ = FENNELVIEW_ERROR_PANEL(errorPanelNew());
   gtk_overlay_add_overlay(GTK_OVERLAY(overlay), GTK_WIDGET(errorPanel_));
   adw_clamp_set_child(previewFrame, overlay);
-  gtk_widget_set_vexpand(cssView_.widget(), TRUE);
-  gtk_box_append(cssPage, cssView_.widget());
   page_->onEditorLink([this] { openErrorPlace(); });
   page_->onPageFollowed([this] { updatePageMenu(); });
 }
@@ -181,7 +180,7 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
   pickPanel_->setNotice([weak = windowController.weak_from_this()](const std::string& text) {
     if (auto window = weak.lock()) window->showToast(text);
   });
-  cssView_.setSettings(windowController.settings());
+  cssView().setSettings(windowController.settings());
   windowController_ = windowController.weak_from_this();
   appeared_ = true;
 
@@ -226,7 +225,7 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
   errorLink_.setPlace(place);
   page_->show(viewModel_, place ? ErrorLink::text(*place) : std::string());
   showErrorPanel();
-  if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS(), viewModel_->sourceMap());
+  if (!viewModel_->isFailure()) cssView().setCSS(viewModel_->sharedCSS(), viewModel_->sourceMap());
   offerLoadPath();
   pickPanel_->show(viewModel_);
   if (metadata_) metadata_->show(*viewModel_);
@@ -243,11 +242,11 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
 void RenderViewController::showCSS(bool shown) {
   cssShown_ = shown;
   gtk_stack_set_visible_child_name(stack_, shown ? "css" : "preview");
-  cssView_.setShown(shown);
+  cssView().setShown(shown);
 }
 
 void RenderViewController::focusContent() {
-  auto* content = cssShown_ ? cssView_.widget() : GTK_WIDGET(page_->webView());
+  auto* content = cssShown_ ? cssView().widget() : GTK_WIDGET(page_->webView());
   if (!gtk_widget_grab_focus(content)) gtk_widget_child_focus(content, GTK_DIR_TAB_FORWARD);
 }
 
@@ -263,7 +262,7 @@ void RenderViewController::togglePicking() {
 }
 
 void RenderViewController::find() {
-  cssView_.toggleSearch();
+  cssView().toggleSearch();
 }
 
 void RenderViewController::choosePage(std::optional<fs::path> page) {

@@ -46,16 +46,16 @@ struct HeaderOutlets {
 // header's Page menu; on an own page an error shows in a panel above the web view.
 class RenderViewController : public std::enable_shared_from_this<RenderViewController> {
  public:
-  // The render view's own widgets: the preview and CSS pages, the frame the page sits in and the
-  // box beside it that takes the pick panel.
-  RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage, GtkBox* previewBox);
+  // The render view's own widgets: the pages' stack, the frame the page sits in, the CSS view and
+  // the box beside the page that takes the pick panel.
+  RenderViewController(GtkStack* stack, AdwClamp* previewFrame, FennelviewCssView* cssView, GtkBox* previewBox);
   ~RenderViewController();
   RenderViewController(const RenderViewController&) = delete;
   RenderViewController& operator=(const RenderViewController&) = delete;
 
   WebKitWebView* webView() const { return page_->webView(); }
   std::string labelText() const { return metadata_ ? metadata_->text() : std::string(); }
-  CssView& cssView() { return cssView_; }
+  CssView& cssView() { return cssViewOf(cssView_.get()); }
   PageSize& pageSize() { return pageSize_; }
   GtkDropTarget* dropTarget() const { return drop_ ? drop_->target() : nullptr; }
 
@@ -97,7 +97,8 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::shared_ptr<PreviewPage> page_ = std::make_shared<PreviewPage>();
   Disposable pollingSubscription_;
   bool pollingToldOnce_ = false;
-  CssView cssView_;
+  // Kept, so the CSS view outlives the window while results may still arrive.
+  GObjectPtr<FennelviewCssView> cssView_;
   PageSize pageSize_;
   ErrorLink errorLink_;
   std::unique_ptr<ParsingMetadataView> metadata_;
