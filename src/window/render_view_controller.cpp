@@ -87,7 +87,7 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
   g_signal_connect(addLoadPath.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant* folder, gpointer data) {
                      auto* self = static_cast<RenderViewController*>(data);
                      auto controller = self->windowController_.lock();
-                     if (controller && self->projectRoot_ && !self->closed_) {
+                     if (controller && self->projectRoot_) {
                        addProjectLoadPath(controller->settings(), *self->projectRoot_, g_variant_get_string(folder, nullptr));
                      }
                    }),
@@ -119,7 +119,7 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
 void RenderViewController::focusMoved(GtkWidget* focus) {
   auto* view = GTK_WIDGET(page_->webView());
   const bool fromHeader = std::exchange(focusInHeader_, focus && headerView_ && gtk_widget_is_ancestor(focus, headerView_));
-  if (!focus || focus == view || !gtk_widget_is_ancestor(focus, view) || closed_) return;
+  if (!focus || focus == view || !gtk_widget_is_ancestor(focus, view)) return;
   // A child WebKit keeps inside the view takes the focus past either end of the page, and would
   // keep it. Shift+Tab from the header goes on into the page.
   if (fromHeader) {
@@ -142,8 +142,8 @@ void RenderViewController::focusMoved(GtkWidget* focus) {
 }
 
 void RenderViewController::viewDidAppear(WindowController& windowController) {
-  // The subscription keeps this controller alive as long as the signal lasts.
-  windowController.documentChangeSignal().observeNext([self = shared_from_this()](const ParsingResult& result) {
+  // The subscription keeps this controller alive until the window closes.
+  resultsSubscription_ = windowController.documentChangeSignal().observeNext([self = shared_from_this()](const ParsingResult& result) {
     self->setViewModel(RenderPresenter(result, self->documentPath_));
   });
   page_->setNotice([weak = windowController.weak_from_this()](const std::string& text) {
@@ -160,7 +160,7 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
       [weak = std::weak_ptr<RenderViewController>(weak_from_this()), window = windowController.weak_from_this()](
           const std::string& reason) {
         auto self = weak.lock();
-        if (!self || self->closed_ || !self->metadata_) return;
+        if (!self || !self->metadata_) return;
         const bool polled = !reason.empty() && sharedFileWatcher().isPolled(self->documentPath_);
         /* Translators: %1$s is why, such as "Some files are on a network or shared file system (NFS), …". */
         self->metadata_->setNote(
@@ -196,9 +196,9 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
   }
   showPage(choice.page);
 
-  document->compiling().producer().start(
+  compilingSubscription_ = document->compiling().producer().start(
       Observer<bool>([weak = std::weak_ptr<RenderViewController>(weak_from_this())](const bool& compiling) {
-        if (auto self = weak.lock(); self && self->metadata_ && !self->closed_) self->metadata_->setCompiling(compiling);
+        if (auto self = weak.lock(); self && self->metadata_) self->metadata_->setCompiling(compiling);
       }));
   // A first compile still under way: its starting value is no page to show.
   if (metadata_ && metadata_->compiling()) return;
@@ -206,7 +206,8 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
 }
 
 void RenderViewController::viewWillClose() {
-  closed_ = true;
+  resultsSubscription_.dispose();
+  compilingSubscription_.dispose();
   pickPanel_->setPickingChanged({});
   // The window is still there while its content goes.
   if (window_ && headerView_) g_signal_handlers_disconnect_by_data(window_, this);
@@ -220,7 +221,6 @@ void RenderViewController::viewWillClose() {
 
 void RenderViewController::setViewModel(RenderPresenter presenter) {
   viewModel_ = std::make_shared<const RenderPresenter>(std::move(presenter));
-  if (closed_) return;
   const auto& place = errorPlace(*viewModel_);
   errorLink_.setPlace(place);
   page_->show(viewModel_, place ? ErrorLink::text(*place) : std::string());
@@ -330,13 +330,12 @@ void RenderViewController::updatePageMenu() {
 }
 
 void RenderViewController::showErrorPanel() {
-  const bool shown = page_->site() && viewModel_ && viewModel_->isFailure() && !closed_;
+  const bool shown = page_->site() && viewModel_ && viewModel_->isFailure();
   const auto& place = shown ? errorPlace(*viewModel_) : std::nullopt;
   showError(errorPanel_, shown ? viewModel_->errorText() : std::string(), place ? ErrorLink::text(*place) : std::string());
 }
 
 void RenderViewController::chooseFile() {
-  if (closed_) return;
   // One chooser, kept by this controller: its answer comes to it and ends with it.
   if (!pageChooser_) {
     pageChooser_ = GObjectPtr<GtkFileChooserNative>(
@@ -364,7 +363,7 @@ void RenderViewController::openErrorPlace() {
 
 void RenderViewController::editLoadPaths() {
   auto controller = windowController_.lock();
-  if (!controller || !projectRoot_ || closed_) return;
+  if (!controller || !projectRoot_) return;
   auto& view = PreferencesView::instantiate(controller->settings(), window_, *projectRoot_);
   gtk_window_present(view.window());
 }

@@ -95,6 +95,8 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
 
  private:
   std::shared_ptr<PreviewPage> page_ = std::make_shared<PreviewPage>();
+  Disposable resultsSubscription_;
+  Disposable compilingSubscription_;
   Disposable pollingSubscription_;
   bool pollingToldOnce_ = false;
   // Kept, so the CSS view outlives the window while results may still arrive.
@@ -138,7 +140,6 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::shared_ptr<const RenderPresenter> viewModel_;
   std::string documentPath_;
   bool cssShown_ = false;
-  bool closed_ = false;
 };
 
 }  // namespace fennelview
