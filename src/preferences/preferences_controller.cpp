@@ -33,6 +33,8 @@ std::vector<std::shared_ptr<Editor>> lookUpEditors() {
   GCharPtr contentType(g_content_type_guess(sample->c_str(), nullptr, 0, nullptr));
   if (!contentType) return editors;
   AppInfoList apps(g_app_info_get_all_for_type(contentType.get()));
+  // The desktop's default for style sheets leads, as the user set it up for every application.
+  GObjectPtr<GAppInfo> preferred(g_app_info_get_default_for_type(contentType.get(), FALSE));
   for (GList* item = apps.get(); item; item = item->next) {
     auto* app = static_cast<GAppInfo*>(item->data);
     // Only a .desktop file gives the URL that is stored and launched later.
@@ -41,7 +43,12 @@ std::vector<std::shared_ptr<Editor>> lookUpEditors() {
     if (!filename) continue;
     GObjectPtr<GFile> file(g_file_new_for_path(filename));
     GCharPtr uri(g_file_get_uri(file.get()));
-    editors.push_back(std::make_shared<Editor>(nameOf(app, filename), uri.get()));
+    auto editor = std::make_shared<Editor>(nameOf(app, filename), uri.get());
+    if (preferred && g_app_info_equal(app, preferred.get())) {
+      editors.insert(editors.begin(), std::move(editor));
+    } else {
+      editors.push_back(std::move(editor));
+    }
   }
   return editors;
 }
@@ -74,7 +81,7 @@ void PreferencesController::setDefaultEditor(const std::shared_ptr<Editor>& edit
 void PreferencesController::registerDefaultEditor() {
   const auto& list = editors();
   if (list.empty()) return;
-  defaults_.registerDefaultEditorPath(list.back()->path());
+  defaults_.registerDefaultEditorPath(list.front()->path());
 }
 
 }  // namespace fennelview

@@ -19,14 +19,16 @@ class PreferencesController {
   // Touches neither GIO nor the stored values.
   explicit PreferencesController(Settings& defaults);
 
-  // The applications GIO registers for the type of Template/main.css, in GIO's order.
+  // The applications GIO registers for the type of Template/main.css: the desktop's default
+  // for it first, then the others in GIO's order.
   const std::vector<std::shared_ptr<Editor>>& editors();
   // The first editor whose URL is the stored string, else the first editor; null when
   // the list is empty. Always an object of editors().
   std::shared_ptr<Editor> defaultEditor();
   // Stores the editor's URL; a null editor changes nothing.
   void setDefaultEditor(const std::shared_ptr<Editor>& editor);
-  // Registers the last editor's URL as the fallback; nothing for an empty list.
+  // Registers the first editor's URL (the desktop's default) as the fallback; nothing for an
+  // empty list.
   void registerDefaultEditor();
 
  private:

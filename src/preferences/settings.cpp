@@ -158,6 +158,10 @@ Settings::Observation Settings::observe(Entry entry, std::function<void()> chang
 
 void Settings::write(Entry entry, const std::string& key, const json& value) {
   store_.setObject(value, key);
+  announce(entry);
+}
+
+void Settings::announce(Entry entry) {
   // A copy: an observer may end its own or another's observation while being told.
   const auto observers = observers_->list;
   for (const auto& [id, observed, changed] : observers) {

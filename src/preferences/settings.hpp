@@ -106,6 +106,9 @@ class Settings {
 
   // Calls `changed` after every write of `entry` through this object.
   [[nodiscard]] Observation observe(Entry entry, std::function<void()> changed);
+  // Tells the observers of `entry` of a write made through store(), such as a project's own
+  // load paths.
+  void announce(Entry entry);
 
   // What the user has to learn about the settings file (kept aside, not saved), once.
   std::optional<std::string> takeNotice() { return store_.takeNotice(); }

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "site/project_settings.hpp"
 
+#include <algorithm>
+
+#include "preferences/settings.hpp"
 #include "preferences/user_defaults.hpp"
 
 namespace fennelview {
@@ -45,6 +48,26 @@ std::vector<std::string> projectLoadPaths(const ProjectSettings& value, const st
   std::vector<std::string> folders;
   for (const auto& entry : value.loadPaths) folders.push_back((projectRoot / entry).lexically_normal().string());
   return folders;
+}
+
+void addProjectLoadPath(Settings& settings, const std::filesystem::path& projectRoot, const std::filesystem::path& folder) {
+  auto normal = folder.lexically_normal();
+  if (!normal.has_filename()) normal = normal.parent_path();
+  const auto relative = normal.lexically_relative(projectRoot);
+  const bool inside = normal.is_absolute() && !relative.empty() && *relative.begin() != "..";
+  const std::string entry = inside ? relative.string() : normal.string();
+  auto value = projectSettings(settings.store(), projectRoot);
+  if (std::ranges::find(value.loadPaths, entry) != value.loadPaths.end()) return;
+  value.loadPaths.push_back(entry);
+  setProjectSettings(settings.store(), projectRoot, value);
+  settings.announce(Settings::Entry::loadPaths);
+}
+
+void removeProjectLoadPath(Settings& settings, const std::filesystem::path& projectRoot, const std::string& entry) {
+  auto value = projectSettings(settings.store(), projectRoot);
+  if (std::erase(value.loadPaths, entry) == 0) return;
+  setProjectSettings(settings.store(), projectRoot, value);
+  settings.announce(Settings::Entry::loadPaths);
 }
 
 }  // namespace fennelview

@@ -8,6 +8,7 @@
 
 namespace fennelview {
 
+class Settings;
 class UserDefaults;
 
 // What is kept for one project root, beside the global settings: its own load paths (e.g.
@@ -26,5 +27,9 @@ void setProjectSettings(UserDefaults& settings, const std::filesystem::path& pro
 
 // A project's load paths as folders to search: relative entries resolve from the project root.
 std::vector<std::string> projectLoadPaths(const ProjectSettings& value, const std::filesystem::path& projectRoot);
+// Adds a folder to the project's load paths (relative to the root when under it), unless it is
+// there, or removes one as listed; the open documents compile again.
+void addProjectLoadPath(Settings& settings, const std::filesystem::path& projectRoot, const std::filesystem::path& folder);
+void removeProjectLoadPath(Settings& settings, const std::filesystem::path& projectRoot, const std::string& entry);
 
 }  // namespace fennelview

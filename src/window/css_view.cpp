@@ -4,6 +4,10 @@
 #include <glib/gi18n.h>
 #include <gtksourceview/gtksource.h>
 
+#include <memory>
+
+#include "window/window_resources.hpp"
+
 namespace {
 
 // GTK's own close button of the search bar reads as its icon ("GtkImage") to a screen reader.
@@ -18,52 +22,78 @@ void nameCloseButton(GtkWidget* widget) {
 
 }  // namespace
 
+struct _FennelviewCssView {
+  GtkBox parent_instance;
+  GtkSearchBar* search_bar;
+  GtkSearchEntry* search_entry;
+  GtkSourceView* source_view;
+  GtkWidget* place_bar;
+  GtkButton* place_button;
+  std::unique_ptr<fennelview::CssView> view;
+};
+
+G_DEFINE_FINAL_TYPE(FennelviewCssView, fennelview_css_view, GTK_TYPE_BOX)
+
+static void fennelview_css_view_init(FennelviewCssView* self) {
+  std::construct_at(&self->view);
+  gtk_widget_init_template(GTK_WIDGET(self));
+  self->view = std::make_unique<fennelview::CssView>(self);
+}
+
+static void fennelview_css_view_dispose(GObject* object) {
+  auto* self = FENNELVIEW_CSS_VIEW(object);
+  self->view.reset();
+  gtk_widget_dispose_template(GTK_WIDGET(self), FENNELVIEW_TYPE_CSS_VIEW);
+  G_OBJECT_CLASS(fennelview_css_view_parent_class)->dispose(object);
+}
+
+static void fennelview_css_view_finalize(GObject* object) {
+  std::destroy_at(&FENNELVIEW_CSS_VIEW(object)->view);
+  G_OBJECT_CLASS(fennelview_css_view_parent_class)->finalize(object);
+}
+
+static void fennelview_css_view_class_init(FennelviewCssViewClass* klass) {
+  gtk_source_init();
+  g_type_ensure(GTK_SOURCE_TYPE_VIEW);
+  fennelview::registerWindowResources();
+  G_OBJECT_CLASS(klass)->dispose = fennelview_css_view_dispose;
+  G_OBJECT_CLASS(klass)->finalize = fennelview_css_view_finalize;
+  auto* widgetClass = GTK_WIDGET_CLASS(klass);
+  gtk_widget_class_set_template_from_resource(widgetClass, "/org/fennelview/Fennelview/window/css_view.ui");
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewCssView, search_bar);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewCssView, search_entry);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewCssView, source_view);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewCssView, place_bar);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewCssView, place_button);
+}
+
 namespace fennelview {
 
-CssView::CssView() {
-  gtk_source_init();
-  buffer_ = gtk_source_buffer_new(nullptr);
+CssView& cssViewOf(FennelviewCssView* widget) { return *widget->view; }
+
+CssView::CssView(FennelviewCssView* widget)
+    : widget_(widget),
+      searchBar_(widget->search_bar),
+      searchEntry_(widget->search_entry),
+      textView_(GTK_TEXT_VIEW(widget->source_view)),
+      buffer_(GTK_SOURCE_BUFFER(gtk_text_view_get_buffer(GTK_TEXT_VIEW(widget->source_view)))),
+      placeBar_(widget->place_bar),
+      placeButton_(widget->place_button) {
   // A scheme of its own also gives the search its match style.
   gtk_source_buffer_set_style_scheme(
       buffer_, gtk_source_style_scheme_manager_get_scheme(gtk_source_style_scheme_manager_get_default(), "Adwaita"));
   gtk_source_buffer_set_language(
       buffer_, gtk_source_language_manager_get_language(gtk_source_language_manager_get_default(), "css"));
-  GtkWidget* view = gtk_source_view_new_with_buffer(buffer_);
-  g_object_unref(buffer_);  // the view holds it
-  textView_ = GTK_TEXT_VIEW(view);
-  gtk_text_view_set_editable(textView_, FALSE);
-  gtk_text_view_set_monospace(textView_, TRUE);
-  gtk_source_view_set_show_line_numbers(GTK_SOURCE_VIEW(view), TRUE);
-
-  searchEntry_ = GTK_SEARCH_ENTRY(gtk_search_entry_new());
-  gtk_widget_set_hexpand(GTK_WIDGET(searchEntry_), TRUE);
-  searchBar_ = GTK_SEARCH_BAR(gtk_search_bar_new());
-  gtk_search_bar_set_child(searchBar_, GTK_WIDGET(searchEntry_));
   gtk_search_bar_connect_entry(searchBar_, GTK_EDITABLE(searchEntry_));
-  gtk_search_bar_set_show_close_button(searchBar_, TRUE);
   nameCloseButton(GTK_WIDGET(searchBar_));
-
-  GtkWidget* scroller = gtk_scrolled_window_new();
-  gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), view);
-  gtk_widget_set_vexpand(scroller, TRUE);
-  root_ = GObjectPtr<GtkWidget>(GTK_WIDGET(g_object_ref_sink(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0))));
-  gtk_box_append(GTK_BOX(root_.get()), GTK_WIDGET(searchBar_));
-  gtk_box_append(GTK_BOX(root_.get()), scroller);
-  gtk_search_bar_set_key_capture_widget(searchBar_, root_.get());
-
-  // The place of the cursor's line, read out as it changes; the bar keeps its height without one.
-  placeBar_ = GTK_WIDGET(g_object_new(GTK_TYPE_BOX, "accessible-role", GTK_ACCESSIBLE_ROLE_STATUS, nullptr));
-  placeButton_ = GTK_BUTTON(gtk_button_new_with_label("_buttons.scss:7"));
-  gtk_widget_add_css_class(GTK_WIDGET(placeButton_), "link");
-  gtk_widget_set_tooltip_text(GTK_WIDGET(placeButton_), _("Open in the editor"));
+  gtk_search_bar_set_key_capture_widget(searchBar_, GTK_WIDGET(widget_));
+  // The bar keeps its height without a place.
+  gtk_button_set_label(placeButton_, "_buttons.scss:7");
   int height = 0;
   gtk_widget_measure(GTK_WIDGET(placeButton_), GTK_ORIENTATION_VERTICAL, -1, nullptr, &height, nullptr, nullptr);
   gtk_widget_set_size_request(placeBar_, -1, height);
   gtk_button_set_label(placeButton_, "");
-  for (auto* side : {&gtk_widget_set_margin_start, &gtk_widget_set_margin_end}) side(placeBar_, 6);
-  gtk_box_append(GTK_BOX(placeBar_), GTK_WIDGET(placeButton_));
-  gtk_widget_set_visible(placeBar_, FALSE);
-  gtk_box_append(GTK_BOX(root_.get()), placeBar_);
+  GtkWidget* view = GTK_WIDGET(textView_);
   g_signal_connect_swapped(placeButton_, "clicked", G_CALLBACK(+[](CssView* self) { self->openPlace(); }), this);
   g_signal_connect_swapped(buffer_, "notify::cursor-position", G_CALLBACK(+[](CssView* self) { self->showPlace(); }), this);
   keys_ = gtk_event_controller_key_new();
@@ -162,7 +192,11 @@ void CssView::showPlace() {
 
 std::string CssView::placeText() const { return place_ ? place_->displayName : std::string(); }
 
-bool CssView::openPlace() const { return place_ && placeLink_.open(); }
+bool CssView::openPlace() const {
+  if (!place_) return false;
+  GObjectPtr<GdkAppLaunchContext> context(gdk_display_get_app_launch_context(gtk_widget_get_display(widget())));
+  return placeLink_.open(G_APP_LAUNCH_CONTEXT(context.get()));
+}
 
 GtkSourceSearchContext* CssView::search() {
   // Made on first use: a window whose CSS is never searched keeps no search state.

@@ -9,11 +9,17 @@
 
 #include "common/glib_ptr.hpp"
 #include "inspect/rule_place.hpp"
-#include "window/error_link.hpp"
+#include "present/error_link.hpp"
 
 // GtkSourceView stays private to the window library.
 typedef struct _GtkSourceBuffer GtkSourceBuffer;
 typedef struct _GtkSourceSearchContext GtkSourceSearchContext;
+
+G_BEGIN_DECLS
+#define FENNELVIEW_TYPE_CSS_VIEW (fennelview_css_view_get_type())
+// The CSS view's widget, made from css_view.ui; it owns its CssView.
+G_DECLARE_FINAL_TYPE(FennelviewCssView, fennelview_css_view, FENNELVIEW, CSS_VIEW, GtkBox)
+G_END_DECLS
 
 namespace fennelview {
 
@@ -24,12 +30,13 @@ namespace fennelview {
 // opens that place in the editor.
 class CssView {
  public:
-  CssView();
+  // Made by its widget, from the widget's template children.
+  explicit CssView(FennelviewCssView* widget);
   ~CssView();
   CssView(const CssView&) = delete;
   CssView& operator=(const CssView&) = delete;
 
-  GtkWidget* widget() const { return root_.get(); }
+  GtkWidget* widget() const { return GTK_WIDGET(widget_); }
   void setCSS(std::shared_ptr<const std::string> css, std::shared_ptr<const SourceMap> map = nullptr);
   void setSettings(Settings& settings) { placeLink_.setSettings(settings); }
   void setShown(bool shown);
@@ -48,7 +55,7 @@ class CssView {
   void findNext();
   GtkSourceSearchContext* search();
 
-  GObjectPtr<GtkWidget> root_;
+  FennelviewCssView* widget_;  // owns this
   GtkSearchBar* searchBar_;
   GtkSearchEntry* searchEntry_;
   GtkTextView* textView_;
@@ -65,5 +72,8 @@ class CssView {
   bool stale_ = false;
   bool shown_ = false;
 };
+
+// The widget's C++ part.
+CssView& cssViewOf(FennelviewCssView* widget);
 
 }  // namespace fennelview

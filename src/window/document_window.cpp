@@ -17,6 +17,7 @@ struct _FennelviewDocumentWindow {
   GtkSpinner* compiling_spinner;
   GtkWidget* warnings_button;
   GtkWidget* view_menu_button;
+  GtkMenuButton* page_button;
   GtkLabel* warnings_count;
   GtkListBox* warnings_list;
   AdwToastOverlay* toast_overlay;
@@ -28,7 +29,7 @@ G_DEFINE_FINAL_TYPE(FennelviewDocumentWindow, fennelview_document_window, GTK_TY
 
 namespace {
 
-enum { PROP_0, PROP_SHOW_CSS, PROP_PREVIEW_WIDTH, PROP_WRITE_CSS_ON_SAVE, N_PROPS };
+enum { PROP_0, PROP_SHOW_CSS, PROP_PREVIEW_WIDTH, PROP_WRITE_CSS_ON_SAVE, PROP_PICKING, N_PROPS };
 GParamSpec* properties[N_PROPS];
 
 void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
@@ -43,6 +44,7 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
   switch (id) {
     case PROP_SHOW_CSS: g_value_set_boolean(value, view.cssShown()); break;
     case PROP_PREVIEW_WIDTH: g_value_set_string(value, view.pageSize().preset().c_str()); break;
+    case PROP_PICKING: g_value_set_boolean(value, view.pickPanel().picking()); break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
   }
 }
@@ -67,6 +69,10 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
     case PROP_PREVIEW_WIDTH:
       // The page size tells of every change itself, restored ones included.
       view.pageSize().setPreset(g_value_get_string(value) ? g_value_get_string(value) : "");
+      break;
+    case PROP_PICKING:
+      // The pick panel tells of every change itself, Escape in the page included.
+      if (view.pickPanel().picking() != static_cast<bool>(g_value_get_boolean(value))) view.togglePicking();
       break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
   }
@@ -119,6 +125,9 @@ static void fennelview_document_window_class_init(FennelviewDocumentWindowClass*
   properties[PROP_WRITE_CSS_ON_SAVE] = g_param_spec_boolean(
       "write-css-on-save", nullptr, nullptr, FALSE,
       static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | G_PARAM_EXPLICIT_NOTIFY));
+  properties[PROP_PICKING] =
+      g_param_spec_boolean("picking", nullptr, nullptr, FALSE,
+                           static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | G_PARAM_EXPLICIT_NOTIFY));
   g_object_class_install_properties(objectClass, N_PROPS, properties);
   GTK_WIDGET_CLASS(klass)->map = fennelview_document_window_map;
   GTK_WINDOW_CLASS(klass)->close_request = fennelview_document_window_close_request;
@@ -132,6 +141,7 @@ static void fennelview_document_window_class_init(FennelviewDocumentWindowClass*
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, error_label);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, warnings_button);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, view_menu_button);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, page_button);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, warnings_count);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, warnings_list);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewDocumentWindow, toast_overlay);
@@ -153,7 +163,7 @@ DocumentWindowParts documentWindowParts(FennelviewDocumentWindow* window) {
   return {window->title_label,
           window->toast_overlay,
           {window->header_view, window->parsing_metadata_label, window->compiling_spinner, window->warnings_button,
-           window->warnings_count, window->warnings_list, window->error_label},
+           window->warnings_count, window->warnings_list, window->error_label, window->page_button},
           sharedRenderViewController(window->render_view)};
 }
 

@@ -10,7 +10,7 @@
 
 #include "common/glib_ptr.hpp"
 #include "inspect/cascade.hpp"
-#include "window/error_link.hpp"
+#include "present/error_link.hpp"
 #include "window/window_resources.hpp"
 
 namespace fennelview {

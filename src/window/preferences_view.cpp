@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "common/glib_ptr.hpp"
+#include "site/project_settings.hpp"
 #include "window/preview_web_context.hpp"
 #include "window/window_resources.hpp"
 
@@ -19,6 +20,8 @@ struct _FennelviewPreferencesWindow {
   AdwComboRow* drawingRow;
   AdwPreferencesGroup* loadPathsGroup;
   AdwActionRow* noLoadPathsRow;
+  AdwPreferencesGroup* projectLoadPathsGroup;
+  AdwActionRow* noProjectLoadPathsRow;
   std::unique_ptr<fennelview::PreferencesView> view;
 };
 
@@ -55,11 +58,23 @@ static void fennelview_preferences_window_class_init(FennelviewPreferencesWindow
       {"drawing-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, drawingRow)},
       {"load-paths-group", G_STRUCT_OFFSET(FennelviewPreferencesWindow, loadPathsGroup)},
       {"no-load-paths-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, noLoadPathsRow)},
+      {"project-load-paths-group", G_STRUCT_OFFSET(FennelviewPreferencesWindow, projectLoadPathsGroup)},
+      {"no-project-load-paths-row", G_STRUCT_OFFSET(FennelviewPreferencesWindow, noProjectLoadPathsRow)},
   };
   for (const auto& [id, offset] : children) gtk_widget_class_bind_template_child_full(widgetClass, id, FALSE, offset);
   gtk_widget_class_install_action(widgetClass, "preferences.add-load-path", nullptr,
                                   +[](GtkWidget* widget, const char*, GVariant*) {
                                     if (auto& view = FENNELVIEW_PREFERENCES_WINDOW(widget)->view) view->chooseLoadPath();
+                                  });
+  gtk_widget_class_install_action(widgetClass, "preferences.add-project-load-path", nullptr,
+                                  +[](GtkWidget* widget, const char*, GVariant*) {
+                                    if (auto& view = FENNELVIEW_PREFERENCES_WINDOW(widget)->view) view->chooseLoadPath(true);
+                                  });
+  gtk_widget_class_install_action(widgetClass, "preferences.remove-project-load-path", "s",
+                                  +[](GtkWidget* widget, const char*, GVariant* entry) {
+                                    if (auto& view = FENNELVIEW_PREFERENCES_WINDOW(widget)->view) {
+                                      view->removeProjectLoadPath(g_variant_get_string(entry, nullptr));
+                                    }
                                   });
   gtk_widget_class_install_action(widgetClass, "preferences.remove-load-path", "s",
                                   +[](GtkWidget* widget, const char*, GVariant* folder) {
@@ -82,11 +97,21 @@ GObjectPtr<GtkStringList> stringList(const std::vector<std::string>& names) {
 PreferencesView::PreferencesView(Settings& settings, FennelviewPreferencesWindow* window)
     : settings_(settings), preferences_(settings), window_(window) {}
 
-PreferencesView& PreferencesView::instantiate(Settings& settings, GtkWindow* parent) {
+PreferencesView& PreferencesView::instantiate(Settings& settings, GtkWindow* parent,
+                                              std::optional<std::filesystem::path> projectRoot) {
   adw_init();
   auto* window = FENNELVIEW_PREFERENCES_WINDOW(g_object_new(fennelview_preferences_window_get_type(), nullptr));
   window->view.reset(new PreferencesView(settings, window));
   auto& view = *window->view;
+  view.projectRoot_ = std::move(projectRoot);
+  if (view.projectRoot_) {
+    GCharPtr name(g_filename_display_basename(view.projectRoot_->c_str()));
+    /* Translators: the title of a project's own load paths; %1$s is the project's folder name. */
+    GCharPtr title(g_strdup_printf(_("Load paths of %1$s"), name.get()));
+    GCharPtr escaped(g_markup_escape_text(title.get(), -1));  // the title reads markup
+    adw_preferences_group_set_title(window->projectLoadPathsGroup, escaped.get());
+    gtk_widget_set_visible(GTK_WIDGET(window->projectLoadPathsGroup), TRUE);
+  }
   if (parent) gtk_window_set_transient_for(view.window(), parent);
   view.bindEditors();
   view.bindCompilers();
@@ -207,12 +232,28 @@ void PreferencesView::removeLoadPath(const std::string& folder) {
   if (std::erase(folders, folder) > 0) settings_.setLoadPaths(folders);
 }
 
+void PreferencesView::addProjectLoadPath(const std::string& folder) {
+  if (projectRoot_) fennelview::addProjectLoadPath(settings_, *projectRoot_, folder);
+}
+
+void PreferencesView::removeProjectLoadPath(const std::string& entry) {
+  if (projectRoot_) fennelview::removeProjectLoadPath(settings_, *projectRoot_, entry);
+}
+
 void PreferencesView::showLoadPaths() {
-  for (auto* row : loadPathRows_) adw_preferences_group_remove(window_->loadPathsGroup, row);
+  for (auto* row : loadPathRows_) adw_preferences_group_remove(ADW_PREFERENCES_GROUP(gtk_widget_get_ancestor(row, ADW_TYPE_PREFERENCES_GROUP)), row);
   loadPathRows_.clear();
   removeButtons_.clear();
-  const auto folders = settings_.loadPaths();
-  gtk_widget_set_visible(GTK_WIDGET(window_->noLoadPathsRow), folders.empty());
+  showLoadPaths(window_->loadPathsGroup, window_->noLoadPathsRow, settings_.loadPaths(), "preferences.remove-load-path");
+  if (projectRoot_) {
+    showLoadPaths(window_->projectLoadPathsGroup, window_->noProjectLoadPathsRow,
+                  projectSettings(settings_.store(), *projectRoot_).loadPaths, "preferences.remove-project-load-path");
+  }
+}
+
+void PreferencesView::showLoadPaths(AdwPreferencesGroup* group, AdwActionRow* emptyRow,
+                                    const std::vector<std::string>& folders, const char* removeAction) {
+  gtk_widget_set_visible(GTK_WIDGET(emptyRow), folders.empty());
   for (const auto& folder : folders) {
     GtkWidget* row = adw_action_row_new();
     // A path may hold characters that Pango markup would read as tags.
@@ -225,26 +266,36 @@ void PreferencesView::showLoadPaths() {
     /* Translators: the spoken name of the button that removes a load path; %1$s is the folder. */
     GCharPtr accessibleName(g_strdup_printf(_("Remove %1$s"), folder.c_str()));
     gtk_accessible_update_property(GTK_ACCESSIBLE(remove), GTK_ACCESSIBLE_PROPERTY_LABEL, accessibleName.get(), -1);
-    gtk_actionable_set_action_name(GTK_ACTIONABLE(remove), "preferences.remove-load-path");
+    gtk_actionable_set_action_name(GTK_ACTIONABLE(remove), removeAction);
     gtk_actionable_set_action_target_value(GTK_ACTIONABLE(remove), g_variant_new_string(folder.c_str()));
     adw_action_row_add_suffix(ADW_ACTION_ROW(row), remove);
-    adw_preferences_group_add(window_->loadPathsGroup, row);
+    adw_preferences_group_add(group, row);
     loadPathRows_.push_back(row);
     removeButtons_.push_back(remove);
   }
 }
 
-void PreferencesView::chooseLoadPath() {
+void PreferencesView::chooseLoadPath(bool forProject) {
+  forProject = forProject && projectRoot_;
   GtkFileChooserNative* dialog = gtk_file_chooser_native_new(_("Add Load Path"), window(), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
                                                              _("_Add"), _("_Cancel"));
   gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(dialog), TRUE);
+  if (forProject) {
+    GObjectPtr<GFile> root(g_file_new_for_path(projectRoot_->c_str()));
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), root.get(), nullptr);
+  }
+  g_object_set_data(G_OBJECT(dialog), "for-project", GINT_TO_POINTER(forProject));
   // The window is kept until the answer; its view may be gone by then if it was closed.
   g_signal_connect(dialog, "response",
                    G_CALLBACK(+[](GtkNativeDialog* native, gint response, FennelviewPreferencesWindow* window) {
                      if (response == GTK_RESPONSE_ACCEPT && window->view) {
                        GObjectPtr<GFile> folder(gtk_file_chooser_get_file(GTK_FILE_CHOOSER(native)));
                        GCharPtr path(folder ? g_file_get_path(folder.get()) : nullptr);
-                       if (path) window->view->addLoadPath(path.get());
+                       if (path && g_object_get_data(G_OBJECT(native), "for-project")) {
+                         window->view->addProjectLoadPath(path.get());
+                       } else if (path) {
+                         window->view->addLoadPath(path.get());
+                       }
                      }
                      g_object_unref(window);
                      g_object_unref(native);

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "document/file_watcher.hpp"
-#include "window/error_link.hpp"
+#include "present/error_link.hpp"
 #include "window/preview_web_context.hpp"
 #include "window/site_scheme.hpp"
 
@@ -78,6 +78,7 @@ PreviewPage::PreviewPage()
   g_signal_connect(webView_.get(), "decide-policy", G_CALLBACK(decidePolicy), this);
   g_signal_connect(webView_.get(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
                      auto* self = static_cast<PreviewPage*>(data);
+                     if (event == WEBKIT_LOAD_COMMITTED && self->site_) return self->committed();
                      if (event != WEBKIT_LOAD_FINISHED) return;
                      self->loading_ = false;
                      if (self->site_) return self->loadFinished();
@@ -101,6 +102,9 @@ void PreviewPage::show(std::shared_ptr<const RenderPresenter> model, std::string
   model_ = std::move(model);
   placeText_ = std::move(placeText);
   if (closed_) return;
+  // Whatever the page kind, a result needs the shared web process: one stuck in a page's script
+  // is ended within the limit, so no page stalls every other preview.
+  PreviewWebContext::shared().expectAnswer(webView());
   if (site_) return showOnSite();
   const auto& css = model_->styleText();
   // GVariant strings end at a NUL; such a sheet goes through the full page instead.
@@ -129,7 +133,6 @@ void PreviewPage::updateInPlace(bool replaceStyle) {
   g_variant_dict_insert_value(&arguments, "error", text(model_->errorText()));
   g_variant_dict_insert_value(&arguments, "place", text(placeText_));
   g_variant_dict_insert(&arguments, "editorLink", "s", ErrorLink::kURI);
-  PreviewWebContext::shared().expectAnswer(webView());
   webkit_web_view_call_async_javascript_function(
       webView(), kUpdateScript, -1, g_variant_dict_end(&arguments), kWorld, nullptr, nullptr,
       +[](GObject* view, GAsyncResult* result, gpointer data) {
@@ -216,8 +219,20 @@ void PreviewPage::loadFinished() {
   }
 }
 
+void PreviewPage::committed() {
+  const std::string uri = withoutFragment(webkit_web_view_get_uri(webView()));
+  if (closed_ || siteOrigin_.empty() || !uri.starts_with(siteOrigin_ + "/")) return;
+  const auto path = uri.substr(siteOrigin_.size());
+  const auto answer = site_->answer(path.substr(0, path.find('?')));
+  const auto* page = std::get_if<SiteFile>(&answer);
+  if (!page || !page->isPage || page->file == sitePage_) return;
+  sitePage_ = page->file;
+  if (pageFollowed_) pageFollowed_();
+}
+
 void PreviewPage::reloadKeepingScroll() {
   if (!site_ || closed_) return;
+  PreviewWebContext::shared().expectAnswer(webView());
   webkit_web_view_evaluate_javascript(
       webView(), "window.scrollX + ',' + window.scrollY", -1, kWorld, nullptr, nullptr,
       +[](GObject* view, GAsyncResult* result, gpointer data) {

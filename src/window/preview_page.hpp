@@ -45,7 +45,10 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   // Back to the sample page.
   void showSample();
   const std::shared_ptr<ServedSite>& site() const { return site_; }
+  // The own page shown, also after a link within the site was followed.
   const std::filesystem::path& sitePage() const { return sitePage_; }
+  // Told when a link within the site leads to another page.
+  void onPageFollowed(std::function<void()> followed) { pageFollowed_ = std::move(followed); }
   // What the own page's site answers for a URL the page uses (the compiled CSS from memory, or a
   // file of the site); a refusal for URLs of elsewhere and on the sample page.
   SiteAnswer answerFor(const std::string& url) const;
@@ -59,6 +62,7 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   void loadSite();
   void swapCss();
   void loadFinished();
+  void committed();
   void follow(const std::filesystem::path& file);
   void unfollowAll();
   void reloadSoon();
@@ -77,6 +81,7 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   bool loading_ = false;
   bool closed_ = false;
   std::function<void(const std::string&)> notice_;
+  std::function<void()> pageFollowed_;
   // The own page: its site, file and URI, the files followed on disk, and what waits for its load.
   std::shared_ptr<ServedSite> site_;
   std::filesystem::path sitePage_;

@@ -211,7 +211,13 @@ void PreviewWebContext::expectAnswer(WebKitWebView* view) {
         // The answer that may still come finds its question cancelled.
         g_cancellable_cancel(self->question_.get());
         self->question_ = {};
-        if (self->pages_.contains(self->askedView_)) self->endProcessOf(self->askedView_);
+        // Every preview shares the process: any view still there ends it, though the asked one closed.
+        const auto asked = self->pages_.find(self->askedView_);
+        if (asked != self->pages_.end()) {
+          self->endProcessOf(asked->first);
+        } else if (!self->pages_.empty()) {
+          self->endProcessOf(self->pages_.begin()->first);
+        }
         return G_SOURCE_REMOVE;
       },
       this, nullptr);

@@ -57,8 +57,9 @@ class PreviewWebContext {
   // A new preview web view in the shared web process.
   GObjectPtr<WebKitWebView> makeWebView(PageLost pageLost);
 
-  // Asks the view's web process for an answer, as a save does: one that does not come within
-  // the limit is ended. WebKit itself only notices on loads and input.
+  // Asks the view's web process for an answer, as every page kind does before it hands the process
+  // a save's work: one that does not come within the limit is ended. WebKit itself only notices
+  // on loads and input.
   void expectAnswer(WebKitWebView* view);
 
   // The setting's value; applies at once to every view.

@@ -10,16 +10,17 @@ struct _FennelviewRenderView {
   GtkStack* content_stack;
   AdwClamp* preview_clamp;
   GtkBox* preview_box;
-  GtkBox* css_page;
+  FennelviewCssView* css_view;
   std::shared_ptr<fennelview::RenderViewController> controller;  // placement-constructed in init
 };
 
 G_DEFINE_FINAL_TYPE(FennelviewRenderView, fennelview_render_view, GTK_TYPE_BOX)
 
 static void fennelview_render_view_init(FennelviewRenderView* self) {
+  g_type_ensure(FENNELVIEW_TYPE_CSS_VIEW);
   gtk_widget_init_template(GTK_WIDGET(self));
   new (&self->controller) std::shared_ptr<fennelview::RenderViewController>(
-      std::make_shared<fennelview::RenderViewController>(self->content_stack, self->preview_clamp, self->css_page,
+      std::make_shared<fennelview::RenderViewController>(self->content_stack, self->preview_clamp, self->css_view,
                                                          self->preview_box));
 }
 
@@ -44,7 +45,7 @@ static void fennelview_render_view_class_init(FennelviewRenderViewClass* klass) 
   gtk_widget_class_bind_template_child(widgetClass, FennelviewRenderView, content_stack);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewRenderView, preview_clamp);
   gtk_widget_class_bind_template_child(widgetClass, FennelviewRenderView, preview_box);
-  gtk_widget_class_bind_template_child(widgetClass, FennelviewRenderView, css_page);
+  gtk_widget_class_bind_template_child(widgetClass, FennelviewRenderView, css_view);
 }
 
 namespace fennelview {

@@ -5,11 +5,15 @@
 
 #include "common/formatted.hpp"
 #include "document/file_watcher.hpp"
+#include "document/load_paths.hpp"
 #include "site/kept_page.hpp"
+#include "site/page_choice.hpp"
 #include "site/project_root.hpp"
 #include "site/project_settings.hpp"
 #include "site/site_pages.hpp"
 #include "site/site_paths.hpp"
+#include "window/error_panel.hpp"
+#include "window/preferences_view.hpp"
 #include "window/window_controller.hpp"
 
 namespace fennelview {
@@ -25,59 +29,32 @@ std::string displayName(const fs::path& file) {
 
 }  // namespace
 
-RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage,
+RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFrame, FennelviewCssView* cssView,
                                            GtkBox* previewBox)
-    : pageSize_(page_->webView(), previewFrame),       pickPanelWidget_(FENNELVIEW_PICK_PANEL(g_object_ref_sink(newPickPanel(page_->webView())))),
+    : cssView_(GObjectPtr<FennelviewCssView>::retain(cssView)),
+      pageSize_(page_->webView(), previewFrame),
+      pickPanelWidget_(FENNELVIEW_PICK_PANEL(g_object_ref_sink(newPickPanel(page_->webView())))),
       pickPanel_(&fennelview::pickPanel(pickPanelWidget_.get())),
       stack_(stack) {
   gtk_box_append(previewBox, pickPanel_->widget());
   // The error panel is a widget over the web view: the page's own CSS and scripts cannot hide it.
   GtkWidget* overlay = gtk_overlay_new();
   gtk_overlay_set_child(GTK_OVERLAY(overlay), GTK_WIDGET(page_->webView()));
-  errorPanel_ = GTK_WIDGET(g_object_new(GTK_TYPE_BOX, "accessible-role", GTK_ACCESSIBLE_ROLE_ALERT, "orientation",
-                                        GTK_ORIENTATION_VERTICAL, "valign", GTK_ALIGN_START, "spacing", 6, nullptr));
-  for (const char* name : {"card", "error-panel"}) gtk_widget_add_css_class(errorPanel_, name);
-  gtk_widget_set_margin_start(errorPanel_, 12);
-  gtk_widget_set_margin_end(errorPanel_, 12);
-  gtk_widget_set_margin_top(errorPanel_, 12);
-  errorPlace_ = GTK_BUTTON(gtk_button_new());
-  keptErrorPlace_ = GObjectPtr<GtkButton>::retain(errorPlace_);
-  gtk_widget_add_css_class(GTK_WIDGET(errorPlace_), "link");
-  gtk_widget_set_halign(GTK_WIDGET(errorPlace_), GTK_ALIGN_START);
-  gtk_widget_set_tooltip_text(GTK_WIDGET(errorPlace_), _("Open in the editor"));
-  g_signal_connect(errorPlace_, "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) {
-                     static_cast<RenderViewController*>(self)->errorLink_.open();
-                   }),
-                   this);
-  errorLabel_ = GTK_LABEL(gtk_label_new(nullptr));
-  gtk_label_set_wrap(errorLabel_, TRUE);
-  gtk_label_set_selectable(errorLabel_, TRUE);
-  gtk_label_set_xalign(errorLabel_, 0);
-  gtk_widget_add_css_class(GTK_WIDGET(errorLabel_), "monospace");
-  for (GtkWidget* part : {GTK_WIDGET(errorPlace_), GTK_WIDGET(errorLabel_)}) {
-    gtk_widget_set_margin_start(part, 12);
-    gtk_widget_set_margin_end(part, 12);
-    gtk_box_append(GTK_BOX(errorPanel_), part);
-  }
-  gtk_widget_set_margin_bottom(GTK_WIDGET(errorLabel_), 12);
-  gtk_widget_set_visible(errorPanel_, FALSE);
-  gtk_overlay_add_overlay(GTK_OVERLAY(overlay), errorPanel_);
+  errorPanel_ = FENNELVIEW_ERROR_PANEL(errorPanelNew());
+  gtk_overlay_add_overlay(GTK_OVERLAY(overlay), GTK_WIDGET(errorPanel_));
   adw_clamp_set_child(previewFrame, overlay);
-  gtk_widget_set_vexpand(cssView_.widget(), TRUE);
-  gtk_box_append(cssPage, cssView_.widget());
-  page_->onEditorLink([this] { errorLink_.open(); });
+  page_->onEditorLink([this] { openErrorPlace(); });
+  page_->onPageFollowed([this] { updatePageMenu(); });
 }
 
 RenderViewController::~RenderViewController() {
   page_->onEditorLink({});
-  if (pickButton_) {
-    g_signal_handlers_disconnect_by_data(pickButton_, this);
-    g_object_remove_weak_pointer(G_OBJECT(pickButton_), reinterpret_cast<gpointer*>(&pickButton_));
-  }
-  // The window's widgets and action group may outlive this controller.
-  g_signal_handlers_disconnect_by_data(errorPlace_, this);
+  page_->onPageFollowed({});
+  if (leftPageTimer_) g_source_remove(leftPageTimer_);
+  if (pageChooser_) g_signal_handlers_disconnect_by_data(pageChooser_.get(), this);
+  // The window's action group may outlive this controller.
   if (pageActions_) {
-    for (const char* name : {"show", "choose"}) {
+    for (const char* name : {"show", "choose", "load-paths", "add-load-path", "open-error-place"}) {
       g_signal_handlers_disconnect_by_data(g_action_map_lookup_action(G_ACTION_MAP(pageActions_.get()), name), this);
     }
   }
@@ -104,58 +81,75 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
                      static_cast<RenderViewController*>(self)->chooseFile();
                    }),
                    this);
+  GObjectPtr<GSimpleAction> loadPaths(g_simple_action_new("load-paths", nullptr));
+  g_signal_connect(loadPaths.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer self) {
+                     static_cast<RenderViewController*>(self)->editLoadPaths();
+                   }),
+                   this);
+  GObjectPtr<GSimpleAction> addLoadPath(g_simple_action_new("add-load-path", G_VARIANT_TYPE_STRING));
+  g_signal_connect(addLoadPath.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant* folder, gpointer data) {
+                     auto* self = static_cast<RenderViewController*>(data);
+                     auto controller = self->windowController_.lock();
+                     if (controller && self->projectRoot_) {
+                       addProjectLoadPath(controller->settings(), *self->projectRoot_, g_variant_get_string(folder, nullptr));
+                     }
+                   }),
+                   this);
+  GObjectPtr<GSimpleAction> openPlace(g_simple_action_new("open-error-place", nullptr));
+  g_signal_connect(openPlace.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer self) {
+                     static_cast<RenderViewController*>(self)->openErrorPlace();
+                   }),
+                   this);
   pageActions_ = GObjectPtr<GSimpleActionGroup>(g_simple_action_group_new());
-  g_action_map_add_action(G_ACTION_MAP(pageActions_.get()), G_ACTION(pageAction_.get()));
-  g_action_map_add_action(G_ACTION_MAP(pageActions_.get()), G_ACTION(choose.get()));
+  for (GSimpleAction* action : {pageAction_.get(), choose.get(), loadPaths.get(), addLoadPath.get(), openPlace.get()}) {
+    g_action_map_add_action(G_ACTION_MAP(pageActions_.get()), G_ACTION(action));
+  }
   gtk_widget_insert_action_group(GTK_WIDGET(window), "page", G_ACTION_GROUP(pageActions_.get()));
   updatePageMenu();
-  if (header.headerView && GTK_IS_HEADER_BAR(header.headerView)) {
-    GtkWidget* button = gtk_menu_button_new();
-    gtk_menu_button_set_label(GTK_MENU_BUTTON(button), _("Page"));
-    gtk_accessible_update_property(GTK_ACCESSIBLE(button), GTK_ACCESSIBLE_PROPERTY_LABEL, _("Page"), -1);
-    gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(button), G_MENU_MODEL(pageMenu_.get()));
-    gtk_widget_set_tooltip_text(button, _("The Page the Style Sheet Is Shown On"));
-    gtk_header_bar_pack_start(GTK_HEADER_BAR(header.headerView), button);
-
-    pickButton_ = GTK_TOGGLE_BUTTON(gtk_toggle_button_new());
-    g_object_add_weak_pointer(G_OBJECT(pickButton_), reinterpret_cast<gpointer*>(&pickButton_));
-    gtk_button_set_icon_name(GTK_BUTTON(pickButton_), "find-location-symbolic");
-    gtk_widget_set_tooltip_text(GTK_WIDGET(pickButton_), _("Pick an Element to See Its Rules (Ctrl+Shift+C)"));
-    gtk_accessible_update_property(GTK_ACCESSIBLE(pickButton_), GTK_ACCESSIBLE_PROPERTY_LABEL, _("Pick an Element"), -1);
-    g_signal_connect(pickButton_, "toggled", G_CALLBACK(+[](GtkToggleButton* toggle, gpointer self) {
-                       auto* controller = static_cast<RenderViewController*>(self);
-                       if (gtk_toggle_button_get_active(toggle) != controller->pickPanel_->picking()) controller->togglePicking();
-                     }),
-                     this);
-    gtk_header_bar_pack_start(GTK_HEADER_BAR(header.headerView), GTK_WIDGET(pickButton_));
-  }
-  pickPanel_->setPickingChanged([this](bool picking) {
-    if (pickButton_ && gtk_toggle_button_get_active(pickButton_) != picking) gtk_toggle_button_set_active(pickButton_, picking);
-  });
+  if (header.pageButton) gtk_menu_button_set_menu_model(header.pageButton, G_MENU_MODEL(pageMenu_.get()));
+  // The header's pick button follows the window's "picking", which follows the panel.
+  pickPanel_->setPickingChanged([window](bool) { g_object_notify(G_OBJECT(window), "picking"); });
   alertLabel_ = header.errorLabel;
-  // Tab past the page's last link hands the focus to a child WebKit keeps inside the view, where
-  // it would stay; it goes on to the pick panel when it is open, else to the header, as it does
-  // everywhere else.
   if (header.headerView) {
     headerView_ = header.headerView;
     g_signal_connect(window, "notify::focus-widget", G_CALLBACK(+[](GtkWindow* window, GParamSpec*, gpointer self) {
-                       auto* controller = static_cast<RenderViewController*>(self);
-                       auto* view = GTK_WIDGET(controller->page_->webView());
-                       auto* focus = gtk_root_get_focus(GTK_ROOT(window));
-                       if (focus && focus != view && gtk_widget_is_ancestor(focus, view) && !controller->closed_) {
-                         auto* panel = controller->pickPanel_->widget();
-                         if (!gtk_widget_get_visible(panel) || !gtk_widget_child_focus(panel, GTK_DIR_TAB_FORWARD)) {
-                           gtk_widget_child_focus(controller->headerView_, GTK_DIR_TAB_FORWARD);
-                         }
-                       }
+                       static_cast<RenderViewController*>(self)->focusMoved(gtk_root_get_focus(GTK_ROOT(window)));
                      }),
                      this);
   }
 }
 
+void RenderViewController::focusMoved(GtkWidget* focus) {
+  auto* view = GTK_WIDGET(page_->webView());
+  const bool fromHeader = std::exchange(focusInHeader_, focus && headerView_ && gtk_widget_is_ancestor(focus, headerView_));
+  if (!focus || focus == view || !gtk_widget_is_ancestor(focus, view)) return;
+  // A child WebKit keeps inside the view takes the focus past either end of the page, and would
+  // keep it. Shift+Tab from the header goes on into the page.
+  if (fromHeader) {
+    gtk_widget_grab_focus(view);
+    return;
+  }
+  // Tab past the page's last element reaches the pick panel first, when it is open.
+  auto* panel = pickPanel_->widget();
+  if (gtk_widget_get_visible(panel) && gtk_widget_child_focus(panel, GTK_DIR_TAB_FORWARD)) return;
+  // Tab past the page's last element: GTK's own move of the same key usually follows and reaches
+  // the header's first button; if none comes, the focus goes there all the same.
+  if (leftPageTimer_) return;
+  leftPageTimer_ = g_timeout_add(200, +[](gpointer data) {
+    auto* self = static_cast<RenderViewController*>(data);
+    self->leftPageTimer_ = 0;
+    auto* view = GTK_WIDGET(self->page_->webView());
+    auto* focus = self->window_ ? gtk_root_get_focus(GTK_ROOT(self->window_)) : nullptr;
+    if (focus && focus != view && gtk_widget_is_ancestor(focus, view) && self->headerView_) {
+      gtk_widget_child_focus(self->headerView_, GTK_DIR_TAB_FORWARD);
+    }
+    return G_SOURCE_REMOVE;
+  }, this);
+}
+
 void RenderViewController::viewDidAppear(WindowController& windowController) {
-  // The subscription keeps this controller alive as long as the signal lasts.
-  windowController.documentChangeSignal().observeNext([self = shared_from_this()](const ParsingResult& result) {
+  // The subscription keeps this controller alive until the window closes.
+  resultsSubscription_ = windowController.documentChangeSignal().observeNext([self = shared_from_this()](const ParsingResult& result) {
     self->setViewModel(RenderPresenter(result, self->documentPath_));
   });
   page_->setNotice([weak = windowController.weak_from_this()](const std::string& text) {
@@ -172,7 +166,7 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
       [weak = std::weak_ptr<RenderViewController>(weak_from_this()), window = windowController.weak_from_this()](
           const std::string& reason) {
         auto self = weak.lock();
-        if (!self || self->closed_ || !self->metadata_) return;
+        if (!self || !self->metadata_) return;
         const bool polled = !reason.empty() && sharedFileWatcher().isPolled(self->documentPath_);
         /* Translators: %1$s is why, such as "Some files are on a network or shared file system (NFS), …". */
         self->metadata_->setNote(
@@ -192,33 +186,25 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
   pickPanel_->setNotice([weak = windowController.weak_from_this()](const std::string& text) {
     if (auto window = weak.lock()) window->showToast(text);
   });
-  cssView_.setSettings(windowController.settings());
+  cssView().setSettings(windowController.settings());
   windowController_ = windowController.weak_from_this();
   appeared_ = true;
 
   // The page: one asked for, else the one kept for the document, else its first own page.
   const auto root = projectRootOf(documentPath_, g_get_home_dir());
+  projectRoot_ = root;
   if (root) pages_ = findPages(*root, documentPath_);
-  std::optional<fs::path> page;
-  if (requestedPage_) {
-    page = *requestedPage_;
-    keepPage(windowController.settings(), documentPath_, page ? page->string() : std::string());
-  } else if (const auto kept = keptPage(windowController.settings(), documentPath_)) {
-    std::error_code ec;
-    if (!kept->empty() && fs::is_regular_file(*kept, ec)) {
-      page = fs::path(*kept);
-    } else if (!kept->empty()) {
-      /* Translators: %1$s is the name of a web page's file. */
-      toast(formatted(_("The page %1$s is gone: the style sheet is shown on the sample page."), displayName(*kept).c_str()));
-    }
-  } else if (!pages_.empty()) {
-    page = pages_.front();
+  const auto choice = pageToShow(requestedPage_, keptPage(windowController.settings(), documentPath_), pages_);
+  if (requestedPage_) keepPage(windowController.settings(), documentPath_, choice.page ? choice.page->string() : std::string());
+  if (choice.gone) {
+    /* Translators: %1$s is the name of a web page's file. */
+    toast(formatted(_("The page %1$s is gone: the style sheet is shown on the sample page."), displayName(*choice.gone).c_str()));
   }
-  showPage(page);
+  showPage(choice.page);
 
-  document->compiling().producer().start(
+  compilingSubscription_ = document->compiling().producer().start(
       Observer<bool>([weak = std::weak_ptr<RenderViewController>(weak_from_this())](const bool& compiling) {
-        if (auto self = weak.lock(); self && self->metadata_ && !self->closed_) self->metadata_->setCompiling(compiling);
+        if (auto self = weak.lock(); self && self->metadata_) self->metadata_->setCompiling(compiling);
       }));
   // A first compile still under way: its starting value is no page to show.
   if (metadata_ && metadata_->compiling()) return;
@@ -226,11 +212,14 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
 }
 
 void RenderViewController::viewWillClose() {
-  closed_ = true;
+  resultsSubscription_.dispose();
+  compilingSubscription_.dispose();
   pickPanel_->setPickingChanged({});
   // The window is still there while its content goes.
   if (window_ && headerView_) g_signal_handlers_disconnect_by_data(window_, this);
   headerView_ = nullptr;
+  if (leftPageTimer_) g_source_remove(std::exchange(leftPageTimer_, 0));
+  if (pageChooser_) gtk_native_dialog_destroy(GTK_NATIVE_DIALOG(pageChooser_.get()));
   pollingSubscription_.dispose();
   page_->close();
   if (metadata_) metadata_->stop();
@@ -238,12 +227,12 @@ void RenderViewController::viewWillClose() {
 
 void RenderViewController::setViewModel(RenderPresenter presenter) {
   viewModel_ = std::make_shared<const RenderPresenter>(std::move(presenter));
-  if (closed_) return;
   const auto& place = errorPlace(*viewModel_);
   errorLink_.setPlace(place);
   page_->show(viewModel_, place ? ErrorLink::text(*place) : std::string());
   showErrorPanel();
-  if (!viewModel_->isFailure()) cssView_.setCSS(viewModel_->sharedCSS(), viewModel_->sourceMap());
+  if (!viewModel_->isFailure()) cssView().setCSS(viewModel_->sharedCSS(), viewModel_->sourceMap());
+  offerLoadPath();
   pickPanel_->show(viewModel_);
   if (metadata_) metadata_->show(*viewModel_);
   if (warnings_) warnings_->show(viewModel_->warnings());
@@ -251,19 +240,19 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
     // Its first line: the whole message, place and excerpt, is on the page.
     const auto& error = viewModel_->errorText();
     const auto line = error.substr(0, error.find('\n'));
+    announce(GTK_WIDGET(alertLabel_), viewModel_->isFailure() ? line : std::string());
     gtk_label_set_text(alertLabel_, line.c_str());
-    gtk_widget_set_visible(GTK_WIDGET(alertLabel_), viewModel_->isFailure() && !line.empty());
   }
 }
 
 void RenderViewController::showCSS(bool shown) {
   cssShown_ = shown;
   gtk_stack_set_visible_child_name(stack_, shown ? "css" : "preview");
-  cssView_.setShown(shown);
+  cssView().setShown(shown);
 }
 
 void RenderViewController::focusContent() {
-  auto* content = cssShown_ ? cssView_.widget() : GTK_WIDGET(page_->webView());
+  auto* content = cssShown_ ? cssView().widget() : GTK_WIDGET(page_->webView());
   if (!gtk_widget_grab_focus(content)) gtk_widget_child_focus(content, GTK_DIR_TAB_FORWARD);
 }
 
@@ -279,7 +268,7 @@ void RenderViewController::togglePicking() {
 }
 
 void RenderViewController::find() {
-  cssView_.toggleSearch();
+  cssView().toggleSearch();
 }
 
 void RenderViewController::choosePage(std::optional<fs::path> page) {
@@ -301,19 +290,12 @@ std::optional<fs::path> RenderViewController::linkedCssFile() const {
   return page_->site() ? page_->site()->linkedCssFile() : std::nullopt;
 }
 
-std::string RenderViewController::errorPanelText() const {
-  return gtk_widget_get_visible(errorPanel_) ? gtk_label_get_text(errorLabel_) : std::string();
-}
+std::string RenderViewController::errorPanelText() const { return shownError(errorPanel_); }
 
 void RenderViewController::showPage(const std::optional<fs::path>& page) {
   std::optional<fs::path> root;
   if (page) {
-    root = projectRootOf(*page, g_get_home_dir());
-    // Without a project around it a page is served from its own folder, but never from the whole home.
-    std::error_code ec;
-    if (!root && page->parent_path() != fs::path(g_get_home_dir()) && page->parent_path() != page->root_path()) {
-      root = fs::weakly_canonical(page->parent_path(), ec);
-    }
+    root = servingRootOf(*page, g_get_home_dir());
     /* Translators: %1$s is the name of a web page's file. */
     if (!root) toast(formatted(_("The page %1$s lies in no project folder: the sample page is shown."), displayName(*page).c_str()));
   }
@@ -347,43 +329,66 @@ void RenderViewController::updatePageMenu() {
   g_menu_item_set_action_and_target_value(sample.get(), "page.show", g_variant_new_string(""));
   g_menu_append_item(others.get(), sample.get());
   g_menu_append(others.get(), _("Choose…"), "page.choose");
+  if (projectRoot_) g_menu_append(others.get(), _("Load Paths of the Project…"), "page.load-paths");
   g_menu_append_section(pageMenu_.get(), nullptr, G_MENU_MODEL(others.get()));
   const auto shown = shownPage();
   g_simple_action_set_state(pageAction_.get(), g_variant_new_string(shown ? shown->c_str() : ""));
 }
 
 void RenderViewController::showErrorPanel() {
-  const bool shown = page_->site() && viewModel_ && viewModel_->isFailure() && !closed_;
-  gtk_widget_set_visible(errorPanel_, shown);
-  if (!shown) return;
-  const auto& place = errorPlace(*viewModel_);
-  gtk_button_set_label(errorPlace_, place ? ErrorLink::text(*place).c_str() : "");
-  gtk_widget_set_visible(GTK_WIDGET(errorPlace_), place.has_value());
-  gtk_label_set_text(errorLabel_, viewModel_->errorText().c_str());
+  const bool shown = page_->site() && viewModel_ && viewModel_->isFailure();
+  const auto& place = shown ? errorPlace(*viewModel_) : std::nullopt;
+  showError(errorPanel_, shown ? viewModel_->errorText() : std::string(), place ? ErrorLink::text(*place) : std::string());
 }
 
 void RenderViewController::chooseFile() {
-  GtkFileChooserNative* dialog =
-      gtk_file_chooser_native_new(_("Choose a Page"), window_, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Choose"), _("_Cancel"));
-  GtkFileFilter* filter = gtk_file_filter_new();
-  gtk_file_filter_set_name(filter, _("Web pages"));
-  gtk_file_filter_add_mime_type(filter, "text/html");
-  for (const char* pattern : {"*.html", "*.htm"}) gtk_file_filter_add_pattern(filter, pattern);
-  gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
-  g_object_unref(filter);
-  g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkNativeDialog* native, gint response, gpointer data) {
-                     std::unique_ptr<std::weak_ptr<RenderViewController>> weak(
-                         static_cast<std::weak_ptr<RenderViewController>*>(data));
-                     auto self = weak->lock();
-                     if (self && !self->closed_ && response == GTK_RESPONSE_ACCEPT) {
+  // One chooser, kept by this controller: its answer comes to it and ends with it.
+  if (!pageChooser_) {
+    pageChooser_ = GObjectPtr<GtkFileChooserNative>(
+        gtk_file_chooser_native_new(_("Choose a Page"), window_, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Choose"), _("_Cancel")));
+    GObjectPtr<GtkFileFilter> filter(gtk_file_filter_new());
+    gtk_file_filter_set_name(filter.get(), _("Web pages"));
+    gtk_file_filter_add_mime_type(filter.get(), "text/html");
+    for (const char* pattern : {"*.html", "*.htm"}) gtk_file_filter_add_pattern(filter.get(), pattern);
+    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(pageChooser_.get()), filter.get());
+    g_signal_connect(pageChooser_.get(), "response", G_CALLBACK(+[](GtkNativeDialog* native, gint response, gpointer self) {
+                       if (response != GTK_RESPONSE_ACCEPT) return;
                        GObjectPtr<GFile> file(gtk_file_chooser_get_file(GTK_FILE_CHOOSER(native)));
                        GCharPtr path(file ? g_file_get_path(file.get()) : nullptr);
-                       if (path) self->choosePage(fs::path(path.get()));
-                     }
-                     g_object_unref(native);
-                   }),
-                   new std::weak_ptr<RenderViewController>(weak_from_this()));
-  gtk_native_dialog_show(GTK_NATIVE_DIALOG(dialog));
+                       if (path) static_cast<RenderViewController*>(self)->choosePage(fs::path(path.get()));
+                     }),
+                     this);
+  }
+  gtk_native_dialog_show(GTK_NATIVE_DIALOG(pageChooser_.get()));
+}
+
+void RenderViewController::openErrorPlace() {
+  GObjectPtr<GdkAppLaunchContext> context(gdk_display_get_app_launch_context(gtk_widget_get_display(GTK_WIDGET(stack_))));
+  errorLink_.open(G_APP_LAUNCH_CONTEXT(context.get()));
+}
+
+void RenderViewController::editLoadPaths() {
+  auto controller = windowController_.lock();
+  if (!controller || !projectRoot_) return;
+  auto& view = PreferencesView::instantiate(controller->settings(), window_, *projectRoot_);
+  gtk_window_present(view.window());
+}
+
+void RenderViewController::offerLoadPath() {
+  if (!viewModel_->isFailure()) offeredImport_.clear();
+  const auto missing = viewModel_->isFailure() ? missingImport(viewModel_->errorText()) : std::nullopt;
+  if (!missing || !projectRoot_ || *missing == offeredImport_) return;
+  offeredImport_ = *missing;
+  offeredLoadPath_ = nodeModulesFolderFor(*missing, *projectRoot_);
+  auto controller = windowController_.lock();
+  // An action's target is UTF-8; a folder named otherwise is left to the Page menu's dialog.
+  if (!offeredLoadPath_ || !controller || !g_utf8_validate(offeredLoadPath_->c_str(), -1, nullptr)) return;
+  GVariant* folder = g_variant_ref_sink(g_variant_new_string(offeredLoadPath_->c_str()));
+  GCharPtr action(g_action_print_detailed_name("page.add-load-path", folder));
+  g_variant_unref(folder);
+  /* Translators: %1$s is what a style sheet imports, %2$s a folder, such as "node_modules/foundation-sites/scss". */
+  controller->showToast(formatted(_("“%1$s” is found in %2$s."), missing->c_str(), displayName(*offeredLoadPath_).c_str()),
+                        _("Add Load Path"), action.get());
 }
 
 void RenderViewController::toast(const std::string& text) {

@@ -14,7 +14,8 @@
 #include "document/signal.hpp"
 #include "present/render_presenter.hpp"
 #include "window/css_view.hpp"
-#include "window/error_link.hpp"
+#include "present/error_link.hpp"
+#include "window/error_panel.hpp"
 #include "window/file_drop.hpp"
 #include "window/page_size.hpp"
 #include "window/parsing_metadata_view.hpp"
@@ -35,6 +36,7 @@ struct HeaderOutlets {
   GtkLabel* warningsCount;
   GtkListBox* warningsList;
   GtkLabel* errorLabel;  // may be absent
+  GtkMenuButton* pageButton;  // may be absent
 };
 
 // The content of a document window: follows the window controller's results and the
@@ -44,16 +46,16 @@ struct HeaderOutlets {
 // header's Page menu; on an own page an error shows in a panel above the web view.
 class RenderViewController : public std::enable_shared_from_this<RenderViewController> {
  public:
-  // The render view's own widgets: the preview and CSS pages, the frame the page sits in and the
-  // box beside it that takes the pick panel.
-  RenderViewController(GtkStack* stack, AdwClamp* previewFrame, GtkBox* cssPage, GtkBox* previewBox);
+  // The render view's own widgets: the pages' stack, the frame the page sits in, the CSS view and
+  // the box beside the page that takes the pick panel.
+  RenderViewController(GtkStack* stack, AdwClamp* previewFrame, FennelviewCssView* cssView, GtkBox* previewBox);
   ~RenderViewController();
   RenderViewController(const RenderViewController&) = delete;
   RenderViewController& operator=(const RenderViewController&) = delete;
 
   WebKitWebView* webView() const { return page_->webView(); }
   std::string labelText() const { return metadata_ ? metadata_->text() : std::string(); }
-  CssView& cssView() { return cssView_; }
+  CssView& cssView() { return cssViewOf(cssView_.get()); }
   PageSize& pageSize() { return pageSize_; }
   GtkDropTarget* dropTarget() const { return drop_ ? drop_->target() : nullptr; }
 
@@ -88,12 +90,17 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   const std::vector<std::filesystem::path>& foundPages() const { return pages_; }
   // The text of the error panel over an own page; empty while it is hidden.
   std::string errorPanelText() const;
+  // The folder under node_modules last offered as a project load path for an import not found.
+  const std::optional<std::filesystem::path>& offeredLoadPath() const { return offeredLoadPath_; }
 
  private:
   std::shared_ptr<PreviewPage> page_ = std::make_shared<PreviewPage>();
+  Disposable resultsSubscription_;
+  Disposable compilingSubscription_;
   Disposable pollingSubscription_;
   bool pollingToldOnce_ = false;
-  CssView cssView_;
+  // Kept, so the CSS view outlives the window while results may still arrive.
+  GObjectPtr<FennelviewCssView> cssView_;
   PageSize pageSize_;
   ErrorLink errorLink_;
   std::unique_ptr<ParsingMetadataView> metadata_;
@@ -101,32 +108,39 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::unique_ptr<FileDrop> drop_;
   GObjectPtr<FennelviewPickPanel> pickPanelWidget_;
   PickPanel* pickPanel_;  // the widget's own part
-  GtkToggleButton* pickButton_ = nullptr;  // in the header, owned by the window
   void showPage(const std::optional<std::filesystem::path>& page);
   void updatePageMenu();
   void showErrorPanel();
   void chooseFile();
+  void editLoadPaths();
+  // Keeps Tab and Shift+Tab moving between the page and the header.
+  void focusMoved(GtkWidget* focus);
+  void openErrorPlace();
+  // Offers, once per import, the folder under node_modules that a failed import needs.
+  void offerLoadPath();
   void toast(const std::string& text);
 
   std::weak_ptr<WindowController> windowController_;
   GtkWindow* window_ = nullptr;  // owns the render view
-  GtkWidget* errorPanel_;
-  GtkLabel* errorLabel_;
-  GtkButton* errorPlace_;
-  GObjectPtr<GtkButton> keptErrorPlace_;  // the destructor lets go of it after the window is gone
+  FennelviewErrorPanel* errorPanel_;  // owned by the render view
   GObjectPtr<GMenu> pageMenu_;
   GObjectPtr<GSimpleAction> pageAction_;
   GObjectPtr<GSimpleActionGroup> pageActions_;
   std::vector<std::filesystem::path> pages_;
+  std::optional<std::filesystem::path> projectRoot_;
+  std::string offeredImport_;
+  std::optional<std::filesystem::path> offeredLoadPath_;
   std::optional<std::optional<std::filesystem::path>> requestedPage_;
   bool appeared_ = false;
   GtkLabel* alertLabel_ = nullptr;  // the header's error line, owned by the window
   GtkWidget* headerView_ = nullptr;  // owned by the window
+  bool focusInHeader_ = false;
+  guint leftPageTimer_ = 0;
+  GObjectPtr<GtkFileChooserNative> pageChooser_;
   GtkStack* stack_;  // owned by the render view
   std::shared_ptr<const RenderPresenter> viewModel_;
   std::string documentPath_;
   bool cssShown_ = false;
-  bool closed_ = false;
 };
 
 }  // namespace fennelview

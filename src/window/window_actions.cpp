@@ -83,9 +83,7 @@ void installWindowActions(GtkWidgetClass* windowClass) {
       controller->renderViewController().focusContent();
     }
   });
-  gtk_widget_class_install_action(windowClass, "win.pick-element", nullptr, [](GtkWidget* w, const char*, GVariant*) {
-    withController(w, [](WindowController& c) { c.renderViewController().togglePicking(); });
-  });
+  gtk_widget_class_install_property_action(windowClass, "win.pick-element", "picking");
   gtk_widget_class_install_action(windowClass, "win.zoom-in", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     withController(w, [](WindowController& c) { c.renderViewController().pageSize().zoom(1); });
   });

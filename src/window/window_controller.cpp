@@ -118,11 +118,17 @@ bool WindowController::openInEditor() {
   return false;
 }
 
-void WindowController::showToast(const std::string& text) {
+void WindowController::showToast(const std::string& text) { showToast(text, {}, {}); }
+
+void WindowController::showToast(const std::string& text, const std::string& button, const std::string& action) {
   if (!toastOverlay_) return;
   GCharPtr escaped(g_markup_escape_text(text.c_str(), -1));  // toasts take markup
   AdwToast* toast = adw_toast_new(escaped.get());
   adw_toast_set_timeout(toast, 10);
+  if (!button.empty()) {
+    adw_toast_set_button_label(toast, button.c_str());
+    adw_toast_set_detailed_action_name(toast, action.c_str());
+  }
   adw_toast_overlay_add_toast(toastOverlay_, toast);
 }
 

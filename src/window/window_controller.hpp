@@ -49,6 +49,8 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   bool canOpenInEditor() const { return canOpenInEditor_; }
   // A passing message over the window's content, such as why an editor did not start.
   void showToast(const std::string& text);
+  // A toast with a button that activates `action` (a detailed action name) in the window.
+  void showToast(const std::string& text, const std::string& button, const std::string& action);
   // Another document, in a window of its own, on this window's file.
   void openNewWindow();
 

@@ -18,5 +18,17 @@ TEST(EditorLineTest, EachEditorGetsTheLineInTheFormItsCommandLineTakes) {
   EXPECT_EQ(editorLineArguments("gedit", "/a.scss", 0, 0), std::nullopt);
 }
 
+TEST(EditorLineTest, TheLineGoesIntoTheEntrysOwnCommandInPlaceOfItsFileCode) {
+  const Args arguments{"+3", "/a b/100%.scss"};
+  const std::pair<std::string, std::string> cases[] = {
+      {"gedit %U", "gedit '+3' '/a b/100%%.scss'"},
+      {"env LANG=C gedit --new-window %f --wait", "env LANG=C gedit --new-window '+3' '/a b/100%%.scss' --wait"},
+      {"gedit %F %u", "gedit '+3' '/a b/100%%.scss' "},  // one place only
+      {"gedit --name=%c %i", "gedit --name=%c %i '+3' '/a b/100%%.scss'"},  // codes GIO fills in itself
+      {"gedit 50%% %fx", "gedit 50%% %fx '+3' '/a b/100%%.scss'"},  // no file code
+  };
+  for (const auto& [exec, line] : cases) EXPECT_EQ(editorCommandLine(exec, arguments), line) << exec;
+}
+
 }  // namespace
 }  // namespace fennelview

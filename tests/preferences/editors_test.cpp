@@ -27,18 +27,18 @@ class EditorsTest : public ::testing::Test {
   std::string documentURL = GCharPtr(g_filename_to_uri(document.c_str(), nullptr, nullptr)).get();
 };
 
-TEST_F(EditorsTest, ListsTheStyleSheetApplicationsInGIOsOrder) {
+TEST_F(EditorsTest, ListsTheStyleSheetApplicationsTheDesktopsDefaultFirstThenInGIOsOrder) {
   std::string listed;
   for (const auto& editor : preferences.editors()) listed += editor->description() + " " + editor->path() + "\n";
-  EXPECT_EQ(listed, "Zed Edit " + url("zed") + "\nnameless.desktop " + url("nameless") + "\nAlpha Pad " + url("alpha") +
+  EXPECT_EQ(listed, "Alpha Pad " + url("alpha") + "\nZed Edit " + url("zed") + "\nnameless.desktop " + url("nameless") +
                         "\nMid Writer " + url("mid") + "\n");
 }
 
-TEST_F(EditorsTest, DefaultIsTheStoredEditorElseTheFirstOrTheLastWhenNeverChosen) {
+TEST_F(EditorsTest, DefaultIsTheStoredEditorElseTheDesktopsDefault) {
   preferences.registerDefaultEditor();
-  EXPECT_EQ(preferences.defaultEditor(), preferences.editors().back());
-  defaults.setObject(url("alpha"), key);
-  EXPECT_EQ(preferences.defaultEditor(), preferences.editors()[2]);
+  EXPECT_EQ(preferences.defaultEditor(), preferences.editors().front());
+  defaults.setObject(url("mid"), key);
+  EXPECT_EQ(preferences.defaultEditor(), preferences.editors()[3]);
   for (const json& stored : {json(url("alpha") + "/"), json(url("Alpha")), json(42)}) {
     defaults.setObject(stored, key);
     EXPECT_EQ(preferences.defaultEditor(), preferences.editors().front()) << stored;
@@ -48,7 +48,7 @@ TEST_F(EditorsTest, DefaultIsTheStoredEditorElseTheFirstOrTheLastWhenNeverChosen
 TEST_F(EditorsTest, ChoiceIsStoredAtOnceAndSeenByAnotherController) {
   preferences.setDefaultEditor(preferences.editors()[1]);
   PreferencesController other(settings);
-  EXPECT_EQ(UserDefaults(dir / "settings.json").stringForKey(key), url("nameless"));
+  EXPECT_EQ(UserDefaults(dir / "settings.json").stringForKey(key), url("zed"));
   EXPECT_EQ(other.defaultEditor(), other.editors()[1]);
   EXPECT_NE(other.defaultEditor(), preferences.editors()[1]);  // each controller has its own objects
 }

@@ -49,10 +49,11 @@ TestDesktop::TestDesktop() {
   writeFile(root / "XDG_DATA_DIRS/applications/gedit.desktop",
             "[Desktop Entry]\nType=Application\nName=Line Editor\nExec=" + (root / "bin/gedit").string() +
                 " %f\nMimeType=text/x-scss;\n");
-  // Added associations fix GIO's order, which would otherwise follow the directory listing.
+  // Added associations fix GIO's order, which would otherwise follow the directory listing; the
+  // desktop's default for style sheets is one in the middle of it.
   writeFile(root / "XDG_DATA_DIRS/applications/mimeapps.list",
             "[Added Associations]\ntext/css=zed.desktop;nameless.desktop;alpha.desktop;mid.desktop;\n\n"
-            "[Default Applications]\nx-scheme-handler/mailto=mail.desktop;\n");
+            "[Default Applications]\nx-scheme-handler/mailto=mail.desktop;\ntext/css=alpha.desktop;\n");
   for (const char* name : {"XDG_DATA_DIRS", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_CACHE_HOME"}) {
     setenv(name, (root / name).c_str(), 1);
   }

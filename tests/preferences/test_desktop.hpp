@@ -10,7 +10,8 @@ namespace fennelview::test {
 
 // XDG data and config folders with test applications. Each application's Exec is a recorder
 // that stores its arguments, one file per call. For text/css GIO lists, in this order:
-// "Zed Edit" (zed), one with an empty name (nameless), "Alpha Pad" (alpha), "Mid Writer" (mid).
+// "Zed Edit" (zed), one with an empty name (nameless), "Alpha Pad" (alpha), "Mid Writer" (mid);
+// alpha is the desktop's default for it.
 // A viewer (image/png) is not among them; "mail" is the default mailto handler. "gedit" (for
 // text/x-scss only) is an editor whose program takes a line.
 class TestDesktop {

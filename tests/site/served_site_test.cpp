@@ -5,6 +5,7 @@
 
 #include "compile/source_map.hpp"
 #include "preferences/user_defaults.hpp"
+#include "preferences/settings.hpp"
 #include "site/project_settings.hpp"
 #include "site/served_source_map.hpp"
 #include "test_support.hpp"
@@ -106,6 +107,20 @@ TEST(ServedSiteTest, ProjectSettingsKeptPerRootUnderOneKey) {
   EXPECT_EQ(projectSettings(defaults, "/p/two"), ProjectSettings{});
   setProjectSettings(defaults, "/p/one", {});
   EXPECT_EQ(defaults.objectForKey("project:/p/one"), std::nullopt);
+
+  // Added and removed by hand: under the root as a relative entry, once, and the documents hear of it.
+  Settings settings(dir / "other.json");
+  int told = 0;
+  const auto observation = settings.observe(Settings::Entry::loadPaths, [&] { ++told; });
+  for (const char* folder : {"/p/one/node_modules/kit/scss", "/opt/kit", "/p/one/node_modules/kit/scss/", "/p/oneself"}) {
+    addProjectLoadPath(settings, "/p/one", folder);
+  }
+  EXPECT_EQ(projectSettings(settings.store(), "/p/one").loadPaths,
+            (std::vector<std::string>{"node_modules/kit/scss", "/opt/kit", "/p/oneself"}));
+  removeProjectLoadPath(settings, "/p/one", "/opt/kit");
+  removeProjectLoadPath(settings, "/p/one", "/absent");
+  EXPECT_EQ(projectSettings(settings.store(), "/p/one").loadPaths, (std::vector<std::string>{"node_modules/kit/scss", "/p/oneself"}));
+  EXPECT_EQ(told, 4);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "site/page_choice.hpp"
 #include "site/project_root.hpp"
 #include "test_support.hpp"
 
@@ -90,6 +91,32 @@ TEST_F(SitePagesTest, APageOpensWithTheNearestSourceOfItsFirstLinkedStyleSheetTh
             "“plain.html” links no style sheet of its own.");
   EXPECT_EQ(std::get<PageProblem>(documentOfPage(put("other.html", linking("other.css")), dir.path())).message,
             "No style sheet that “other.html” links has a Sass source in its project.");
+}
+
+TEST_F(SitePagesTest, ThePageShownIsTheOneAskedForElseTheKeptOneWhileItIsThereElseTheFirstFound) {
+  const fs::path kept = put("site/about.html"), first = dir / "site/index.html", gone = dir / "site/old.html";
+  using Asked = std::optional<std::optional<fs::path>>;
+  const struct {
+    const char* rule;
+    Asked asked;
+    std::optional<std::string> kept;
+    std::vector<fs::path> found;
+    PageChoice shown;
+  } cases[] = {
+      {"asked for", Asked(first), kept.string(), {kept}, {first, std::nullopt}},
+      {"the sample page asked for", Asked(std::optional<fs::path>()), kept.string(), {first}, {}},
+      {"kept", std::nullopt, kept.string(), {first}, {kept, std::nullopt}},
+      {"the sample page kept", std::nullopt, "", {first}, {}},
+      {"kept but gone: told, and the sample page", std::nullopt, gone.string(), {first}, {std::nullopt, gone}},
+      {"nothing kept", std::nullopt, std::nullopt, {first, kept}, {first, std::nullopt}},
+      {"nothing found", std::nullopt, std::nullopt, {}, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(pageToShow(c.asked, c.kept, c.found), c.shown) << c.rule;
+
+  put("home/.git/HEAD");
+  EXPECT_EQ(servingRootOf(dir / "home/loose/page.html", dir / "home"), dir / "home/loose");
+  EXPECT_EQ(servingRootOf(dir / "home/page.html", dir / "home"), std::nullopt);
+  EXPECT_EQ(servingRootOf("/page.html", dir / "home"), std::nullopt);
 }
 
 }  // namespace

@@ -92,7 +92,8 @@ TEST_F(OwnPageTest, DocumentFindsItsPageAndPagesOpenWithTheirDocument) {
                   {"src/styles/main.scss", "@import 'kit';\nh1 { color: $c; }\n"},
                   {"lib/_kit.scss", "$c: rgb(0, 0, 255);\n"},
                   {"dist/main.min.css", "h1 { color: rgb(255, 0, 0) }"},
-                  {"index.html", "<!doctype html><link rel=stylesheet href=dist/main.min.css><h1>Hi</h1>"},
+                  {"index.html", "<!doctype html><link rel=stylesheet href=dist/main.min.css><h1>Hi</h1><a href=about.html>"},
+                  {"about.html", "<!doctype html><p>about"},
                   {"plain.html", "<!doctype html><p>no style"},
                   {"notes.txt", "text"}});
   const fs::path document = root / "src/styles/main.scss";
@@ -103,6 +104,9 @@ TEST_F(OwnPageTest, DocumentFindsItsPageAndPagesOpenWithTheirDocument) {
   EXPECT_EQ(window->renderViewController().shownPage(), root / "index.html");
   const std::string colour = "getComputedStyle(document.querySelector('h1')).color";
   EXPECT_EQ(waitForPage(window->renderViewController().webView(), colour, "rgb(0, 0, 255)"), "rgb(0, 0, 255)");
+  // A link followed within the site: the page shown is the one the Page menu ticks.
+  evaluate(window->renderViewController().webView(), "document.querySelector('a').click()");
+  EXPECT_TRUE(runUntil([&] { return window->renderViewController().shownPage() == root / "about.html"; }));
   close(window);
 
   // A page opens with its document; other files are refused, never compiled.
@@ -177,6 +181,41 @@ TEST_F(OwnPageTest, APageReadsItsOwnSiteButNoOtherOpenProject) {
                          ".then(all => { document.body.dataset.read = all.join('|'); }); 1");
   const std::string expected = "a|TypeError|TypeError|TypeError";
   EXPECT_EQ(waitForPage(views[0], "String(document.body.dataset.read)", expected), expected);
+}
+
+TEST_F(OwnPageTest, AnImportFoundUnderNodeModulesIsOfferedAsTheProjectsLoadPathInOneClick) {
+  const fs::path root = dir / "npm";
+  writeAll(root, {{"package.json", "{}"},
+                  {"node_modules/foundation-sites/scss/_foundation.scss", "$c: rgb(0, 0, 255);\n"},
+                  {"main.scss", "@import 'foundation';\nh1 { color: $c; }\n"},
+                  {"index.html", "<!doctype html><link rel=stylesheet href=main.css><h1>Hi</h1>"}});
+  auto window = open(root / "main.scss");
+  auto& view = window->renderViewController();
+  const fs::path folder = "node_modules/foundation-sites/scss";
+  ASSERT_TRUE(runUntil([&] { return view.offeredLoadPath() == folder; }, std::chrono::seconds(20)));
+  EXPECT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "page.add-load-path", "s", folder.c_str()));
+  EXPECT_EQ(projectSettings(defaults, root).loadPaths, std::vector<std::string>{folder.string()});
+  const std::string colour = "getComputedStyle(document.querySelector('h1')).color";
+  EXPECT_EQ(waitForPage(view.webView(), colour, "rgb(0, 0, 255)"), "rgb(0, 0, 255)");
+}
+
+TEST_F(OwnPageTest, AnOwnPageStuckInItsScriptIsEndedSoAnotherProjectsSaveShowsWithinTheLimit) {
+  for (const auto* name : {"stuck", "well"}) {
+    writeAll(dir / name, {{".git/HEAD", ""},
+                          {"main.scss", "h1 { color: rgb(0, 0, 1); }"},
+                          {"index.html", "<!doctype html><link rel=stylesheet href=main.css><h1>Hi</h1>"}});
+  }
+  writeFile(dir / "stuck/index.html", "<!doctype html><h1>Hi</h1><script>setTimeout(() => { for (;;) {} }, 300)</script>");
+  auto stuck = open(dir / "stuck/main.scss", dir / "stuck/index.html");
+  auto well = open(dir / "well/main.scss", dir / "well/index.html");
+  auto* view = well->renderViewController().webView();
+  const std::string colour = "getComputedStyle(document.querySelector('h1')).color";
+  ASSERT_EQ(waitForPage(view, colour, "rgb(0, 0, 1)"), "rgb(0, 0, 1)");
+  runFor(std::chrono::milliseconds(500));
+  const auto saved = std::chrono::steady_clock::now();
+  writeFile(dir / "well/main.scss", "h1 { color: rgb(0, 0, 2); }");
+  EXPECT_EQ(waitForPage(view, colour, "rgb(0, 0, 2)"), "rgb(0, 0, 2)");
+  EXPECT_LT(std::chrono::steady_clock::now() - saved, std::chrono::seconds(15));
 }
 
 }  // namespace

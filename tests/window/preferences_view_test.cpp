@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "gui_test_support.hpp"
+#include "site/project_settings.hpp"
 #include "test_support.hpp"
 
 namespace fennelview {
@@ -17,8 +18,8 @@ TEST_F(PreferencesViewTest, TheChosenEditorIsStoredAtOnceAndOpensTheDocumentsFil
   const char* key = PreferencesController::defaultEditorPathKey;
   PreferencesController(settings).registerDefaultEditor();
   auto& view = PreferencesView::instantiate(settings);
-  ASSERT_EQ(adw_combo_row_get_selected(view.editorRow()), 3u) << "the fallback, the last editor";
-  adw_combo_row_set_selected(view.editorRow(), 0);
+  ASSERT_EQ(adw_combo_row_get_selected(view.editorRow()), 0u) << "the fallback, the desktop's default";
+  adw_combo_row_set_selected(view.editorRow(), 1);
   EXPECT_EQ(defaults.objectForKey(key), nlohmann::json(guiDesktop().applicationURL("zed")));
   gtk_window_destroy(view.window());
 
@@ -53,6 +54,16 @@ TEST_F(PreferencesViewTest, LoadPathsAreAddedOnceAndRemovedByTheirButtonAndTheLi
   settings.setLoadPaths({"/a", "/b", "/c"});
   EXPECT_EQ(view.removeButtons().size(), 3u);
   gtk_window_destroy(view.window());
+
+  // Opened for a project, it lists the project's own folders after the global ones.
+  auto& project = PreferencesView::instantiate(settings, nullptr, dir / "site");
+  project.addProjectLoadPath((dir / "site/node_modules/kit/scss").string());
+  EXPECT_EQ(projectSettings(defaults, dir / "site").loadPaths, std::vector<std::string>{"node_modules/kit/scss"});
+  ASSERT_EQ(project.removeButtons().size(), 4u);
+  g_signal_emit_by_name(project.removeButtons()[3], "clicked");
+  EXPECT_EQ(projectSettings(defaults, dir / "site").loadPaths, std::vector<std::string>{});
+  EXPECT_EQ(settings.loadPaths().size(), 3u);
+  gtk_window_destroy(project.window());
 }
 
 }  // namespace

@@ -112,18 +112,20 @@ TEST_F(PreviewTest, AClickedLinkLeavesThePreviewWhereItIs) {
   EXPECT_EQ(page, std::string(GCharPtr(g_filename_to_uri(dir.path().c_str(), nullptr, nullptr)).get()) + "/");
 }
 
-TEST_F(PreviewTest, TabPastThePagesLastLinkReachesTheHeader) {
+TEST_F(PreviewTest, TabPastThePagesLastLinkReachesTheHeadersFirstButtonAndShiftTabGoesBack) {
   open("h1 { color: #123456; }");
   ASSERT_EQ(waitForPage(view, h1Color, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
   gtk_widget_grab_focus(GTK_WIDGET(view));
   evaluate(view, "Array.from(document.querySelectorAll('a[href], button, input, select, textarea, summary')).pop().focus()");
   pointTo(window->window(), GTK_WIDGET(view), 100, 100);
   xdotool(window->window(), {"key", "Tab"});
-  auto* header = documentWindowHeaderChild(FENNELVIEW_DOCUMENT_WINDOW(window->window()), "header_view");
-  EXPECT_TRUE(runUntil([&] {
-    auto* focus = gtk_root_get_focus(GTK_ROOT(window->window()));
-    return focus && gtk_widget_is_ancestor(focus, header);
-  }));
+  const auto focus = [&] { return gtk_root_get_focus(GTK_ROOT(window->window())); };
+  const auto onCss = [&] { return GTK_IS_TOGGLE_BUTTON(focus()) && !g_strcmp0(gtk_button_get_label(GTK_BUTTON(focus())), "CSS"); };
+  EXPECT_TRUE(runUntil(onCss));
+  runFor(std::chrono::milliseconds(300));
+  EXPECT_TRUE(onCss()) << "the focus went on to " << (focus() ? gtk_widget_get_tooltip_text(focus()) : "nothing");
+  xdotool(window->window(), {"key", "shift+Tab"});
+  EXPECT_TRUE(runUntil([&] { return focus() && (focus() == GTK_WIDGET(view) || gtk_widget_is_ancestor(focus(), GTK_WIDGET(view))); }));
 }
 
 TEST_F(PreviewTest, ThePageTakesEveryWidthPresetAtOnceAndKeepsItAndTheZoomForTheDocument) {

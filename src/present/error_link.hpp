@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <gio/gio.h>
+
 #include <optional>
 #include <string>
 
@@ -23,8 +25,9 @@ class ErrorLink {
 
   void setSettings(Settings& settings) { settings_ = &settings; }
   void setPlace(std::optional<SourcePlace> where) { place_ = std::move(where); }
-  // Opens the place in the editor; false when there is none or no editor could be asked.
-  bool open() const;
+  // Opens the place in the editor, launched as Open in Editor is (with the display's launch
+  // context, when given); false when there is none or no editor could be asked.
+  bool open(GAppLaunchContext* context = nullptr) const;
 
  private:
   Settings* settings_ = nullptr;  // the window controller's

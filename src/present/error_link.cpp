@@ -15,9 +15,10 @@ std::string ErrorLink::text(const SourcePlace& where) {
   return text;
 }
 
-bool ErrorLink::open() const {
+bool ErrorLink::open(GAppLaunchContext* context) const {
   if (!settings_ || !place_) return false;
-  return openFileAtLineInDefaultEditor(*settings_, place_->file, place_->line.value_or(0), place_->column.value_or(0));
+  return openFileAtLineInDefaultEditor(*settings_, place_->file, place_->line.value_or(0), place_->column.value_or(0),
+                                       context);
 }
 
 }  // namespace fennelview
