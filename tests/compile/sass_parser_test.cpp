@@ -47,7 +47,6 @@ TEST_F(SassParserTest, RealSasscGivesTheCssOfBareSasscAndEveryFileItRead) {
       {"_a.scss", "@import \"sub/b\";\n"}, {"sub/_b.scss", "@import \"c\";\n"}, {"sub/_c.scss", "$deep: #123456;\n"},
       {"_ind.sass", ".s\n  t: u\n"}, {"plain.css", ".p { q: r; }\n"}, {"_mx.scss", "@mixin m { n: o; }\n"}};
   std::vector<std::string> all;
-  std::filesystem::create_directory(dir / "sub");
   for (const auto& [name, text] : project) all.push_back((writeFile(dir / name, text), (dir / name).string()));
   SassParser parser;
   EXPECT_EQ(parser.executablePath(), test::realSassc().string());

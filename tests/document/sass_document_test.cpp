@@ -105,7 +105,6 @@ TEST_F(SassDocumentTest, ABatchOfChangesOfItsFilesInAnyNormalisationFormCompiles
 }
 
 TEST_F(SassDocumentTest, FollowsAPartialThreeImportsDeepThroughSavesErrorsAndTheImportsRemoval) {
-  std::filesystem::create_directory(dir / "sub");
   writeFile(file, "@import \"a\";\n.m { c: $deep; }\n");
   writeFile(dir / "_a.scss", "@import \"sub/b\";\n");
   writeFile(dir / "sub/_b.scss", "@import \"c\";\n");
@@ -144,7 +143,6 @@ TEST_F(SassDocumentTest, AMissingImportCompilesAsSoonAsItAppearsAndASharedPartia
 }
 
 TEST_F(SassDocumentTest, FindsImportsInNodeModulesSassPathAndLoadPathsAndCompilesAgainWhenTheLoadPathsChange) {
-  for (const char* folder : {"node_modules/pkg", "lib", "shared"}) std::filesystem::create_directories(dir / folder);
   writeFile(dir / "node_modules/pkg/_x.scss", ".x { y: #808080; }\n");
   writeFile(dir / "lib/_fromenv.scss", ".e { f: #909090; }\n");
   writeFile(dir / "shared/_kit.scss", ".k { l: #a0a0a0; }\n");

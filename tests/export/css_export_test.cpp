@@ -22,7 +22,6 @@ class CssExportTest : public ::testing::Test {
 
 TEST_F(CssExportTest, WritesTheCssAndItsMapBesideItWithSourcesThatMoveWithThePair) {
   const auto project = dir / "project";
-  std::filesystem::create_directories(project);
   const auto compiled = test::compileInspectProject(project);
   std::filesystem::create_directories(dir / "dist" / "my css");
   const auto target = dir / "dist" / "my css" / "site.css";
@@ -48,7 +47,6 @@ TEST_F(CssExportTest, WritesThroughLinksKeepsAFilesModeAndMakesAMissingFolder) {
   namespace fs = std::filesystem;
   const auto css = ParsingResult::success(CSSOutput("a{b:c}"));
   const auto restore = ::umask(077);
-  fs::create_directories(dir / "www");
   test::writeFile(dir / "www" / "site.css", "old");
   fs::permissions(dir / "www" / "site.css", fs::perms(0664));
   fs::create_symlink("www", dir / "linked");

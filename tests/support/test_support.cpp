@@ -38,9 +38,14 @@ void runFor(std::chrono::milliseconds duration) {
 }
 
 void writeFile(const std::filesystem::path& path, const std::string& contents) {
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << contents;
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+void writeFiles(const std::filesystem::path& root, const std::vector<std::pair<std::string, std::string>>& files) {
+  for (const auto& [name, contents] : files) writeFile(root / name, contents);
 }
 
 void writeFileByRename(const std::filesystem::path& path, const std::string& contents) {

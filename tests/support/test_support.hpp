@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace fennelview::test {
 
@@ -29,7 +31,10 @@ bool runUntil(const std::function<bool()>& done,
 // Iterates the default main context for a while, to let late events arrive.
 void runFor(std::chrono::milliseconds duration);
 
+// Writes a file, making the folders it lies in.
 void writeFile(const std::filesystem::path& path, const std::string& contents);
+// Writes each (name, contents) under `root`.
+void writeFiles(const std::filesystem::path& root, const std::vector<std::pair<std::string, std::string>>& files);
 // Writes next to the file and renames over it, as many editors save.
 void writeFileByRename(const std::filesystem::path& path, const std::string& contents);
 std::string readFile(const std::filesystem::path& path);

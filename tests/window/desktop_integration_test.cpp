@@ -57,7 +57,6 @@ bool showsText(GtkWidget* widget, const std::string& fragment) {
 }
 
 TEST_F(DesktopIntegrationTest, AnEditorForTheTerminalRunsInTheDesktopsTerminalAndAFailedLaunchIsShown) {
-  std::filesystem::create_directory(dir / "bin");
   const auto record = dir / "terminal-args";
   writeFile(dir / "bin" / "x-terminal-emulator", "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + record.string() + "\n");
   std::filesystem::permissions(dir / "bin" / "x-terminal-emulator", std::filesystem::perms::owner_all);

@@ -29,14 +29,12 @@ class PickPanelTest : public GuiTest, public ::testing::WithParamInterface<const
 
 TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassLine) {
   const fs::path root = dir / "site";
-  fs::create_directories(root / "scss");
-  writeFile(root / "package.json", "{}");
-  writeFile(root / "scss/main.scss", "@import \"buttons\";\nbutton { margin: 0 }\n@media (max-width: 10px) { .btn { color: red } }\n");
   const std::string buttons = "// Buttons\n$accent: #123456;\n\n%base { padding: 4px; }\n\n// Primary\n"
                               ".btn.primary {\n  @extend %base;\n  color: $accent;\n}\n";
-  writeFile(root / "scss/_buttons.scss", buttons);
-  fs::create_directories(root / "css");
-  writeFile(root / "css/vendor.css", "/* a kit */\n.btn { cursor: pointer }\n");
+  writeFiles(root, {{"package.json", "{}"}, {"scss/_buttons.scss", buttons},
+                    {"scss/main.scss",
+                     "@import \"buttons\";\nbutton { margin: 0 }\n@media (max-width: 10px) { .btn { color: red } }\n"},
+                    {"css/vendor.css", "/* a kit */\n.btn { cursor: pointer }\n"}});
   writeFile(root / "index.html",
             "<!doctype html><link rel=stylesheet href=css/vendor.css><link rel=stylesheet href=css/main.css>\n"
             "<style>\n.primary { outline: none }\n</style>"
@@ -93,9 +91,7 @@ using PickPanelBoundsTest = GuiTest;
 // Style sheets that would take gigabytes or minutes to list, and elements no Tab reaches.
 TEST_F(PickPanelBoundsTest, HostileStyleSheetsAnswerQuicklyAndTheArrowKeysPickAnyElement) {
   const fs::path root = dir / "site";
-  fs::create_directories(root / "scss");
-  writeFile(root / "package.json", "{}");
-  writeFile(root / "scss/main.scss", "h1 { margin: 0 }\n");
+  writeFiles(root, {{"package.json", "{}"}, {"scss/main.scss", "h1 { margin: 0 }\n"}});
   std::string nested = "%x{";
   for (int i = 0; i < 27; ++i) nested += "a,b{";
   writeFile(root / "nested.css", nested + "color:red" + std::string(28, '}'));

@@ -38,7 +38,6 @@ TEST_F(PreviewWebContextTest, WindowsShareOneWebProcessDrawnInSoftwareAndAKilled
   auto& shared = PreviewWebContext::shared();
   EXPECT_FALSE(shared.drawingPath().accelerated);
   EXPECT_NE(shared.drawingPath().reason.find("llvmpipe"), std::string::npos) << shared.drawingPath().reason;
-  for (const auto* name : {"one", "two"}) std::filesystem::create_directories(dir / name);
   writeFile(dir / "one" / "a.scss", "h1 { color: #010203; }");
   writeFile(dir / "two" / "b.scss", "h1 { color: #040506; }");
   WebKitWebView* views[] = {open(dir / "one" / "a.scss")->renderViewController().webView(),

@@ -46,7 +46,6 @@ TEST_F(WindowControllerTest, SaveCssWritesWhereTheDocumentKeepsAndWriteOnEverySa
 
 TEST_F(WindowControllerTest, SaveCssAsOffersThePagesMinifiedCssCompressedInAFolderStillToBeMade) {
   const auto root = dir / "site", sheet = root / "scss" / "main.scss", target = root / "css" / "main.min.css";
-  std::filesystem::create_directories(sheet.parent_path());
   writeFile(sheet, ".a {\n  color: red;\n}\n.b {\n  margin: 0;\n}\n");
   writeFile(root / "index.html", "<!doctype html><link rel=stylesheet href=css/main.min.css><p class=a>a");
   auto window = open(sheet, root / "index.html");
