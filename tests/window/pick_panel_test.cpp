@@ -37,10 +37,11 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
                     {"css/vendor.css", "/* a kit */\n.btn { cursor: pointer }\n"}});
   writeFile(root / "index.html",
             "<!doctype html><link rel=stylesheet href=css/vendor.css><link rel=stylesheet href=css/main.css>\n"
-            "<style>\n.primary { outline: none }\n</style>"
-            "<body style='margin:0'>"
-            "<button class='btn primary' onclick='document.title = \"clicked\"'"
-            " style='position:absolute;left:50px;top:60px;width:120px;height:40px'>Go</button>");
+            "<style>\n.primary { outline: none }\n.btn:-x-bogus { top: 0 }\n[data-q='\"'] { top: 0 }\n</style>"
+            "<body style='margin:0'><button id=go class='btn primary'"
+            " style='position:absolute;left:50px;top:60px;width:120px;height:40px'>Go</button>"
+            "<script>for (const type of ['pointerdown', 'mousedown', 'mouseup', 'click'])\n"
+            "  document.addEventListener(type, () => { document.title = type; }, true);</script>");
   settings.setCompiler(GetParam());
   settings.setDefaultEditorPath(guiDesktop().applicationURL("gedit"));
   guiDesktop().forgetCalls();
@@ -55,14 +56,28 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
   const std::string colour = "getComputedStyle(document.querySelector('button')).color";
   ASSERT_EQ(waitForPage(view.webView(), colour, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
 
+  // Escape in the page leaves pick mode; a click is then the page's own.
+  const std::string outlined = "document.documentElement.lastElementChild.textContent";
+  xdotool(window->window(), {"key", "ctrl+shift+c"});
+  ASSERT_TRUE(runUntil([&] { return view.pickPanel().picking(); }));
+  gtk_widget_grab_focus(GTK_WIDGET(view.webView()));
+  pointTo(window->window(), GTK_WIDGET(view.webView()), 110, 80);
+  ASSERT_EQ(waitForPage(view.webView(), outlined, "button#go.btn.primary"), "button#go.btn.primary");
+  xdotool(window->window(), {"key", "Escape"});
+  ASSERT_TRUE(runUntil([&] { return !view.pickPanel().picking(); }));
+  xdotool(window->window(), {"click", "1"});
+  ASSERT_EQ(waitForPage(view.webView(), "document.title", "click"), "click");
+  evaluate(view.webView(), "document.title = ''");
+
   // Ctrl+Shift+C, a click on the button, then Enter: as a user does.
   xdotool(window->window(), {"key", "ctrl+shift+c"});
   ASSERT_TRUE(runUntil([&] { return view.pickPanel().picking(); }));
   pointTo(window->window(), GTK_WIDGET(view.webView()), 110, 80);
+  ASSERT_EQ(waitForPage(view.webView(), outlined, "button#go.btn.primary"), "button#go.btn.primary");
   xdotool(window->window(), {"click", "1"});
   ASSERT_TRUE(runUntil([&] { return !view.pickPanel().rowTexts().empty(); }, std::chrono::seconds(20)));
-  // Strongest first, the page's other style sheets (linked or in a <style>) at their own lines; the rule of a media query
-  // that does not hold is left out, and the page never saw the click.
+  // Strongest first, the page's other style sheets (linked or in a <style>) at their own lines; left out: the rule of a
+  // media query that does not hold, and selectors that match nothing or are invalid. The page saw nothing of the click.
   EXPECT_EQ(view.pickPanel().rowTexts(),
             (std::vector<std::string>{".btn.primary  _buttons.scss:7\ncolor: #123456;",
                                       ".btn.primary  _buttons.scss:4\npadding: 4px;", ".primary  index.html:3\noutline: none;",
@@ -79,6 +94,11 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
     const auto rows = view.pickPanel().rowTexts();
     return !rows.empty() && rows.front().starts_with(".btn.primary  _buttons.scss:9");
   }, std::chrono::seconds(30)));
+
+  // Once the element has gone from the page, there is nothing to list.
+  evaluate(view.webView(), "document.getElementById('go').remove(); 1");
+  writeFileByRename(root / "scss/_buttons.scss", buttons);
+  EXPECT_TRUE(runUntil([&] { return view.pickPanel().rowTexts().empty(); }, std::chrono::seconds(30)));
 
   // Escape closes the panel; the page has the keyboard again.
   xdotool(window->window(), {"key", "Escape"});
