@@ -91,10 +91,7 @@ TEST_F(SassParserTest, TwentyMegabytesOnBothStreamsArriveWhole) {
 }
 
 TEST_F(SassParserTest, ACompilerPastItsLimitsIsStoppedSayingWhy) {
-  struct Case {
-    const char* script;
-    const char* message;
-  };
+  struct Case { const char* script; const char* message; };
   // Small limits; the scripts would go on without end.
   const CompileLimits limits{.errorBytes = 128 << 10, .outputBytes = 256 << 10, .residentBytes = 40 << 20,
                              .memoryCheckInterval = std::chrono::milliseconds(20)};

@@ -32,7 +32,6 @@ TEST_F(CssExportTest, WritesTheCssAndItsMapBesideItWithSourcesThatMoveWithThePai
   // The comment sassc wrote for its own map is replaced by one for the map beside the copy.
   const auto css = test::readFile(target);
   EXPECT_EQ(css.substr(css.find("/*#")), "/*# sourceMappingURL=site.css.map */\n");
-  EXPECT_EQ(css.find("main.css.map"), std::string::npos);
   const auto map = nlohmann::json::parse(test::readFile(dir / "dist" / "my css" / "site.css.map"));
   EXPECT_EQ(map["file"], "site.css");
   EXPECT_EQ(map["sources"], nlohmann::json::parse(R"(["../../project/main.scss", "../../project/_buttons.scss"])"));

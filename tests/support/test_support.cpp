@@ -70,22 +70,6 @@ bool processEnded(int pid) {
   return !(std::ifstream("/proc/" + std::to_string(pid) + "/stat") >> id >> name >> state) || state == "Z";
 }
 
-FakeResources::FakeResources(const std::string& sasscBody) {
-  writeScript(sassc(), sasscBody);
-  std::filesystem::copy(realResources() / "Template", dir_.path() / "Template",
-                        std::filesystem::copy_options::recursive);
-  if (const char* previous = getenv("FENNELVIEW_RESOURCES")) previous_ = previous;
-  setenv("FENNELVIEW_RESOURCES", dir_.path().c_str(), 1);
-}
-
-FakeResources::~FakeResources() {
-  if (previous_) {
-    setenv("FENNELVIEW_RESOURCES", previous_->c_str(), 1);
-  } else {
-    unsetenv("FENNELVIEW_RESOURCES");
-  }
-}
-
 std::filesystem::path realResources() { return FENNELVIEW_TEST_RESOURCES; }
 std::filesystem::path realSassc() { return realResources() / "sassc"; }
 

@@ -45,19 +45,6 @@ std::string writeScript(const std::filesystem::path& path, const std::string& bo
 // Gone, or ended and waiting for a parent to collect it.
 bool processEnded(int pid);
 
-// A resource folder for tests: the real Template/ and, as "sassc", a script running `sasscBody`.
-class FakeResources {
- public:
-  explicit FakeResources(const std::string& sasscBody);
-  ~FakeResources();
-  std::filesystem::path sassc() const { return dir_.path() / "sassc"; }
-  const std::filesystem::path& path() const { return dir_.path(); }
-
- private:
-  TempDir dir_;
-  std::optional<std::string> previous_;
-};
-
 // The build's resource folder, with the real sassc and Template/.
 std::filesystem::path realResources();
 std::filesystem::path realSassc();

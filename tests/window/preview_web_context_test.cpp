@@ -97,9 +97,7 @@ TEST_F(PreviewWebContextTest, AProcessWhoseScriptsStopAnsweringIsEndedAndEveryPa
     for (auto& preview : previews) {
       const auto& why = preview.told.back();
       EXPECT_NE(why.find(round == 1 ? "stopped answering" : "again and again"), std::string::npos) << why;
-      if (round == 1) {
-        EXPECT_EQ(waitForPage(preview.view.get(), heading, "back"), "back");
-      }
+      if (round == 1) EXPECT_EQ(waitForPage(preview.view.get(), heading, "back"), "back");
       webkit_web_view_load_html(preview.view.get(), "<h1>first</h1>", "file:///");
     }
   }
@@ -109,9 +107,8 @@ TEST_F(PreviewWebContextTest, AProcessWhoseScriptsStopAnsweringIsEndedAndEveryPa
 }
 
 TEST_F(PreviewWebContextTest, APageThatAllocatesWithoutEndIsEndedForItsMemoryAndComesBack) {
-  for (const auto& [machine, limit] : {std::pair{24000u, 4096u}, {2000u, 1000u}, {600u, 512u}}) {
+  for (const auto& [machine, limit] : {std::pair{24000u, 4096u}, {2000u, 1000u}, {600u, 512u}})
     EXPECT_EQ(previewMemoryLimitMb(machine), limit) << machine;
-  }
   PreviewWebContext context(openGLRenderer, {.memoryMb = 400, .memoryPoll = 0.2});
   std::vector<std::string> told;
   GObjectPtr<WebKitWebView> view = context.makeWebView([&](const std::string& why, bool loadAgain) {
