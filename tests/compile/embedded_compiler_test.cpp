@@ -62,7 +62,7 @@ TEST_F(EmbeddedCompilerTest, OneProcessServesEveryCompileAndSeesEachChange) {
   for (int save = 1; save <= 7; ++save) {
     writeFile(dir / "_part.scss", "$w: " + std::to_string(save) + "px;\n");
     EXPECT_THAT(compile("main.scss"), HasSubstr("w: " + std::to_string(save) + "px;")) << "save " << save;
-    if (save == 1) ASSERT_TRUE(compiler.processId());
+    if (save == 1) { ASSERT_TRUE(compiler.processId()); }
   }
   EXPECT_EQ(compiler.processesStarted(), 1u);
 

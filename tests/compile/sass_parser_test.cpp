@@ -18,11 +18,7 @@ namespace {
 
 using ::testing::AllOf;
 using ::testing::HasSubstr;
-using test::readFile;
-using test::runUntil;
-using test::TempDir;
-using test::writeFile;
-using test::writeScript;
+using namespace test;
 
 // Runs one compile to its end on the main loop.
 CompilerOutput compileWith(SassParser& parser, const std::filesystem::path& path) {

@@ -13,11 +13,7 @@
 namespace fennelview {
 namespace {
 
-using test::readFile;
-using test::runUntil;
-using test::TempDir;
-using test::writeFile;
-using test::writeScript;
+using namespace test;
 
 // The CSS, or the message of a failure.
 std::string textOf(const std::shared_ptr<SassDocument>& doc) {

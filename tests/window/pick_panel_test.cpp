@@ -73,7 +73,6 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
   xdotool(window->window(), {"key", "ctrl+shift+c"});
   ASSERT_TRUE(runUntil([&] { return view.pickPanel().picking(); }));
   pointTo(window->window(), GTK_WIDGET(view.webView()), 110, 80);
-  ASSERT_EQ(waitForPage(view.webView(), outlined, "button#go.btn.primary"), "button#go.btn.primary");
   xdotool(window->window(), {"click", "1"});
   ASSERT_TRUE(runUntil([&] { return !view.pickPanel().rowTexts().empty(); }, std::chrono::seconds(20)));
   // Strongest first, the page's other style sheets (linked or in a <style>) at their own lines; left out: the rule of a
@@ -94,11 +93,6 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
     const auto rows = view.pickPanel().rowTexts();
     return !rows.empty() && rows.front().starts_with(".btn.primary  _buttons.scss:9");
   }, std::chrono::seconds(30)));
-
-  // Once the element has gone from the page, there is nothing to list.
-  evaluate(view.webView(), "document.getElementById('go').remove(); 1");
-  writeFileByRename(root / "scss/_buttons.scss", buttons);
-  EXPECT_TRUE(runUntil([&] { return view.pickPanel().rowTexts().empty(); }, std::chrono::seconds(30)));
 
   // Escape closes the panel; the page has the keyboard again.
   xdotool(window->window(), {"key", "Escape"});
@@ -154,6 +148,11 @@ TEST_F(PickPanelBoundsTest, HostileStyleSheetsAnswerQuicklyAndTheArrowKeysPickAn
     GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(window->window()));
     return focus && gtk_widget_is_ancestor(focus, view.pickPanel().widget());
   }));
+
+  // Once the element has gone from the page, the next save lists nothing.
+  evaluate(view.webView(), "document.querySelector('p').remove(); 1");
+  writeFile(root / "scss/main.scss", "h1 { margin: 1px }\n");
+  EXPECT_TRUE(runUntil([&] { return view.pickPanel().rowTexts().empty(); }, std::chrono::seconds(30)));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCompilers, PickPanelTest, ::testing::Values("libsass", "dart-sass"),

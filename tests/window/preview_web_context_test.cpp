@@ -97,7 +97,7 @@ TEST_F(PreviewWebContextTest, AProcessWhoseScriptsStopAnsweringIsEndedAndEveryPa
     for (auto& preview : previews) {
       const auto& why = preview.told.back();
       EXPECT_NE(why.find(round == 1 ? "stopped answering" : "again and again"), std::string::npos) << why;
-      if (round == 1) EXPECT_EQ(waitForPage(preview.view.get(), heading, "back"), "back");
+      if (round == 1) { EXPECT_EQ(waitForPage(preview.view.get(), heading, "back"), "back"); }
       webkit_web_view_load_html(preview.view.get(), "<h1>first</h1>", "file:///");
     }
   }
