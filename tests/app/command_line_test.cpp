@@ -21,10 +21,14 @@ TEST(CommandLine, StatusHelpVersionAndTheStartUpMessage) {
   const auto noFolder = runApp({"/nowhere.scss"}, {"FENNELVIEW_RESOURCES=/nonexistent-fennelview"});
   EXPECT_EQ(noFolder.err.substr(0, noFolder.err.find('\n')),
             "fennelview: the resource folder /nonexistent-fennelview does not exist.");
-  test::FakeResources resources("echo 'sassc: 9.8.7'\necho 'libsass: 9.8.7-test'");
-  EXPECT_EQ(runApp({"--version"}).out.substr(0, 100).find(std::string("Fennelview ") + build::versionNumber + " (" +
-                                                         build::buildNumber + ")\nLibSass 9.8.7-test\n"),
-            0u);
+  // A resource folder whose sassc reports a version of its own.
+  test::TempDir resources;
+  test::writeScript(resources / "sassc", "echo 'sassc: 9.8.7'\necho 'libsass: 9.8.7-test'");
+  std::filesystem::copy(test::realResources() / "Template", resources / "Template",
+                        std::filesystem::copy_options::recursive);
+  const auto version = runApp({"--version"}, {"FENNELVIEW_RESOURCES=" + resources.path().string()}).out;
+  EXPECT_TRUE(version.starts_with(std::string("Fennelview ") + build::versionNumber + " (" + build::buildNumber +
+                                  ")\nLibSass 9.8.7-test\n")) << version;
 }
 
 }  // namespace

@@ -14,8 +14,7 @@ TEST(Resources, EachMissingPieceIsNamedInTheStartUpMessage) {
   test::TempDir dir;
   setenv("FENNELVIEW_RESOURCES", dir.path().c_str(), 1);
   EXPECT_NE(checkResources().value_or("").find("sassc"), std::string::npos);
-  test::writeFile(dir / "sassc", "#!/bin/sh\n");
-  std::filesystem::permissions(dir / "sassc", std::filesystem::perms::owner_all);
+  test::writeScript(dir / "sassc", "");
   EXPECT_NE(checkResources().value_or("").find("index.html"), std::string::npos);
   setenv("FENNELVIEW_RESOURCES", test::realResources().c_str(), 1);
   EXPECT_EQ(checkResources(), std::nullopt);

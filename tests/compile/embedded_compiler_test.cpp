@@ -62,18 +62,16 @@ TEST_F(EmbeddedCompilerTest, OneProcessServesEveryCompileAndSeesEachChange) {
   for (int save = 1; save <= 7; ++save) {
     writeFile(dir / "_part.scss", "$w: " + std::to_string(save) + "px;\n");
     EXPECT_THAT(compile("main.scss"), HasSubstr("w: " + std::to_string(save) + "px;")) << "save " << save;
-    if (save == 1) {
-      ASSERT_TRUE(compiler.processId());
-    }
+    if (save == 1) { ASSERT_TRUE(compiler.processId()); }
   }
   EXPECT_EQ(compiler.processesStarted(), 1u);
 
   // Several in flight, each answered under its own id; a cancelled one is never answered.
   std::optional<EmbeddedCompiler::Outcome> outcomes[4];
+  std::uint32_t tickets[4];
   for (int i = 0; i < 4; ++i) {
     writeFile(dir / ("f" + std::to_string(i) + ".scss"), ".f" + std::to_string(i) + " { n: " + std::to_string(i) + "; }");
   }
-  std::uint32_t tickets[4];
   for (int i = 0; i < 4; ++i) tickets[i] = start("f" + std::to_string(i) + ".scss", outcomes[i]);
   compiler.cancel(tickets[1]);
   EXPECT_TRUE(runUntil([&] { return outcomes[0] && outcomes[2] && outcomes[3]; }, kTimeout));

@@ -18,11 +18,7 @@ namespace {
 
 using ::testing::AllOf;
 using ::testing::HasSubstr;
-using test::readFile;
-using test::runUntil;
-using test::TempDir;
-using test::writeFile;
-using test::writeScript;
+using namespace test;
 
 // Runs one compile to its end on the main loop.
 CompilerOutput compileWith(SassParser& parser, const std::filesystem::path& path) {
@@ -47,7 +43,6 @@ TEST_F(SassParserTest, RealSasscGivesTheCssOfBareSasscAndEveryFileItRead) {
       {"_a.scss", "@import \"sub/b\";\n"}, {"sub/_b.scss", "@import \"c\";\n"}, {"sub/_c.scss", "$deep: #123456;\n"},
       {"_ind.sass", ".s\n  t: u\n"}, {"plain.css", ".p { q: r; }\n"}, {"_mx.scss", "@mixin m { n: o; }\n"}};
   std::vector<std::string> all;
-  std::filesystem::create_directory(dir / "sub");
   for (const auto& [name, text] : project) all.push_back((writeFile(dir / name, text), (dir / name).string()));
   SassParser parser;
   EXPECT_EQ(parser.executablePath(), test::realSassc().string());
@@ -92,10 +87,7 @@ TEST_F(SassParserTest, TwentyMegabytesOnBothStreamsArriveWhole) {
 }
 
 TEST_F(SassParserTest, ACompilerPastItsLimitsIsStoppedSayingWhy) {
-  struct Case {
-    const char* script;
-    const char* message;
-  };
+  struct Case { const char* script; const char* message; };
   // Small limits; the scripts would go on without end.
   const CompileLimits limits{.errorBytes = 128 << 10, .outputBytes = 256 << 10, .residentBytes = 40 << 20,
                              .memoryCheckInterval = std::chrono::milliseconds(20)};
@@ -136,13 +128,12 @@ TEST_F(SassParserTest, ACompilerThatCannotStartFailsSayingWhy) {
   writeFile(dir / "sassc", "a{}");
   for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
            {(dir / "nowhere").string(), "No such file"}, {(dir / "sassc").string(), "ermission denied"}, {"", "no"}}) {
+    const auto says = AllOf(HasSubstr("could not be started"), HasSubstr(path), HasSubstr(reason));
     SassParser parser(path);
-    EXPECT_THAT(messageOf(compileWith(parser, "x.scss").result),
-                AllOf(HasSubstr("could not be started"), HasSubstr(path), HasSubstr(reason)));
+    EXPECT_THAT(messageOf(compileWith(parser, "x.scss").result), says);
     if (path.empty()) continue;
     parser.setCompiler({"dart-sass", path, "Dart Sass"});
-    EXPECT_THAT(messageOf(compileWith(parser, dir / "x.scss").result),
-                AllOf(HasSubstr("could not be started"), HasSubstr(path), HasSubstr(reason)));
+    EXPECT_THAT(messageOf(compileWith(parser, dir / "x.scss").result), says);
   }
 }
 

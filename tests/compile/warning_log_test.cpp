@@ -35,9 +35,7 @@ TEST(WarningLog, KeepsWholeWarningsUpToItsLimitCountsTheRestAndKeepsTheEnd) {
     EXPECT_EQ(log.kept(), c.kept);
     EXPECT_EQ(log.leftOut(), c.leftOut);
     EXPECT_EQ(log.cut(), c.leftOut > 0);
-    if (c.end != "(tail)") {
-      EXPECT_EQ(log.end(), c.end);
-    }
+    if (c.end != "(tail)") { EXPECT_EQ(log.end(), c.end); }
   }
 
   // Past the limit the error at the end is still whole, from a line's start.

@@ -74,7 +74,6 @@ TEST_F(FileWatcherTest, EveryNameOfAFolderIsReportedOnce) {
 }
 
 TEST_F(FileWatcherTest, ALinkedFileIsReportedWhenItsTargetIsSaved) {
-  fs::create_directory(at("real"));
   writeFile(at("real/target.scss"), "a {}");
   fs::create_symlink("real/target.scss", at("link.scss"));
   watcher.setPathsToWatch({"", at("link.scss")});
@@ -84,7 +83,6 @@ TEST_F(FileWatcherTest, ALinkedFileIsReportedWhenItsTargetIsSaved) {
 
 TEST_F(FileWatcherTest, AFolderAboveMovedOrDeletedIsReportedAndThePathFollowedWhenItComesBack) {
   const auto deep = at("a/b/deep.scss");
-  fs::create_directories(at("a/b"));
   writeFile(deep, "a {}");
   watcher.setPathsToWatch({"", deep});
   // Two levels up: the file's own folder moves along, watch and all, yet the path is empty now.
@@ -97,7 +95,6 @@ TEST_F(FileWatcherTest, AFolderAboveMovedOrDeletedIsReportedAndThePathFollowedWh
   fs::remove_all(at("a"));
   EXPECT_TRUE(sends({deep}));
   // Made again at once, file and all, before the watcher could see any step of it.
-  fs::create_directories(at("a/b"));
   writeFile(deep, "b {}");
   EXPECT_TRUE(sends({deep}));
 }

@@ -36,10 +36,8 @@ TEST(LoadPathsTest, TheFolderBelowNodeModulesThatMakesAnImportResolve) {
   for (const char* file : {"node_modules/foundation-sites/scss/foundation.scss", "node_modules/foundation-sites/_vendor.scss",
                            "node_modules/@scope/kit/src/grid/_index.scss", "node_modules/b/sass/_b.sass",
                            "node_modules/z/scss/_kit.css", "node_modules/.cache/hidden.scss",
-                           "node_modules/a/b/c/d/e/deep.scss", "elsewhere/outside.scss"}) {
-    fs::create_directories((dir / file).parent_path());
+                           "node_modules/a/b/c/d/e/deep.scss", "elsewhere/outside.scss"})
     test::writeFile(dir / file, "");
-  }
   fs::create_directory_symlink(dir / "elsewhere", dir / "node_modules/linked");
   const struct {
     const char* url;

@@ -13,11 +13,7 @@
 namespace fennelview {
 namespace {
 
-using test::readFile;
-using test::runUntil;
-using test::TempDir;
-using test::writeFile;
-using test::writeScript;
+using namespace test;
 
 // The CSS, or the message of a failure.
 std::string textOf(const std::shared_ptr<SassDocument>& doc) {
@@ -105,7 +101,6 @@ TEST_F(SassDocumentTest, ABatchOfChangesOfItsFilesInAnyNormalisationFormCompiles
 }
 
 TEST_F(SassDocumentTest, FollowsAPartialThreeImportsDeepThroughSavesErrorsAndTheImportsRemoval) {
-  std::filesystem::create_directory(dir / "sub");
   writeFile(file, "@import \"a\";\n.m { c: $deep; }\n");
   writeFile(dir / "_a.scss", "@import \"sub/b\";\n");
   writeFile(dir / "sub/_b.scss", "@import \"c\";\n");
@@ -144,7 +139,6 @@ TEST_F(SassDocumentTest, AMissingImportCompilesAsSoonAsItAppearsAndASharedPartia
 }
 
 TEST_F(SassDocumentTest, FindsImportsInNodeModulesSassPathAndLoadPathsAndCompilesAgainWhenTheLoadPathsChange) {
-  for (const char* folder : {"node_modules/pkg", "lib", "shared"}) std::filesystem::create_directories(dir / folder);
   writeFile(dir / "node_modules/pkg/_x.scss", ".x { y: #808080; }\n");
   writeFile(dir / "lib/_fromenv.scss", ".e { f: #909090; }\n");
   writeFile(dir / "shared/_kit.scss", ".k { l: #a0a0a0; }\n");

@@ -22,7 +22,6 @@ class CssExportTest : public ::testing::Test {
 
 TEST_F(CssExportTest, WritesTheCssAndItsMapBesideItWithSourcesThatMoveWithThePair) {
   const auto project = dir / "project";
-  std::filesystem::create_directories(project);
   const auto compiled = test::compileInspectProject(project);
   std::filesystem::create_directories(dir / "dist" / "my css");
   const auto target = dir / "dist" / "my css" / "site.css";
@@ -33,7 +32,6 @@ TEST_F(CssExportTest, WritesTheCssAndItsMapBesideItWithSourcesThatMoveWithThePai
   // The comment sassc wrote for its own map is replaced by one for the map beside the copy.
   const auto css = test::readFile(target);
   EXPECT_EQ(css.substr(css.find("/*#")), "/*# sourceMappingURL=site.css.map */\n");
-  EXPECT_EQ(css.find("main.css.map"), std::string::npos);
   const auto map = nlohmann::json::parse(test::readFile(dir / "dist" / "my css" / "site.css.map"));
   EXPECT_EQ(map["file"], "site.css");
   EXPECT_EQ(map["sources"], nlohmann::json::parse(R"(["../../project/main.scss", "../../project/_buttons.scss"])"));
@@ -48,7 +46,6 @@ TEST_F(CssExportTest, WritesThroughLinksKeepsAFilesModeAndMakesAMissingFolder) {
   namespace fs = std::filesystem;
   const auto css = ParsingResult::success(CSSOutput("a{b:c}"));
   const auto restore = ::umask(077);
-  fs::create_directories(dir / "www");
   test::writeFile(dir / "www" / "site.css", "old");
   fs::permissions(dir / "www" / "site.css", fs::perms(0664));
   fs::create_symlink("www", dir / "linked");

@@ -18,10 +18,7 @@ using test::writeFile;
 
 class CssExporterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(dir / "dist");
-    writeFile(document, "$c: red;\n.a {\n  color: $c;\n}\n.b { margin: 1px 2px; }\n");
-  }
+  void SetUp() override { writeFile(document, sass); }
   // Saves with the real compiler and waits for the outcome.
   std::optional<std::string> save(const CssExportChoice& choice, const Compiler& compiler,
                                   const ParsingResult& current = ParsingResult::success(CSSOutput(""))) {
@@ -31,8 +28,20 @@ class CssExporterTest : public ::testing::Test {
     EXPECT_TRUE(test::runUntil([&] { return outcome.has_value(); }, std::chrono::seconds(30)));
     return outcome.value_or("test: no outcome");
   }
-  // A compressed save with a map, the choice kept, then a compile error that writes nothing.
-  void savesCompressedWithAMapAndNothingForAnError(const Compiler& compiler) {
+  test::TempDir dir;
+  std::set<std::string> filesRead;
+  Settings settings{dir / "settings.json"};
+  std::filesystem::path document = dir / "main.scss";
+  const std::string sass = "$c: red;\n.a {\n  color: $c;\n}\n.b { margin: 1px 2px; }\n";
+  CssExporter exporter{document.string(), settings};
+};
+
+// A compressed save with a map, the choice kept, then a compile error that writes nothing.
+TEST_F(CssExporterTest, BothCompilersSaveCompressedCssWithItsMapAndNothingWhenTheSassDoesNotCompile) {
+  for (const auto& compiler :
+       {Compiler{std::string(kLibSassId), test::realSassc(), "LibSass"}, compilerForChoice("dart-sass")}) {
+    SCOPED_TRACE(compiler.name);
+    writeFile(document, sass);
     const CssExportChoice choice{dir / "dist" / "site.min.css", OutputStyle::kCompressed, true, false};
     ASSERT_EQ(save(choice, compiler), std::nullopt);
     EXPECT_EQ(readFile(choice.target), ".a{color:red}.b{margin:1px 2px}\n\n/*# sourceMappingURL=site.min.css.map */\n");
@@ -42,24 +51,9 @@ class CssExporterTest : public ::testing::Test {
 
     writeFile(document, ".a { color: $missing; }\n");
     const CssExportChoice broken{dir / "dist" / "broken.css", OutputStyle::kExpanded, false, false};
-    EXPECT_THAT(save(broken, compiler).value_or(""),
-                AllOf(HasSubstr("did not compile"), HasSubstr("Undefined variable")));
+    EXPECT_THAT(save(broken, compiler).value_or(""), AllOf(HasSubstr("did not compile"), HasSubstr("Undefined variable")));
     EXPECT_FALSE(std::filesystem::exists(broken.target));
   }
-
-  test::TempDir dir;
-  std::set<std::string> filesRead;
-  Settings settings{dir / "settings.json"};
-  std::filesystem::path document = dir / "main.scss";
-  CssExporter exporter{document.string(), settings};
-};
-
-TEST_F(CssExporterTest, LibSassSavesCompressedCssWithItsMapAndNothingWhenTheSassDoesNotCompile) {
-  savesCompressedWithAMapAndNothingForAnError(Compiler{std::string(kLibSassId), test::realSassc(), "LibSass"});
-}
-
-TEST_F(CssExporterTest, DartSassSavesCompressedCssWithItsMapAndNothingWhenTheSassDoesNotCompile) {
-  savesCompressedWithAMapAndNothingForAnError(compilerForChoice("dart-sass"));
 }
 
 TEST_F(CssExporterTest, ProposesTheKeptChoiceElseThePagesLinkedCssElseACssFileBesideTheSass) {
@@ -109,7 +103,6 @@ TEST_F(CssExporterTest, OnEverySaveWritesEachSuccessTellsAFailureOnceAndNeverWri
 
   // A choice naming the Sass itself, or a file it reads, however reached through links, is refused
   // and not kept.
-  std::filesystem::create_directories(dir / "src");
   writeFile(dir / "src" / "inc.css", "i {}");
   std::filesystem::create_symlink("src", dir / "link");
   std::filesystem::create_symlink("../main.scss", dir / "src" / "main.css");
@@ -126,7 +119,7 @@ TEST_F(CssExporterTest, OnEverySaveWritesEachSuccessTellsAFailureOnceAndNeverWri
   settings.setCssExport(document.string(), {dir / "link" / "inc.css", OutputStyle::kExpanded, false, true});
   exporter.documentCompiled(compiled(".g {}"), dartSass, filesRead, tell);
   EXPECT_THAT(told.back(), HasSubstr("the Sass reads \u201Cinc.css\u201D"));
-  EXPECT_EQ(readFile(document), "$c: red;\n.a {\n  color: $c;\n}\n.b { margin: 1px 2px; }\n");
+  EXPECT_EQ(readFile(document), sass);
   EXPECT_EQ(readFile(dir / "src" / "inc.css"), "i {}");
 
   // A stored value the app cannot use is left as it is.

@@ -24,24 +24,13 @@ TEST(CascadeTest, OrdersTheRulesOfRealSasscOutputBySpecificityThenSourceOrder) {
 // Layers in the order of their first mention; a layer's own rules beat its sublayers'.
 TEST(CascadeTest, PutsImportantDeclarationsFirstWithTheLayerOrderReversed) {
   const auto sheet = scanStyleSheet(
-      "@layer a, b;\n"
-      "@layer b { .x { color: red !important; top: 0 } }\n"
-      "@layer a { #y { color: blue !important } }\n"
-      ".x { color: green }\n"
-      "#y.x, .z { left: 0 }\n"
-      ".x { color: black !important }\n"
-      ".z { color: white }\n"
-      "@layer b.inner { .x { bottom: 0 } }\n"
-      "@layer { .x { right: 0 } }\n");
+      "@layer a, b;\n@layer b { .x { color: red !important; top: 0 } }\n@layer a { #y { color: blue !important } }\n"
+      ".x { color: green }\n#y.x, .z { left: 0 }\n.x { color: black !important }\n.z { color: white }\n"
+      "@layer b.inner { .x { bottom: 0 } }\n@layer { .x { right: 0 } }\n");
   EXPECT_EQ(cascadeFor(sheet, {".x", "#y", "#y.x"}),
-            (std::vector<CascadeEntry>{{1, true, {1, 0, 0}},
-                                       {0, true, {0, 1, 0}},
-                                       {4, true, {0, 1, 0}},
-                                       {3, false, {1, 1, 0}},
-                                       {2, false, {0, 1, 0}},
-                                       {7, false, {0, 1, 0}},
-                                       {0, false, {0, 1, 0}},
-                                       {6, false, {0, 1, 0}}}));
+            (std::vector<CascadeEntry>{{1, true, {1, 0, 0}}, {0, true, {0, 1, 0}}, {4, true, {0, 1, 0}},
+                                       {3, false, {1, 1, 0}}, {2, false, {0, 1, 0}}, {7, false, {0, 1, 0}},
+                                       {0, false, {0, 1, 0}}, {6, false, {0, 1, 0}}}));
 }
 
 // A picked element is under the pointer: rules that hold only so come after those of the element at rest.

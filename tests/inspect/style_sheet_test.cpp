@@ -44,21 +44,17 @@ TEST(StyleSheetTest, ListsTheRulesOfRealSasscOutput) {
   const auto css = test::compileInspectProject(dir.path()).css;
   const Condition media{"media", "(min-width: 40em)"};
   const Condition supports{"supports", "(display: grid)"};
-  expectRules(scanStyleSheet(css),
-              {
-                  {".btn.primary", 1, 1, {}, {{"padding", "4px", false, 2, 3}}},
-                  {".btn.primary", 4, 1, {}, {{"color", "#c33", false, 5, 3}}},
-                  {".btn.primary:hover", 6, 3, {}, {{"color", "#a32929", false, 7, 5}}},
-                  {".btn.primary .icon", 8, 3, {}, {{"width", "1em", true, 9, 5}}},
-                  {"#page a[href], .nav > li::before",
-                   11,
-                   1,
-                   {},
-                   {{"content", "\"a;}{\"", false, 12, 3}, {"margin", "0", false, 13, 3}}},
-                  {".btn.primary", 16, 3, {media}, {{"font-size", "2em", false, 17, 5}}},
-                  {".grid", 19, 5, {media, supports}, {{"display", "grid", false, 20, 7}}},
-                  {":where(.btn)", 22, 1, {}, {{"color", "black", false, 23, 3}}},
-              });
+  expectRules(scanStyleSheet(css), {
+      {".btn.primary", 1, 1, {}, {{"padding", "4px", false, 2, 3}}},
+      {".btn.primary", 4, 1, {}, {{"color", "#c33", false, 5, 3}}},
+      {".btn.primary:hover", 6, 3, {}, {{"color", "#a32929", false, 7, 5}}},
+      {".btn.primary .icon", 8, 3, {}, {{"width", "1em", true, 9, 5}}},
+      {"#page a[href], .nav > li::before", 11, 1, {},
+       {{"content", "\"a;}{\"", false, 12, 3}, {"margin", "0", false, 13, 3}}},
+      {".btn.primary", 16, 3, {media}, {{"font-size", "2em", false, 17, 5}}},
+      {".grid", 19, 5, {media, supports}, {{"display", "grid", false, 20, 7}}},
+      {":where(.btn)", 22, 1, {}, {{"color", "black", false, 23, 3}}},
+  });
 }
 
 TEST(StyleSheetTest, ReadsAnyCssWithoutBeingMisled) {
@@ -71,29 +67,22 @@ TEST(StyleSheetTest, ReadsAnyCssWithoutBeingMisled) {
       "@LAYER base { .c { --x: \"}\" } }\n"
       ".d { color: red; &:hover { color: blue } .e { top: 0 } @media print { left: 0 } }\n"
       ".f { color: red";
-  expectRules(scanStyleSheet(css),
-              {
-                  {".a\\{b, .é[title='}']",
-                   5,
-                   1,
-                   {},
-                   {{"background", "url(data:image/png;base64,AAA=)", false, 5, 24},
-                    {"color", "red", true, 5, 69}}},
-                  {".c", 6, 15, {{"layer", "base"}}, {{"--x", "\"}\"", false, 6, 20}}},
-                  {".d", 7, 1, {}, {{"color", "red", false, 7, 6}}},
-                  {":is(.d):hover", 7, 18, {}, {{"color", "blue", false, 7, 28}}},
-                  {":is(.d) .e", 7, 42, {}, {{"top", "0", false, 7, 47}}},
-                  {".d", 7, 71, {{"media", "print"}}, {{"left", "0", false, 7, 71}}},
-                  {".f", 8, 1, {}, {{"color", "red", false, 8, 6}}},
-              });
+  expectRules(scanStyleSheet(css), {
+      {".a\\{b, .é[title='}']", 5, 1, {},
+       {{"background", "url(data:image/png;base64,AAA=)", false, 5, 24}, {"color", "red", true, 5, 69}}},
+      {".c", 6, 15, {{"layer", "base"}}, {{"--x", "\"}\"", false, 6, 20}}},
+      {".d", 7, 1, {}, {{"color", "red", false, 7, 6}}},
+      {":is(.d):hover", 7, 18, {}, {{"color", "blue", false, 7, 28}}},
+      {":is(.d) .e", 7, 42, {}, {{"top", "0", false, 7, 47}}},
+      {".d", 7, 71, {{"media", "print"}}, {{"left", "0", false, 7, 71}}},
+      {".f", 8, 1, {}, {{"color", "red", false, 8, 6}}},
+  });
 }
 
 TEST(StyleSheetTest, NestingBeyondTheCapIsSkippedAndSaid) {
   std::string css;
   for (int i = 0; i < 100000; ++i) css += "@media screen {";
-  css += ".deep { color: red }";
-  css += std::string(100000, '}');
-  css += ".after { color: blue }";
+  css += ".deep { color: red }" + std::string(100000, '}') + ".after { color: blue }";
   const auto sheet = scanStyleSheet(css);
   EXPECT_TRUE(sheet.truncated);
   ASSERT_EQ(sheet.rules.size(), 1u);

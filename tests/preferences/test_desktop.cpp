@@ -42,10 +42,8 @@ TestDesktop::TestDesktop() {
   }
   // An editor that takes a line: it is started as its own program name with "+LINE FILE", without the
   // entry's arguments, so it knows where to record.
-  std::filesystem::create_directories(root / "bin");
-  writeFile(root / "bin/gedit", "#!/bin/sh\nexec /bin/sh " + (root / "record").string() + " " +
-                                    (root / "calls/gedit").string() + " \"$@\"\n");
-  std::filesystem::permissions(root / "bin/gedit", std::filesystem::perms::owner_all);
+  writeScript(root / "bin/gedit",
+              "exec /bin/sh " + (root / "record").string() + " " + (root / "calls/gedit").string() + " \"$@\"");
   writeFile(root / "XDG_DATA_DIRS/applications/gedit.desktop",
             "[Desktop Entry]\nType=Application\nName=Line Editor\nExec=" + (root / "bin/gedit").string() +
                 " %f\nMimeType=text/x-scss;\n");

@@ -71,8 +71,7 @@ TEST_F(RenderPresenterTest, AnUnreadableTemplateStillGivesAPageWithTheContent) {
 }
 
 TEST_F(RenderPresenterTest, RelativeUrlsResolveInTheDocumentsFolderAndTheErrorKeepsItsLocation) {
-  const RenderPresenter error(failure("boom", SourcePlace{"/w/a.scss", 3, 7}),
-                              "/w/site/main.scss");
+  const RenderPresenter error(failure("boom", SourcePlace{"/w/a.scss", 3, 7}), "/w/site/main.scss");
   EXPECT_EQ(error.baseURL(), "file:///w/site/");
   EXPECT_EQ(error.errorLocation(), (SourcePlace{"/w/a.scss", 3, 7}));
 }

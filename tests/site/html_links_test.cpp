@@ -23,9 +23,7 @@ TEST(HtmlLinksTest, FindsStylesheetLinksHoweverWrittenAndOnlyRealOnes) {
   };
   for (const auto& [html, expected] : cases) {
     std::vector<std::string> found;
-    for (const auto& link : htmlLinks(html)) {
-      if (link.isStylesheet()) found.push_back(link.href);
-    }
+    for (const auto& link : htmlLinks(html)) if (link.isStylesheet()) found.push_back(link.href);
     EXPECT_EQ(found, expected) << html;
   }
 }

@@ -18,7 +18,6 @@ using namespace test;
 
 TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionAndItsMapOtherFilesComeFromDisk) {
   TempDir dir;
-  fs::create_directories(dir / "css");
   writeFile(dir / "css/main.css", "body { color: red }");  // stale, never served
   writeFile(dir / "css/other.css", "p {}");
   writeFile(dir / "index.html", "");

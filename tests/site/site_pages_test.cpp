@@ -19,7 +19,6 @@ class SitePagesTest : public ::testing::Test {
  protected:
   // Writes a file, making its folders.
   fs::path put(const std::string& relative, const std::string& contents = "") {
-    fs::create_directories((dir / relative).parent_path());
     writeFile(dir / relative, contents);
     return dir / relative;
   }

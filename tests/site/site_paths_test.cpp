@@ -38,10 +38,8 @@ TEST(SitePathsTest, RequestsReadOnlyRegularFilesInsideTheProjectAfterLinks) {
   fs::create_directories(web / "empty");
   for (const auto& file : {"outside/secret.txt", "site/.git/config", "site/node_modules/kit/kit.css",
                            "site/public/index.html", "site/public/img/logo.png", "site/public/docs/index.html",
-                           "site/public/.env", "site/public/.hidden/x.txt"}) {
-    fs::create_directories((dir / file).parent_path());
+                           "site/public/.env", "site/public/.hidden/x.txt"})
     writeFile(dir / file, "x");
-  }
   fs::create_symlink("../../outside/secret.txt", web / "leak.txt");
   fs::create_symlink(dir / "outside", web / "out");
   fs::create_symlink("../.git/config", web / "git.txt");
@@ -67,10 +65,7 @@ TEST(SitePathsTest, RequestsReadOnlyRegularFilesInsideTheProjectAfterLinks) {
 
 TEST(SitePathsTest, AFolderSwappedForALinkOutMeanwhileNeverLeadsOut) {
   TempDir dir;
-  for (const auto& [file, text] : {std::pair{"site/folder/id.txt", "in"}, {"outside/id.txt", "out"}}) {
-    fs::create_directories((dir / file).parent_path());
-    writeFile(dir / file, text);
-  }
+  writeFiles(dir.path(), {{"site/folder/id.txt", "in"}, {"outside/id.txt", "out"}});
   fs::create_symlink(dir / "outside", dir / "site/link");
   std::atomic<bool> done = false;
   std::thread swapper([&] {

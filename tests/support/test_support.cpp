@@ -38,9 +38,14 @@ void runFor(std::chrono::milliseconds duration) {
 }
 
 void writeFile(const std::filesystem::path& path, const std::string& contents) {
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << contents;
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+void writeFiles(const std::filesystem::path& root, const std::vector<std::pair<std::string, std::string>>& files) {
+  for (const auto& [name, contents] : files) writeFile(root / name, contents);
 }
 
 void writeFileByRename(const std::filesystem::path& path, const std::string& contents) {
@@ -63,22 +68,6 @@ std::string writeScript(const std::filesystem::path& path, const std::string& bo
 bool processEnded(int pid) {
   std::string id, name, state;
   return !(std::ifstream("/proc/" + std::to_string(pid) + "/stat") >> id >> name >> state) || state == "Z";
-}
-
-FakeResources::FakeResources(const std::string& sasscBody) {
-  writeScript(sassc(), sasscBody);
-  std::filesystem::copy(realResources() / "Template", dir_.path() / "Template",
-                        std::filesystem::copy_options::recursive);
-  if (const char* previous = getenv("FENNELVIEW_RESOURCES")) previous_ = previous;
-  setenv("FENNELVIEW_RESOURCES", dir_.path().c_str(), 1);
-}
-
-FakeResources::~FakeResources() {
-  if (previous_) {
-    setenv("FENNELVIEW_RESOURCES", previous_->c_str(), 1);
-  } else {
-    unsetenv("FENNELVIEW_RESOURCES");
-  }
 }
 
 std::filesystem::path realResources() { return FENNELVIEW_TEST_RESOURCES; }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace fennelview::test {
 
@@ -29,7 +31,10 @@ bool runUntil(const std::function<bool()>& done,
 // Iterates the default main context for a while, to let late events arrive.
 void runFor(std::chrono::milliseconds duration);
 
+// Writes a file, making the folders it lies in.
 void writeFile(const std::filesystem::path& path, const std::string& contents);
+// Writes each (name, contents) under `root`.
+void writeFiles(const std::filesystem::path& root, const std::vector<std::pair<std::string, std::string>>& files);
 // Writes next to the file and renames over it, as many editors save.
 void writeFileByRename(const std::filesystem::path& path, const std::string& contents);
 std::string readFile(const std::filesystem::path& path);
@@ -39,19 +44,6 @@ std::string writeScript(const std::filesystem::path& path, const std::string& bo
 
 // Gone, or ended and waiting for a parent to collect it.
 bool processEnded(int pid);
-
-// A resource folder for tests: the real Template/ and, as "sassc", a script running `sasscBody`.
-class FakeResources {
- public:
-  explicit FakeResources(const std::string& sasscBody);
-  ~FakeResources();
-  std::filesystem::path sassc() const { return dir_.path() / "sassc"; }
-  const std::filesystem::path& path() const { return dir_.path(); }
-
- private:
-  TempDir dir_;
-  std::optional<std::string> previous_;
-};
 
 // The build's resource folder, with the real sassc and Template/.
 std::filesystem::path realResources();

@@ -57,10 +57,8 @@ bool showsText(GtkWidget* widget, const std::string& fragment) {
 }
 
 TEST_F(DesktopIntegrationTest, AnEditorForTheTerminalRunsInTheDesktopsTerminalAndAFailedLaunchIsShown) {
-  std::filesystem::create_directory(dir / "bin");
   const auto record = dir / "terminal-args";
-  writeFile(dir / "bin" / "x-terminal-emulator", "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + record.string() + "\n");
-  std::filesystem::permissions(dir / "bin" / "x-terminal-emulator", std::filesystem::perms::owner_all);
+  writeScript(dir / "bin" / "x-terminal-emulator", "printf '%s\\n' \"$@\" > " + record.string());
   const std::string path = getenv("PATH");
   setenv("PATH", ((dir / "bin").string() + ":" + path).c_str(), 1);
   writeFile(dir / "vi.desktop", "[Desktop Entry]\nType=Application\nName=Vi\nExec=sh -c 'exit 0' %F\nTerminal=true\n");

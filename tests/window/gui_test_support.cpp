@@ -35,15 +35,6 @@ const TestDesktop& desktopForAllTests = selectDesktop();
 
 const TestDesktop& guiDesktop() { return desktopForAllTests; }
 
-std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file, Settings& settings,
-                                             const std::optional<std::filesystem::path>& page) {
-  GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
-  auto controller = DocumentController::openDocument(gfile.get(), nullptr, settings,
-                                                     DocumentController::Reuse::openWindow, page);
-  EXPECT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(controller->window())); }));
-  return controller;
-}
-
 void closeWindow(const std::shared_ptr<WindowController>& controller) {
   gtk_window_close(controller->window());
   runUntil([] { return g_main_context_pending(nullptr) == FALSE; }, std::chrono::seconds(2));
@@ -51,7 +42,11 @@ void closeWindow(const std::shared_ptr<WindowController>& controller) {
 
 std::shared_ptr<WindowController> GuiTest::open(const std::filesystem::path& file,
                                                 const std::optional<std::filesystem::path>& page) {
-  return windows_.emplace_back(openWindow(file, settings, page));
+  GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
+  auto& controller = windows_.emplace_back(
+      DocumentController::openDocument(gfile.get(), nullptr, settings, DocumentController::Reuse::openWindow, page));
+  EXPECT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(controller->window())); }));
+  return controller;
 }
 
 void GuiTest::close(const std::shared_ptr<WindowController>& window) {

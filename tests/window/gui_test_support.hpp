@@ -23,9 +23,6 @@ namespace fennelview::test {
 // fails, so a run without a display cannot pass unseen.
 const TestDesktop& guiDesktop();
 
-// Opens a file as the application does (on `page`, when given) and waits until its window is on screen.
-std::shared_ptr<WindowController> openWindow(const std::filesystem::path& file, Settings& settings,
-                                             const std::optional<std::filesystem::path>& page = std::nullopt);
 // Closes the window as the user does (close request, then destroy) and lets it go.
 void closeWindow(const std::shared_ptr<WindowController>& controller);
 
@@ -35,6 +32,7 @@ class GuiTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // Opens a file as the application does (on `page`, when given) and waits until its window is on screen.
   std::shared_ptr<WindowController> open(const std::filesystem::path& file,
                                          const std::optional<std::filesystem::path>& page = std::nullopt);
   // Closes one window before the test ends.

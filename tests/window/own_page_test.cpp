@@ -15,15 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace test;
 
-class OwnPageTest : public GuiTest {
- protected:
-  void writeAll(const fs::path& root, const std::vector<std::pair<std::string, std::string>>& files) {
-    for (const auto& [file, contents] : files) {
-      fs::create_directories((root / file).parent_path());
-      writeFile(root / file, contents);
-    }
-  }
-};
+using OwnPageTest = GuiTest;
 
 TEST_F(OwnPageTest, PageShowsCompiledCssKeepsStateAcrossSavesAndReloadsOnItsOwnChanges) {
   const fs::path root = dir / "site";
@@ -32,21 +24,18 @@ TEST_F(OwnPageTest, PageShowsCompiledCssKeepsStateAcrossSavesAndReloadsOnItsOwnC
       "<!doctype html><meta charset=utf-8><link rel=stylesheet href=css/style.css>"
       "<script type=module src=js/app.mjs></script><img src=/img/logo.svg>"
       "<button onclick='window.clicks = (window.clicks || 0) + 1'>b</button><div style='height: 5000px'></div>";
-  writeAll(dir.path(), {{"outside/secret.svg", svg},
-                 {"site/img/logo.svg", svg},
-                 {"site/css/style.css", "body { color: rgb(255, 0, 0) }"},  // stale: never shown
-                 {"site/scss/style.scss", "@import 'colors';\nbody { color: $text; }\n"},
-                 {"site/scss/_colors.scss", "$text: rgb(0, 128, 0);\n"},
-                 {"site/js/util.js", "export const value = 'loaded';"},
-                 {"site/js/app.mjs",
-                  "import { value } from './util.js';\n"
-                  "document.body.dataset.module = value;\n"
-                  "fetch('/data/info.json').then(r => r.json()).then(j => { document.body.dataset.json = j.name; });\n"
-                  "for (const url of ['img/leak.svg', 'img/..%2F..%2F..%2Foutside/secret.svg'])\n"
-                  "  fetch(url).then(r => { document.body.dataset[url.length > 12 ? 'escaped' : 'leak'] = r.status; });\n"},
-                 {"site/data/info.json", R"({"name": "site"})"},
-                 {"site/index.html", page}});
-  fs::create_directories(root / ".git");
+  writeFiles(dir.path(), {{"outside/secret.svg", svg}, {"site/img/logo.svg", svg}, {"site/.git/HEAD", ""},
+                          {"site/css/style.css", "body { color: rgb(255, 0, 0) }"},  // stale: never shown
+                          {"site/scss/style.scss", "@import 'colors';\nbody { color: $text; }\n"},
+                          {"site/scss/_colors.scss", "$text: rgb(0, 128, 0);\n"},
+                          {"site/js/util.js", "export const value = 'loaded';"},
+                          {"site/data/info.json", R"({"name": "site"})"}, {"site/index.html", page}});
+  writeFile(root / "js/app.mjs",
+            "import { value } from './util.js';\n"
+            "document.body.dataset.module = value;\n"
+            "fetch('/data/info.json').then(r => r.json()).then(j => { document.body.dataset.json = j.name; });\n"
+            "for (const url of ['img/leak.svg', 'img/..%2F..%2F..%2Foutside/secret.svg'])\n"
+            "  fetch(url).then(r => { document.body.dataset[url.length > 12 ? 'escaped' : 'leak'] = r.status; });\n");
   fs::create_symlink("../../outside/secret.svg", root / "img/leak.svg");
 
   auto window = open(root / "scss/style.scss", root / "index.html");
@@ -88,14 +77,10 @@ TEST_F(OwnPageTest, PageShowsCompiledCssKeepsStateAcrossSavesAndReloadsOnItsOwnC
 
 TEST_F(OwnPageTest, DocumentFindsItsPageAndPagesOpenWithTheirDocument) {
   const fs::path root = dir / "app";
-  writeAll(root, {{"package.json", "{}"},
-                  {"src/styles/main.scss", "@import 'kit';\nh1 { color: $c; }\n"},
-                  {"lib/_kit.scss", "$c: rgb(0, 0, 255);\n"},
-                  {"dist/main.min.css", "h1 { color: rgb(255, 0, 0) }"},
-                  {"index.html", "<!doctype html><link rel=stylesheet href=dist/main.min.css><h1>Hi</h1><a href=about.html>"},
-                  {"about.html", "<!doctype html><p>about"},
-                  {"plain.html", "<!doctype html><p>no style"},
-                  {"notes.txt", "text"}});
+  writeFiles(root, {{"package.json", "{}"}, {"src/styles/main.scss", "@import 'kit';\nh1 { color: $c; }\n"},
+                    {"lib/_kit.scss", "$c: rgb(0, 0, 255);\n"}, {"dist/main.min.css", "h1 { color: rgb(255, 0, 0) }"},
+                    {"index.html", "<!doctype html><link rel=stylesheet href=dist/main.min.css><h1>Hi</h1><a href=x.html>"},
+                    {"x.html", "<!doctype html><p>x"}, {"plain.html", "<!doctype html><p>no style"}, {"notes.txt", "text"}});
   const fs::path document = root / "src/styles/main.scss";
   // The kit is found through a load path kept for the project.
   setProjectSettings(defaults, root, {{"lib"}, {}});
@@ -106,7 +91,7 @@ TEST_F(OwnPageTest, DocumentFindsItsPageAndPagesOpenWithTheirDocument) {
   EXPECT_EQ(waitForPage(window->renderViewController().webView(), colour, "rgb(0, 0, 255)"), "rgb(0, 0, 255)");
   // A link followed within the site: the page shown is the one the Page menu ticks.
   evaluate(window->renderViewController().webView(), "document.querySelector('a').click()");
-  EXPECT_TRUE(runUntil([&] { return window->renderViewController().shownPage() == root / "about.html"; }));
+  EXPECT_TRUE(runUntil([&] { return window->renderViewController().shownPage() == root / "x.html"; }));
   close(window);
 
   // A page opens with its document; other files are refused, never compiled.
@@ -130,10 +115,9 @@ TEST_F(OwnPageTest, DocumentFindsItsPageAndPagesOpenWithTheirDocument) {
 TEST_F(OwnPageTest, TheInspectorOpensOnThePreviewWhoseCssNamesAMapWithTheSassFilesAndTheirText) {
   const fs::path root = dir / "site";
   const std::string partial = ".btn {\n  color: rgb(0, 0, 255);\n}\n";
-  writeAll(root, {{".git/HEAD", ""},
-                  {"scss/main.scss", "@import 'buttons';\nbody { margin: 0; }\n"},
-                  {"scss/_buttons.scss", partial},
-                  {"index.html", "<!doctype html><link rel=stylesheet href=css/main.css><button class=btn>b</button>"}});
+  writeFiles(root, {{".git/HEAD", ""}, {"scss/main.scss", "@import 'buttons';\nbody { margin: 0; }\n"},
+                    {"scss/_buttons.scss", partial},
+                    {"index.html", "<!doctype html><link rel=stylesheet href=css/main.css><button class=btn>b</button>"}});
   auto window = open(root / "scss/main.scss", root / "index.html");
   auto* view = window->renderViewController().webView();
   const std::string colour = "getComputedStyle(document.querySelector('.btn')).color";
@@ -160,10 +144,8 @@ TEST_F(OwnPageTest, TheInspectorOpensOnThePreviewWhoseCssNamesAMapWithTheSassFil
 
 TEST_F(OwnPageTest, APageReadsItsOwnSiteButNoOtherOpenProject) {
   for (const auto* name : {"a", "b"}) {
-    writeAll(dir / name, {{".git/HEAD", ""},
-                          {"scss/main.scss", "p { color: rgb(0, 0, 255); }\n"},
-                          {"secret.txt", name},
-                          {"index.html", "<!doctype html><link rel=stylesheet href=css/main.css><p>x"}});
+    writeFiles(dir / name, {{".git/HEAD", ""}, {"scss/main.scss", "p { color: rgb(0, 0, 255); }\n"}, {"secret.txt", name},
+                            {"index.html", "<!doctype html><link rel=stylesheet href=css/main.css><p>x"}});
   }
   WebKitWebView* views[2];
   for (int i = 0; i < 2; ++i) {
@@ -185,10 +167,9 @@ TEST_F(OwnPageTest, APageReadsItsOwnSiteButNoOtherOpenProject) {
 
 TEST_F(OwnPageTest, AnImportFoundUnderNodeModulesIsOfferedAsTheProjectsLoadPathInOneClick) {
   const fs::path root = dir / "npm";
-  writeAll(root, {{"package.json", "{}"},
-                  {"node_modules/foundation-sites/scss/_foundation.scss", "$c: rgb(0, 0, 255);\n"},
-                  {"main.scss", "@import 'foundation';\nh1 { color: $c; }\n"},
-                  {"index.html", "<!doctype html><link rel=stylesheet href=main.css><h1>Hi</h1>"}});
+  writeFiles(root, {{"package.json", "{}"}, {"node_modules/foundation-sites/scss/_foundation.scss", "$c: rgb(0, 0, 255);\n"},
+                    {"main.scss", "@import 'foundation';\nh1 { color: $c; }\n"},
+                    {"index.html", "<!doctype html><link rel=stylesheet href=main.css><h1>Hi</h1>"}});
   auto window = open(root / "main.scss");
   auto& view = window->renderViewController();
   const fs::path folder = "node_modules/foundation-sites/scss";
@@ -201,9 +182,8 @@ TEST_F(OwnPageTest, AnImportFoundUnderNodeModulesIsOfferedAsTheProjectsLoadPathI
 
 TEST_F(OwnPageTest, AnOwnPageStuckInItsScriptIsEndedSoAnotherProjectsSaveShowsWithinTheLimit) {
   for (const auto* name : {"stuck", "well"}) {
-    writeAll(dir / name, {{".git/HEAD", ""},
-                          {"main.scss", "h1 { color: rgb(0, 0, 1); }"},
-                          {"index.html", "<!doctype html><link rel=stylesheet href=main.css><h1>Hi</h1>"}});
+    writeFiles(dir / name, {{".git/HEAD", ""}, {"main.scss", "h1 { color: rgb(0, 0, 1); }"},
+                            {"index.html", "<!doctype html><link rel=stylesheet href=main.css><h1>Hi</h1>"}});
   }
   writeFile(dir / "stuck/index.html", "<!doctype html><h1>Hi</h1><script>setTimeout(() => { for (;;) {} }, 300)</script>");
   auto stuck = open(dir / "stuck/main.scss", dir / "stuck/index.html");

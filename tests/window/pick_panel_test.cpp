@@ -29,20 +29,19 @@ class PickPanelTest : public GuiTest, public ::testing::WithParamInterface<const
 
 TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassLine) {
   const fs::path root = dir / "site";
-  fs::create_directories(root / "scss");
-  writeFile(root / "package.json", "{}");
-  writeFile(root / "scss/main.scss", "@import \"buttons\";\nbutton { margin: 0 }\n@media (max-width: 10px) { .btn { color: red } }\n");
   const std::string buttons = "// Buttons\n$accent: #123456;\n\n%base { padding: 4px; }\n\n// Primary\n"
                               ".btn.primary {\n  @extend %base;\n  color: $accent;\n}\n";
-  writeFile(root / "scss/_buttons.scss", buttons);
-  fs::create_directories(root / "css");
-  writeFile(root / "css/vendor.css", "/* a kit */\n.btn { cursor: pointer }\n");
+  writeFiles(root, {{"package.json", "{}"}, {"scss/_buttons.scss", buttons},
+                    {"scss/main.scss",
+                     "@import \"buttons\";\nbutton { margin: 0 }\n@media (max-width: 10px) { .btn { color: red } }\n"},
+                    {"css/vendor.css", "/* a kit */\n.btn { cursor: pointer }\n"}});
   writeFile(root / "index.html",
             "<!doctype html><link rel=stylesheet href=css/vendor.css><link rel=stylesheet href=css/main.css>\n"
-            "<style>\n.primary { outline: none }\n</style>"
-            "<body style='margin:0'>"
-            "<button class='btn primary' onclick='document.title = \"clicked\"'"
-            " style='position:absolute;left:50px;top:60px;width:120px;height:40px'>Go</button>");
+            "<style>\n.primary { outline: none }\n.btn:-x-bogus { top: 0 }\n[data-q='\"'] { top: 0 }\n</style>"
+            "<body style='margin:0'><button id=go class='btn primary'"
+            " style='position:absolute;left:50px;top:60px;width:120px;height:40px'>Go</button>"
+            "<script>for (const type of ['pointerdown', 'mousedown', 'mouseup', 'click'])\n"
+            "  document.addEventListener(type, () => { document.title = type; }, true);</script>");
   settings.setCompiler(GetParam());
   settings.setDefaultEditorPath(guiDesktop().applicationURL("gedit"));
   guiDesktop().forgetCalls();
@@ -57,14 +56,27 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
   const std::string colour = "getComputedStyle(document.querySelector('button')).color";
   ASSERT_EQ(waitForPage(view.webView(), colour, "rgb(18, 52, 86)"), "rgb(18, 52, 86)");
 
+  // Escape in the page leaves pick mode; a click is then the page's own.
+  const std::string outlined = "document.documentElement.lastElementChild.textContent";
+  xdotool(window->window(), {"key", "ctrl+shift+c"});
+  ASSERT_TRUE(runUntil([&] { return view.pickPanel().picking(); }));
+  gtk_widget_grab_focus(GTK_WIDGET(view.webView()));
+  pointTo(window->window(), GTK_WIDGET(view.webView()), 110, 80);
+  ASSERT_EQ(waitForPage(view.webView(), outlined, "button#go.btn.primary"), "button#go.btn.primary");
+  xdotool(window->window(), {"key", "Escape"});
+  ASSERT_TRUE(runUntil([&] { return !view.pickPanel().picking(); }));
+  xdotool(window->window(), {"click", "1"});
+  ASSERT_EQ(waitForPage(view.webView(), "document.title", "click"), "click");
+  evaluate(view.webView(), "document.title = ''");
+
   // Ctrl+Shift+C, a click on the button, then Enter: as a user does.
   xdotool(window->window(), {"key", "ctrl+shift+c"});
   ASSERT_TRUE(runUntil([&] { return view.pickPanel().picking(); }));
   pointTo(window->window(), GTK_WIDGET(view.webView()), 110, 80);
   xdotool(window->window(), {"click", "1"});
   ASSERT_TRUE(runUntil([&] { return !view.pickPanel().rowTexts().empty(); }, std::chrono::seconds(20)));
-  // Strongest first, the page's other style sheets (linked or in a <style>) at their own lines; the rule of a media query
-  // that does not hold is left out, and the page never saw the click.
+  // Strongest first, the page's other style sheets (linked or in a <style>) at their own lines; left out: the rule of a
+  // media query that does not hold, and selectors that match nothing or are invalid. The page saw nothing of the click.
   EXPECT_EQ(view.pickPanel().rowTexts(),
             (std::vector<std::string>{".btn.primary  _buttons.scss:7\ncolor: #123456;",
                                       ".btn.primary  _buttons.scss:4\npadding: 4px;", ".primary  index.html:3\noutline: none;",
@@ -93,9 +105,7 @@ using PickPanelBoundsTest = GuiTest;
 // Style sheets that would take gigabytes or minutes to list, and elements no Tab reaches.
 TEST_F(PickPanelBoundsTest, HostileStyleSheetsAnswerQuicklyAndTheArrowKeysPickAnyElement) {
   const fs::path root = dir / "site";
-  fs::create_directories(root / "scss");
-  writeFile(root / "package.json", "{}");
-  writeFile(root / "scss/main.scss", "h1 { margin: 0 }\n");
+  writeFiles(root, {{"package.json", "{}"}, {"scss/main.scss", "h1 { margin: 0 }\n"}});
   std::string nested = "%x{";
   for (int i = 0; i < 27; ++i) nested += "a,b{";
   writeFile(root / "nested.css", nested + "color:red" + std::string(28, '}'));
@@ -138,6 +148,11 @@ TEST_F(PickPanelBoundsTest, HostileStyleSheetsAnswerQuicklyAndTheArrowKeysPickAn
     GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(window->window()));
     return focus && gtk_widget_is_ancestor(focus, view.pickPanel().widget());
   }));
+
+  // Once the element has gone from the page, the next save lists nothing.
+  evaluate(view.webView(), "document.querySelector('p').remove(); 1");
+  writeFile(root / "scss/main.scss", "h1 { margin: 1px }\n");
+  EXPECT_TRUE(runUntil([&] { return view.pickPanel().rowTexts().empty(); }, std::chrono::seconds(30)));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCompilers, PickPanelTest, ::testing::Values("libsass", "dart-sass"),

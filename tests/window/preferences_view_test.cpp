@@ -24,7 +24,6 @@ TEST_F(PreferencesViewTest, TheChosenEditorIsStoredAtOnceAndOpensTheDocumentsFil
   gtk_window_destroy(view.window());
 
   const auto sheet = dir / "Mes styles" / "thème.scss";
-  std::filesystem::create_directories(sheet.parent_path());
   writeFile(sheet, "a { b: c; }\n");
   auto window = open(sheet);
   ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.open-in-editor", nullptr));

@@ -10,9 +10,6 @@
 #include "window/document_window.hpp"
 #include "window/render_view_controller.hpp"
 
-// Last: X11 defines macros (None, Bool) that other headers use as names.
-#include <gdk/x11/gdkx.h>
-
 namespace fennelview {
 namespace {
 
@@ -74,8 +71,7 @@ TEST_F(PreviewTest, TheCursorsLineInTheCssNamesItsSassPlaceAndEnterOpensItInTheE
 
   // A real Enter through the X server, in the text view.
   ASSERT_TRUE(gtk_widget_grab_focus(GTK_WIDGET(css.textView())));
-  const auto window = std::to_string(gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(this->window->window()))));
-  ASSERT_EQ(runProcess({"xdotool", "key", "--window", window, "Return"}).exitStatus, 0);
+  xdotool(window->window(), {"key", "--window", "WINDOW", "Return"});
   ASSERT_TRUE(guiDesktop().waitForCalls("gedit", 1));
   EXPECT_EQ(guiDesktop().calls("gedit"), (std::vector<std::vector<std::string>>{{"+2", (dir / "_partial.scss").string()}}));
 }
@@ -159,7 +155,6 @@ TEST_F(PreviewTest, ThePageTakesEveryWidthPresetAtOnceAndKeepsItAndTheZoomForThe
 using OpenDocumentTest = GuiTest;
 
 TEST_F(OpenDocumentTest, AnOpenFileByAnyPathOrDropShowsItsWindowADroppedOneOpensAndNewWindowAddsAView) {
-  std::filesystem::create_directory(dir / "styles");
   for (const char* name : {"styles/a.scss", "b.scss"}) writeFile(dir / name, "h1 { color: red; }");
   std::filesystem::create_symlink(dir / "styles" / "a.scss", dir / "link.scss");
   AppDelegate delegate;

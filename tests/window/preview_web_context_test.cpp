@@ -38,7 +38,6 @@ TEST_F(PreviewWebContextTest, WindowsShareOneWebProcessDrawnInSoftwareAndAKilled
   auto& shared = PreviewWebContext::shared();
   EXPECT_FALSE(shared.drawingPath().accelerated);
   EXPECT_NE(shared.drawingPath().reason.find("llvmpipe"), std::string::npos) << shared.drawingPath().reason;
-  for (const auto* name : {"one", "two"}) std::filesystem::create_directories(dir / name);
   writeFile(dir / "one" / "a.scss", "h1 { color: #010203; }");
   writeFile(dir / "two" / "b.scss", "h1 { color: #040506; }");
   WebKitWebView* views[] = {open(dir / "one" / "a.scss")->renderViewController().webView(),
@@ -98,9 +97,7 @@ TEST_F(PreviewWebContextTest, AProcessWhoseScriptsStopAnsweringIsEndedAndEveryPa
     for (auto& preview : previews) {
       const auto& why = preview.told.back();
       EXPECT_NE(why.find(round == 1 ? "stopped answering" : "again and again"), std::string::npos) << why;
-      if (round == 1) {
-        EXPECT_EQ(waitForPage(preview.view.get(), heading, "back"), "back");
-      }
+      if (round == 1) { EXPECT_EQ(waitForPage(preview.view.get(), heading, "back"), "back"); }
       webkit_web_view_load_html(preview.view.get(), "<h1>first</h1>", "file:///");
     }
   }
@@ -110,9 +107,8 @@ TEST_F(PreviewWebContextTest, AProcessWhoseScriptsStopAnsweringIsEndedAndEveryPa
 }
 
 TEST_F(PreviewWebContextTest, APageThatAllocatesWithoutEndIsEndedForItsMemoryAndComesBack) {
-  for (const auto& [machine, limit] : {std::pair{24000u, 4096u}, {2000u, 1000u}, {600u, 512u}}) {
+  for (const auto& [machine, limit] : {std::pair{24000u, 4096u}, {2000u, 1000u}, {600u, 512u}})
     EXPECT_EQ(previewMemoryLimitMb(machine), limit) << machine;
-  }
   PreviewWebContext context(openGLRenderer, {.memoryMb = 400, .memoryPoll = 0.2});
   std::vector<std::string> told;
   GObjectPtr<WebKitWebView> view = context.makeWebView([&](const std::string& why, bool loadAgain) {
