@@ -155,8 +155,7 @@ TEST_F(OwnPageTest, TheInspectorOpensOnThePreviewWhoseCssNamesAMapWithTheSassFil
   WebKitWebInspector* inspector = webkit_web_view_get_inspector(view);
   EXPECT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.show-inspector", nullptr));
   const auto title = [&] {
-    auto* shown = webkit_web_inspector_get_web_view(inspector);
-    auto* root = shown ? gtk_widget_get_root(GTK_WIDGET(shown)) : nullptr;
+    auto* root = webkit_web_inspector_get_web_view(inspector) ? gtk_widget_get_root(GTK_WIDGET(webkit_web_inspector_get_web_view(inspector))) : nullptr;
     return std::string(GTK_IS_WINDOW(root) ? gtk_window_get_title(GTK_WINDOW(root)) ?: "" : "");
   };
   EXPECT_TRUE(runUntil([&] { return !title().empty(); }, std::chrono::seconds(30)));
