@@ -3,8 +3,6 @@
 
 #include "compile/source_map.hpp"
 
-#include <nlohmann/json.hpp>
-
 #include "site/content_types.hpp"
 #include "site/html_links.hpp"
 #include "site/served_source_map.hpp"
@@ -96,17 +94,6 @@ std::optional<fs::path> ServedSite::linkedCssFile() const {
   const auto inside = file.lexically_relative(webRoot_);
   if (inside.empty() || *inside.begin() == "..") return std::nullopt;
   return file;
-}
-
-std::string ServedSite::cssSwapScript() const {
-  const nlohmann::json paths(std::vector<std::string>(cssPaths_.begin(), cssPaths_.end()));
-  return "(() => { const paths = " + paths.dump() + "; for (const old of document.querySelectorAll('link')) {"
-         " if (!/(^|\\s)stylesheet(\\s|$)/i.test(old.rel) || !old.href) continue;"
-         " const url = new URL(old.href, document.baseURI);"
-         " if (url.origin !== location.origin || !paths.includes(decodeURIComponent(url.pathname))) continue;"
-         " url.search = '?v=" + std::to_string(version_) + "';"
-         " const fresh = old.cloneNode(); fresh.href = url.href;"
-         " fresh.onload = fresh.onerror = () => old.remove(); old.after(fresh); } })()";
 }
 
 void ServedSite::noteServed(const fs::path& file) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "common/unique_fd.hpp"
 
@@ -71,10 +72,9 @@ class ServedSite {
   // build writes it, so the place to offer for saving it. None before such a link.
   std::optional<std::filesystem::path> linkedCssFile() const;
 
-  // A script that swaps the page's compiled CSS for the current version in place (a new link
-  // that replaces the old one once loaded): no reload, so scroll, form values and script
-  // state stay. Run it in the page after setCompiledCss.
-  std::string cssSwapScript() const;
+  // The decoded URL paths answered with the compiled CSS: the links a page swaps in place for
+  // the current version (see cssVersion) after setCompiledCss.
+  std::vector<std::string> cssPaths() const { return {cssPaths_.begin(), cssPaths_.end()}; }
 
   // The files read from disk for the site's requests so far: a change to any of them changes
   // what the page shows. The listener hears of each file the first time it is served.

@@ -14,16 +14,7 @@ constexpr const char* kWorld = "fennelview-picker";
 constexpr const char* kChannel = "fennelviewPicker";
 
 // A script of the picker's, from the window's resources.
-std::string script(const char* name) {
-  registerWindowResources();
-  const std::string path = std::string("/org/fennelview/Fennelview/window/picker/") + name;
-  const std::unique_ptr<GBytes, decltype(&g_bytes_unref)> bytes(
-      g_resources_lookup_data(path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr), g_bytes_unref);
-  if (!bytes) return {};
-  gsize size = 0;
-  const auto* data = static_cast<const char*>(g_bytes_get_data(bytes.get(), &size));
-  return std::string(data, size);
-}
+std::string script(const char* name) { return windowScript(std::string("picker/") + name); }
 
 // As JSON text: WebKit passes strings to a function but not arrays of them.
 std::string jsonText(const nlohmann::json& list) {

@@ -3,6 +3,7 @@
 
 #include <glib/gi18n.h>
 
+#include <chrono>
 #include <utility>
 
 #include "common/glib_ptr.hpp"
@@ -10,7 +11,7 @@
 namespace fennelview {
 
 namespace {
-constexpr auto kCompilingDelay = 150;  // ms
+constexpr std::chrono::milliseconds kCompilingDelay{150};
 }
 
 ParsingMetadataView::ParsingMetadataView(GtkLabel* label, GtkSpinner* spinner)
@@ -48,22 +49,14 @@ std::string ParsingMetadataView::text() const { return gtk_label_get_text(label_
 void ParsingMetadataView::setCompiling(bool compiling) {
   compiling_ = compiling;
   if (stopped_) return;
-  if (compilingTimer_) g_source_remove(std::exchange(compilingTimer_, 0));
+  compilingTimer_.reset();
   if (!compiling) {
     gtk_spinner_stop(spinner_);
     gtk_widget_set_visible(GTK_WIDGET(spinner_), FALSE);
     if (shown_) gtk_label_set_text(label_.get(), shown_->c_str());
     return;
   }
-  compilingTimer_ = g_timeout_add_full(
-      G_PRIORITY_DEFAULT, kCompilingDelay,
-      +[](gpointer data) -> gboolean {
-        auto* self = static_cast<ParsingMetadataView*>(data);
-        self->compilingTimer_ = 0;
-        self->showCompilingNow();
-        return G_SOURCE_REMOVE;
-      },
-      this, nullptr);
+  compilingTimer_ = MainLoopSource::after(kCompilingDelay, [this] { showCompilingNow(); });
 }
 
 void ParsingMetadataView::show(const RenderPresenter& model) {
@@ -82,7 +75,7 @@ void ParsingMetadataView::show(const RenderPresenter& model) {
 
 void ParsingMetadataView::stop() {
   stopped_ = true;
-  if (compilingTimer_) g_source_remove(std::exchange(compilingTimer_, 0));
+  compilingTimer_.reset();
 }
 
 void ParsingMetadataView::showCompilingNow() {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/glib_ptr.hpp"
+#include "common/main_loop_source.hpp"
 #include "present/duration_formatter.hpp"
 #include "present/render_presenter.hpp"
 
@@ -43,7 +44,7 @@ class ParsingMetadataView {
   std::optional<std::string> shown_;  // the text of the last finished compile
   bool compiling_ = false;
   bool stopped_ = false;
-  guint compilingTimer_ = 0;
+  MainLoopSource compilingTimer_;
 };
 
 }  // namespace fennelview

@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <utility>
 
 #include "document/file_watcher.hpp"
 #include "present/error_link.hpp"
 #include "window/preview_web_context.hpp"
 #include "window/site_scheme.hpp"
+#include "window/window_resources.hpp"
 
 namespace fennelview {
 
@@ -16,33 +18,6 @@ namespace {
 
 // Our own script world: the page's scripts cannot see or redefine what runs here.
 constexpr const char* kWorld = "fennelview";
-
-// Replaces the user's style sheet and the error panel of the loaded page. After an error
-// and its fix the page returns to where it was before the error, unless the user scrolled.
-constexpr const char* kUpdateScript = R"JS(
-const style = document.getElementById('fennelview-css');
-const panel = document.getElementById('fennelview-error');
-if (!style || !panel) return false;
-const x = window.scrollX, y = window.scrollY;
-if (replaceStyle) style.textContent = css;
-panel.textContent = error;
-if (error && place) {
-  const link = document.createElement('a');
-  link.id = 'fennelview-error-location';
-  link.href = editorLink;
-  link.textContent = place;
-  link.title = 'Open in the editor';
-  panel.prepend(link, '\n');
-}
-const kept = globalThis.fennelviewKept;
-if (error && !kept) {
-  globalThis.fennelviewKept = {x, y, shownY: window.scrollY};
-} else if (!error && kept) {
-  if (window.scrollY === kept.shownY) window.scrollTo(kept.x, kept.y);
-  globalThis.fennelviewKept = null;
-}
-return true;
-)JS";
 
 std::string withoutFragment(const char* uri) {
   std::string text = uri ? uri : "";
@@ -56,52 +31,54 @@ GVariant* text(const std::string& value) {
   return g_variant_new_string(valid.get());
 }
 
-using WeakPage = std::weak_ptr<PreviewPage>;
+// An answer to a call the page no longer waits for.
+bool cancelled(const GError* error) { return error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED); }
 
 }  // namespace
 
 PreviewPage::PreviewPage()
-    : alive_(std::make_shared<PreviewPage*>(this)),
-      // In the web process all previews share; a page lost with it is loaded again.
-      webView_(PreviewWebContext::shared().makeWebView([alive = std::weak_ptr<PreviewPage*>(alive_)](const std::string& why, bool loadAgain) {
-        const auto slot = alive.lock();
-        PreviewPage* self = slot ? *slot : nullptr;
-        if (!self || self->closed_) return;
-        if (self->notice_ && !why.empty()) self->notice_(why);
-        if (!loadAgain || !self->model_) return;
-        if (self->site_) {
-          self->loadSite();
+    : // In the web process all previews share; a page lost with it is loaded again.
+      webView_(PreviewWebContext::shared().makeWebView([this](const std::string& why, bool loadAgain) {
+        if (notice_ && !why.empty()) notice_(why);
+        if (!loadAgain || !model_) return;
+        if (site_) {
+          loadSite();
         } else {
-          self->loadFullPage();
+          loadFullPage();
         }
-      })) {
+      })),
+      calls_(g_cancellable_new()) {
   g_signal_connect(webView_.get(), "decide-policy", G_CALLBACK(decidePolicy), this);
-  g_signal_connect(webView_.get(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-                     auto* self = static_cast<PreviewPage*>(data);
-                     if (event == WEBKIT_LOAD_COMMITTED && self->site_) return self->committed();
-                     if (event != WEBKIT_LOAD_FINISHED) return;
-                     self->loading_ = false;
-                     if (self->site_) return self->loadFinished();
-                     // The full page carries the message; the panel's link to its place comes in place.
-                     if (self->model_ && !self->placeText_.empty() && !self->closed_) self->updateInPlace(false);
-                   }),
-                   this);
+  g_signal_connect(webView_.get(), "load-changed", G_CALLBACK(loadChanged), this);
+}
+
+void PreviewPage::loadChanged(WebKitWebView*, WebKitLoadEvent event, PreviewPage* self) {
+  if (event == WEBKIT_LOAD_COMMITTED && self->site_) return self->committed();
+  if (event != WEBKIT_LOAD_FINISHED) return;
+  self->loading_ = false;
+  if (self->site_) return self->loadFinished();
+  // The full page carries the message; the panel's link to its place comes in place.
+  if (self->model_ && !self->placeText_.empty()) self->updateInPlace(false);
 }
 
 PreviewPage::~PreviewPage() {
+  close();
+  // The view is shared with the window's widgets and may outlive this page.
   g_signal_handlers_disconnect_by_data(webView_.get(), this);
-  unfollowAll();
 }
 
 void PreviewPage::close() {
-  closed_ = true;
+  // Navigation stays checked while the view lasts; loads no longer reach back in.
+  g_signal_handlers_disconnect_by_func(webView_.get(), reinterpret_cast<gpointer>(loadChanged), this);
+  PreviewWebContext::shared().forget(webView());
+  g_cancellable_cancel(calls_.get());
+  if (site_) site_->onServed({});
   unfollowAll();
 }
 
 void PreviewPage::show(std::shared_ptr<const RenderPresenter> model, std::string placeText) {
   model_ = std::move(model);
   placeText_ = std::move(placeText);
-  if (closed_) return;
   // Whatever the page kind, a result needs the shared web process: one stuck in a page's script
   // is ended within the limit, so no page stalls every other preview.
   PreviewWebContext::shared().expectAnswer(webView());
@@ -133,19 +110,20 @@ void PreviewPage::updateInPlace(bool replaceStyle) {
   g_variant_dict_insert_value(&arguments, "error", text(model_->errorText()));
   g_variant_dict_insert_value(&arguments, "place", text(placeText_));
   g_variant_dict_insert(&arguments, "editorLink", "s", ErrorLink::kURI);
+  static const std::string script = windowScript("page/update_page.js");
   webkit_web_view_call_async_javascript_function(
-      webView(), kUpdateScript, -1, g_variant_dict_end(&arguments), kWorld, nullptr, nullptr,
+      webView(), script.c_str(), -1, g_variant_dict_end(&arguments), kWorld, nullptr, calls_.get(),
       +[](GObject* view, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<WeakPage> weak(static_cast<WeakPage*>(data));
         GError* rawError = nullptr;
         GObjectPtr<JSCValue> value(webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(view), result, &rawError));
         GErrorPtr error(rawError);
-        auto self = weak->lock();
-        if (!self || self->closed_ || !self->model_) return;
+        if (cancelled(error.get())) return;
+        auto* self = static_cast<PreviewPage*>(data);
+        if (!self->model_) return;
         // A page without our elements, or one that went away, gets the whole page again.
         if (!value || !jsc_value_to_boolean(value.get())) self->loadFullPage();
       },
-      new WeakPage(weak_from_this()));
+      this);
 }
 
 void PreviewPage::showSite(std::shared_ptr<ServedSite> site, std::filesystem::path page) {
@@ -155,16 +133,12 @@ void PreviewPage::showSite(std::shared_ptr<ServedSite> site, std::filesystem::pa
   siteOrigin_ = SiteScheme::originOf(*site_);
   loadedURI_.clear();
   SiteScheme::of(webkit_web_view_get_context(webView())).serve(site_);
-  site_->onServed([weak = WeakPage(weak_from_this())](const std::filesystem::path& file) {
-    if (auto self = weak.lock()) self->follow(file);
-  });
+  site_->onServed([this](const std::filesystem::path& file) { follow(file); });
   // A change to any file the page loaded shows at once; the first batch of changes reloads it once.
-  changes_ = fileChangeSignal().observeNext([weak = WeakPage(weak_from_this())](const std::string& changed) {
-    auto self = weak.lock();
-    if (!self || !self->site_ || self->closed_) return;
-    if (std::find(self->followed_.begin(), self->followed_.end(), changed) != self->followed_.end()) self->reloadSoon();
+  changes_ = fileChangeSignal().observeNext([this](const std::string& changed) {
+    if (site_ && std::find(followed_.begin(), followed_.end(), changed) != followed_.end()) reloadSoon();
   });
-  if (model_ && !closed_) showOnSite();
+  if (model_) showOnSite();
 }
 
 SiteAnswer PreviewPage::answerFor(const std::string& url) const {
@@ -181,7 +155,7 @@ void PreviewPage::showSample() {
   sitePage_.clear();
   siteOrigin_.clear();
   loadedURI_.clear();
-  if (model_ && !closed_) loadFullPage();
+  if (model_) loadFullPage();
 }
 
 void PreviewPage::showOnSite() {
@@ -206,12 +180,19 @@ void PreviewPage::loadSite() {
 }
 
 void PreviewPage::swapCss() {
-  webkit_web_view_evaluate_javascript(webView(), site_->cssSwapScript().c_str(), -1, kWorld, nullptr, nullptr, nullptr,
-                                      nullptr);
+  static const std::string script = windowScript("page/swap_css.js");
+  GVariantDict arguments;
+  g_variant_dict_init(&arguments, nullptr);
+  // As JSON text: the web view's bridge passes strings, not lists of them.
+  const nlohmann::json paths(site_->cssPaths());
+  g_variant_dict_insert_value(&arguments, "paths",
+                              text(paths.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
+  g_variant_dict_insert(&arguments, "version", "s", std::to_string(site_->cssVersion()).c_str());
+  webkit_web_view_call_async_javascript_function(webView(), script.c_str(), -1, g_variant_dict_end(&arguments), kWorld,
+                                                 nullptr, nullptr, nullptr, nullptr);
 }
 
 void PreviewPage::loadFinished() {
-  if (closed_) return;
   if (std::exchange(swapPending_, false)) swapCss();
   if (const auto scroll = std::exchange(scrollToRestore_, std::nullopt)) {
     const std::string script = "window.scrollTo(" + *scroll + ")";
@@ -221,7 +202,7 @@ void PreviewPage::loadFinished() {
 
 void PreviewPage::committed() {
   const std::string uri = withoutFragment(webkit_web_view_get_uri(webView()));
-  if (closed_ || siteOrigin_.empty() || !uri.starts_with(siteOrigin_ + "/")) return;
+  if (siteOrigin_.empty() || !uri.starts_with(siteOrigin_ + "/")) return;
   const auto path = uri.substr(siteOrigin_.size());
   const auto answer = site_->answer(path.substr(0, path.find('?')));
   const auto* page = std::get_if<SiteFile>(&answer);
@@ -231,15 +212,17 @@ void PreviewPage::committed() {
 }
 
 void PreviewPage::reloadKeepingScroll() {
-  if (!site_ || closed_) return;
+  if (!site_) return;
   PreviewWebContext::shared().expectAnswer(webView());
   webkit_web_view_evaluate_javascript(
-      webView(), "window.scrollX + ',' + window.scrollY", -1, kWorld, nullptr, nullptr,
+      webView(), "window.scrollX + ',' + window.scrollY", -1, kWorld, nullptr, calls_.get(),
       +[](GObject* view, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<WeakPage> weak(static_cast<WeakPage*>(data));
-        GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr));
-        auto self = weak->lock();
-        if (!self || self->closed_ || !self->site_) return;
+        GError* rawError = nullptr;
+        GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &rawError));
+        GErrorPtr error(rawError);
+        if (cancelled(error.get())) return;
+        auto* self = static_cast<PreviewPage*>(data);
+        if (!self->site_) return;
         if (value && jsc_value_is_string(value.get())) {
           GCharPtr text(jsc_value_to_string(value.get()));
           const std::string scroll = text.get();
@@ -249,33 +232,22 @@ void PreviewPage::reloadKeepingScroll() {
         self->loading_ = true;
         webkit_web_view_reload(self->webView());
       },
-      new WeakPage(weak_from_this()));
+      this);
 }
 
 void PreviewPage::reloadSoon() {
-  if (reloadSource_) return;
-  reloadSource_ = g_timeout_add_full(
-      G_PRIORITY_DEFAULT, 50,
-      +[](gpointer data) {
-        auto* weak = static_cast<WeakPage*>(data);
-        if (auto self = weak->lock()) {
-          self->reloadSource_ = 0;
-          self->reloadKeepingScroll();
-        }
-        return G_SOURCE_REMOVE;
-      },
-      new WeakPage(weak_from_this()), +[](gpointer data) { delete static_cast<WeakPage*>(data); });
+  if (reloadSource_.active()) return;
+  reloadSource_ = MainLoopSource::after(std::chrono::milliseconds(50), [this] { reloadKeepingScroll(); });
 }
 
 void PreviewPage::follow(const std::filesystem::path& file) {
-  if (closed_) return;
   followed_.push_back(file.string());
   sharedFileWatcher().appendPath(followed_.back());
 }
 
 void PreviewPage::unfollowAll() {
   changes_.dispose();
-  if (reloadSource_) g_source_remove(std::exchange(reloadSource_, 0));
+  reloadSource_.reset();
   for (const auto& file : followed_) sharedFileWatcher().removePath(file);
   followed_.clear();
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/glib_ptr.hpp"
+#include "common/main_loop_source.hpp"
 #include "document/signal.hpp"
 #include "present/render_presenter.hpp"
 #include "site/served_site.hpp"
@@ -22,7 +23,7 @@ namespace fennelview {
 // change on disk to a file the own page loaded reloads it at the same scroll position. Links
 // leave the sample page where it is; on an own page links within the site navigate. Web links go
 // to the browser, the error's link to onEditorLink.
-class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
+class PreviewPage {
  public:
   PreviewPage();
   ~PreviewPage();
@@ -35,7 +36,8 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   // Shows a result: the first page (or one from a changed template) loads in full, later ones
   // go in place. placeText is the error link's text, empty for none.
   void show(std::shared_ptr<const RenderPresenter> model, std::string placeText);
-  // Results that still arrive are not shown.
+  // The window closes: the page stops following its files and answering the view, which may
+  // outlive it. Its owner shows no more results.
   void close();
   // Where the page says what happened to it (its web process ended, and why).
   void setNotice(std::function<void(const std::string&)> notice) { notice_ = std::move(notice); }
@@ -66,11 +68,10 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   void follow(const std::filesystem::path& file);
   void unfollowAll();
   void reloadSoon();
+  static void loadChanged(WebKitWebView* view, WebKitLoadEvent event, PreviewPage* self);
   static gboolean decidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                PreviewPage* self);
 
-  // Lets the web context's page-lost callback, which may outlive this page, find it.
-  std::shared_ptr<PreviewPage*> alive_;
   GObjectPtr<WebKitWebView> webView_;
   std::shared_ptr<const RenderPresenter> model_;
   std::string placeText_;
@@ -79,7 +80,8 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   std::string loadedURI_;
   std::string loadedTemplate_;
   bool loading_ = false;
-  bool closed_ = false;
+  // Ends the page's scripts' answers that are still to come.
+  GObjectPtr<GCancellable> calls_;
   std::function<void(const std::string&)> notice_;
   std::function<void()> pageFollowed_;
   // The own page: its site, file and URI, the files followed on disk, and what waits for its load.
@@ -90,7 +92,7 @@ class PreviewPage : public std::enable_shared_from_this<PreviewPage> {
   Disposable changes_;
   bool swapPending_ = false;
   std::optional<std::string> scrollToRestore_;
-  guint reloadSource_ = 0;
+  MainLoopSource reloadSource_;
 };
 
 }  // namespace fennelview

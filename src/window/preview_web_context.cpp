@@ -77,9 +77,8 @@ PreviewWebContext::PreviewWebContext(RendererProbe probe, PreviewLimits limits)
 }
 
 PreviewWebContext::~PreviewWebContext() {
-  if (unresponsiveTimer_) g_source_remove(unresponsiveTimer_);
-  if (answerTimer_) g_source_remove(answerTimer_);
   if (question_) g_cancellable_cancel(question_.get());
+  // The views may outlive this plain object, which cannot own their handlers.
   for (const auto& [view, page] : pages_) {
     g_signal_handlers_disconnect_by_data(view, this);
     g_object_weak_unref(G_OBJECT(view), viewGone, this);
@@ -135,6 +134,10 @@ GObjectPtr<WebKitWebView> PreviewWebContext::makeWebView(PageLost pageLost) {
   return view;
 }
 
+void PreviewWebContext::forget(WebKitWebView* view) {
+  if (const auto found = pages_.find(view); found != pages_.end()) found->second.pageLost = {};
+}
+
 void PreviewWebContext::viewGone(gpointer self, GObject* view) {
   static_cast<PreviewWebContext*>(self)->pages_.erase(reinterpret_cast<WebKitWebView*>(view));
 }
@@ -159,17 +162,9 @@ void PreviewWebContext::responsivenessChanged(WebKitWebView*) {
   const bool anyUnresponsive = std::any_of(pages_.begin(), pages_.end(), [](const auto& entry) {
     return !webkit_web_view_get_is_web_process_responsive(entry.first);
   });
-  if (!anyUnresponsive && unresponsiveTimer_) g_source_remove(std::exchange(unresponsiveTimer_, 0));
-  if (!anyUnresponsive || unresponsiveTimer_) return;
-  unresponsiveTimer_ = g_timeout_add_full(
-      G_PRIORITY_DEFAULT, static_cast<guint>(limits_.unresponsive.count()),
-      +[](gpointer data) -> gboolean {
-        auto* self = static_cast<PreviewWebContext*>(data);
-        self->unresponsiveTimer_ = 0;
-        self->endUnresponsiveProcess();
-        return G_SOURCE_REMOVE;
-      },
-      this, nullptr);
+  if (!anyUnresponsive) unresponsiveTimer_.reset();
+  if (!anyUnresponsive || unresponsiveTimer_.active()) return;
+  unresponsiveTimer_ = MainLoopSource::after(limits_.unresponsive, [this] { endUnresponsiveProcess(); });
 }
 
 void PreviewWebContext::endUnresponsiveProcess() {
@@ -199,28 +194,22 @@ void PreviewWebContext::expectAnswer(WebKitWebView* view) {
         if (g_cancellable_is_cancelled(asked->question.get()) || asked->self->question_.get() != asked->question.get()) return;
         auto* self = asked->self;
         self->question_ = {};
-        if (self->answerTimer_) g_source_remove(std::exchange(self->answerTimer_, 0));
+        self->answerTimer_.reset();
       },
       std::make_unique<Asked>(Asked{this, question_}).release());
   askedView_ = view;
-  answerTimer_ = g_timeout_add_full(
-      G_PRIORITY_DEFAULT, static_cast<guint>(limits_.unanswered.count()),
-      +[](gpointer data) -> gboolean {
-        auto* self = static_cast<PreviewWebContext*>(data);
-        self->answerTimer_ = 0;
-        // The answer that may still come finds its question cancelled.
-        g_cancellable_cancel(self->question_.get());
-        self->question_ = {};
-        // Every preview shares the process: any view still there ends it, though the asked one closed.
-        const auto asked = self->pages_.find(self->askedView_);
-        if (asked != self->pages_.end()) {
-          self->endProcessOf(asked->first);
-        } else if (!self->pages_.empty()) {
-          self->endProcessOf(self->pages_.begin()->first);
-        }
-        return G_SOURCE_REMOVE;
-      },
-      this, nullptr);
+  answerTimer_ = MainLoopSource::after(limits_.unanswered, [this] {
+    // The answer that may still come finds its question cancelled.
+    g_cancellable_cancel(question_.get());
+    question_ = {};
+    // Every preview shares the process: any view still there ends it, though the asked one closed.
+    const auto asked = pages_.find(askedView_);
+    if (asked != pages_.end()) {
+      endProcessOf(asked->first);
+    } else if (!pages_.empty()) {
+      endProcessOf(pages_.begin()->first);
+    }
+  });
 }
 
 }  // namespace fennelview

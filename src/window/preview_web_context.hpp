@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/glib_ptr.hpp"
+#include "common/main_loop_source.hpp"
 #include "present/drawing_path.hpp"
 
 namespace fennelview {
@@ -56,6 +57,8 @@ class PreviewWebContext {
 
   // A new preview web view in the shared web process.
   GObjectPtr<WebKitWebView> makeWebView(PageLost pageLost);
+  // The view's owner is gone: its pageLost is no longer called.
+  void forget(WebKitWebView* view);
 
   // Asks the view's web process for an answer, as every page kind does before it hands the process
   // a save's work: one that does not come within the limit is ended. WebKit itself only notices
@@ -91,10 +94,10 @@ class PreviewWebContext {
   // crash and whichever windows have closed.
   GObjectPtr<WebKitWebView> anchor_;
   std::map<WebKitWebView*, Page> pages_;
-  guint unresponsiveTimer_ = 0;
+  MainLoopSource unresponsiveTimer_;
   // One question at a time; cancelled when this goes.
   GObjectPtr<GCancellable> question_;
-  guint answerTimer_ = 0;
+  MainLoopSource answerTimer_;
   WebKitWebView* askedView_ = nullptr;
   std::optional<std::chrono::steady_clock::time_point> endedUnresponsive_;
 };

@@ -27,6 +27,10 @@ std::string displayName(const fs::path& file) {
   return name.get();
 }
 
+// The controller of the window a handler is tied to, kept while the handler runs: handlers tied to
+// the window end with it, and never reach a controller that is gone.
+std::shared_ptr<WindowController> controllerOf(gpointer window) { return WindowController::fromWindow(GTK_WINDOW(window)); }
+
 }  // namespace
 
 RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFrame, FennelviewCssView* cssView,
@@ -35,6 +39,7 @@ RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFra
       pageSize_(page_->webView(), previewFrame),
       pickPanelWidget_(FENNELVIEW_PICK_PANEL(g_object_ref_sink(newPickPanel(page_->webView())))),
       pickPanel_(&fennelview::pickPanel(pickPanelWidget_.get())),
+      inspector_(page_->webView(), [this] { return inspectorTitle(); }),
       stack_(stack) {
   gtk_box_append(previewBox, pickPanel_->widget());
   // The error panel is a widget over the web view: the page's own CSS and scripts cannot hide it.
@@ -50,14 +55,8 @@ RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFra
 RenderViewController::~RenderViewController() {
   page_->onEditorLink({});
   page_->onPageFollowed({});
-  if (leftPageTimer_) g_source_remove(leftPageTimer_);
+  // The dialog is this controller's alone; its answer must not come after it.
   if (pageChooser_) g_signal_handlers_disconnect_by_data(pageChooser_.get(), this);
-  // The window's action group may outlive this controller.
-  if (pageActions_) {
-    for (const char* name : {"show", "choose", "load-paths", "add-load-path", "open-error-place"}) {
-      g_signal_handlers_disconnect_by_data(g_action_map_lookup_action(G_ACTION_MAP(pageActions_.get()), name), this);
-    }
-  }
 }
 
 void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& header) {
@@ -70,36 +69,38 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
   pageMenu_ = GObjectPtr<GMenu>(g_menu_new());
   pageAction_ = GObjectPtr<GSimpleAction>(
       g_simple_action_new_stateful("show", G_VARIANT_TYPE_STRING, g_variant_new_string("")));
-  g_signal_connect(pageAction_.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant* target, gpointer self) {
-                     const std::string page = g_variant_get_string(target, nullptr);
-                     static_cast<RenderViewController*>(self)->choosePage(
-                         page.empty() ? std::nullopt : std::optional<fs::path>(page));
-                   }),
-                   this);
+  // The actions' handlers end with the window, which owns this controller through its own.
+  g_signal_connect_object(pageAction_.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant* target, gpointer window) {
+                            const std::string page = g_variant_get_string(target, nullptr);
+                            if (auto controller = controllerOf(window)) {
+                              controller->renderViewController().choosePage(
+                                  page.empty() ? std::nullopt : std::optional<fs::path>(page));
+                            }
+                          }),
+                          window, G_CONNECT_DEFAULT);
   GObjectPtr<GSimpleAction> choose(g_simple_action_new("choose", nullptr));
-  g_signal_connect(choose.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer self) {
-                     static_cast<RenderViewController*>(self)->chooseFile();
-                   }),
-                   this);
+  g_signal_connect_object(choose.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer window) {
+                            if (auto controller = controllerOf(window)) controller->renderViewController().chooseFile();
+                          }),
+                          window, G_CONNECT_DEFAULT);
   GObjectPtr<GSimpleAction> loadPaths(g_simple_action_new("load-paths", nullptr));
-  g_signal_connect(loadPaths.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer self) {
-                     static_cast<RenderViewController*>(self)->editLoadPaths();
-                   }),
-                   this);
+  g_signal_connect_object(loadPaths.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer window) {
+                            if (auto controller = controllerOf(window)) controller->renderViewController().editLoadPaths();
+                          }),
+                          window, G_CONNECT_DEFAULT);
   GObjectPtr<GSimpleAction> addLoadPath(g_simple_action_new("add-load-path", G_VARIANT_TYPE_STRING));
-  g_signal_connect(addLoadPath.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant* folder, gpointer data) {
-                     auto* self = static_cast<RenderViewController*>(data);
-                     auto controller = self->windowController_.lock();
-                     if (controller && self->projectRoot_) {
-                       addProjectLoadPath(controller->settings(), *self->projectRoot_, g_variant_get_string(folder, nullptr));
-                     }
-                   }),
-                   this);
+  g_signal_connect_object(addLoadPath.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant* folder, gpointer window) {
+                            auto controller = controllerOf(window);
+                            if (!controller) return;
+                            const auto& root = controller->renderViewController().projectRoot_;
+                            if (root) addProjectLoadPath(controller->settings(), *root, g_variant_get_string(folder, nullptr));
+                          }),
+                          window, G_CONNECT_DEFAULT);
   GObjectPtr<GSimpleAction> openPlace(g_simple_action_new("open-error-place", nullptr));
-  g_signal_connect(openPlace.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer self) {
-                     static_cast<RenderViewController*>(self)->openErrorPlace();
-                   }),
-                   this);
+  g_signal_connect_object(openPlace.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer window) {
+                            if (auto controller = controllerOf(window)) controller->renderViewController().openErrorPlace();
+                          }),
+                          window, G_CONNECT_DEFAULT);
   pageActions_ = GObjectPtr<GSimpleActionGroup>(g_simple_action_group_new());
   for (GSimpleAction* action : {pageAction_.get(), choose.get(), loadPaths.get(), addLoadPath.get(), openPlace.get()}) {
     g_action_map_add_action(G_ACTION_MAP(pageActions_.get()), G_ACTION(action));
@@ -112,10 +113,14 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
   alertLabel_ = header.errorLabel;
   if (header.headerView) {
     headerView_ = header.headerView;
-    g_signal_connect(window, "notify::focus-widget", G_CALLBACK(+[](GtkWindow* window, GParamSpec*, gpointer self) {
-                       static_cast<RenderViewController*>(self)->focusMoved(gtk_root_get_focus(GTK_ROOT(window)));
+    // On the window itself, so it ends with it; closing clears headerView_ and with it the handler's work.
+    g_signal_connect(window, "notify::focus-widget", G_CALLBACK(+[](GtkWindow* window, GParamSpec*, gpointer) {
+                       auto controller = controllerOf(window);
+                       if (!controller) return;
+                       auto& self = controller->renderViewController();
+                       if (self.headerView_) self.focusMoved(gtk_root_get_focus(GTK_ROOT(window)));
                      }),
-                     this);
+                     nullptr);
   }
 }
 
@@ -134,17 +139,14 @@ void RenderViewController::focusMoved(GtkWidget* focus) {
   if (gtk_widget_get_visible(panel) && gtk_widget_child_focus(panel, GTK_DIR_TAB_FORWARD)) return;
   // Tab past the page's last element: GTK's own move of the same key usually follows and reaches
   // the header's first button; if none comes, the focus goes there all the same.
-  if (leftPageTimer_) return;
-  leftPageTimer_ = g_timeout_add(200, +[](gpointer data) {
-    auto* self = static_cast<RenderViewController*>(data);
-    self->leftPageTimer_ = 0;
-    auto* view = GTK_WIDGET(self->page_->webView());
-    auto* focus = self->window_ ? gtk_root_get_focus(GTK_ROOT(self->window_)) : nullptr;
-    if (focus && focus != view && gtk_widget_is_ancestor(focus, view) && self->headerView_) {
-      gtk_widget_child_focus(self->headerView_, GTK_DIR_TAB_FORWARD);
+  if (leftPageTimer_.active()) return;
+  leftPageTimer_ = MainLoopSource::after(std::chrono::milliseconds(200), [this] {
+    auto* view = GTK_WIDGET(page_->webView());
+    auto* focus = window_ ? gtk_root_get_focus(GTK_ROOT(window_)) : nullptr;
+    if (focus && focus != view && gtk_widget_is_ancestor(focus, view) && headerView_) {
+      gtk_widget_child_focus(headerView_, GTK_DIR_TAB_FORWARD);
     }
-    return G_SOURCE_REMOVE;
-  }, this);
+  });
 }
 
 void RenderViewController::viewDidAppear(WindowController& windowController) {
@@ -215,14 +217,23 @@ void RenderViewController::viewWillClose() {
   resultsSubscription_.dispose();
   compilingSubscription_.dispose();
   pickPanel_->setPickingChanged({});
-  // The window is still there while its content goes.
-  if (window_ && headerView_) g_signal_handlers_disconnect_by_data(window_, this);
   headerView_ = nullptr;
-  if (leftPageTimer_) g_source_remove(std::exchange(leftPageTimer_, 0));
+  leftPageTimer_.reset();
   if (pageChooser_) gtk_native_dialog_destroy(GTK_NATIVE_DIALOG(pageChooser_.get()));
   pollingSubscription_.dispose();
   page_->close();
+  inspector_.close();
   if (metadata_) metadata_->stop();
+}
+
+std::string RenderViewController::inspectorTitle() const {
+  const auto document = displayName(fs::path(documentPath_).filename());
+  if (const auto page = shownPage()) {
+    /* Translators: the Web Inspector's window; %1$s is the page's file, %2$s the Sass file. */
+    return formatted(_("Web Inspector \u2014 %1$s \u2014 %2$s"), displayName(page->filename()).c_str(), document.c_str());
+  }
+  /* Translators: the Web Inspector's window on the sample page; %1$s is the Sass file. */
+  return formatted(_("Web Inspector \u2014 %1$s"), document.c_str());
 }
 
 void RenderViewController::setViewModel(RenderPresenter presenter) {

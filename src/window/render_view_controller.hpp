@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "common/main_loop_source.hpp"
 #include "document/signal.hpp"
 #include "present/render_presenter.hpp"
 #include "window/css_view.hpp"
 #include "present/error_link.hpp"
 #include "window/error_panel.hpp"
 #include "window/file_drop.hpp"
+#include "window/inspector_window.hpp"
 #include "window/page_size.hpp"
 #include "window/parsing_metadata_view.hpp"
 #include "window/pick_panel.hpp"
@@ -108,6 +110,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::unique_ptr<FileDrop> drop_;
   GObjectPtr<FennelviewPickPanel> pickPanelWidget_;
   PickPanel* pickPanel_;  // the widget's own part
+  InspectorWindow inspector_;
   void showPage(const std::optional<std::filesystem::path>& page);
   void updatePageMenu();
   void showErrorPanel();
@@ -119,6 +122,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   // Offers, once per import, the folder under node_modules that a failed import needs.
   void offerLoadPath();
   void toast(const std::string& text);
+  std::string inspectorTitle() const;
 
   std::weak_ptr<WindowController> windowController_;
   GtkWindow* window_ = nullptr;  // owns the render view
@@ -135,7 +139,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   GtkLabel* alertLabel_ = nullptr;  // the header's error line, owned by the window
   GtkWidget* headerView_ = nullptr;  // owned by the window
   bool focusInHeader_ = false;
-  guint leftPageTimer_ = 0;
+  MainLoopSource leftPageTimer_;
   GObjectPtr<GtkFileChooserNative> pageChooser_;
   GtkStack* stack_;  // owned by the render view
   std::shared_ptr<const RenderPresenter> viewModel_;

@@ -138,7 +138,14 @@ TEST_F(OwnPageTest, TheInspectorOpensOnThePreviewWhoseCssNamesAMapWithTheSassFil
   EXPECT_TRUE(webkit_settings_get_enable_developer_extras(webkit_web_view_get_settings(view)));
   WebKitWebInspector* inspector = webkit_web_view_get_inspector(view);
   EXPECT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.show-inspector", nullptr));
-  EXPECT_TRUE(runUntil([&] { return webkit_web_inspector_get_web_view(inspector) != nullptr; }, std::chrono::seconds(20)));
+  const auto title = [&] {
+    auto* root = webkit_web_inspector_get_web_view(inspector) ? gtk_widget_get_root(GTK_WIDGET(webkit_web_inspector_get_web_view(inspector))) : nullptr;
+    return std::string(GTK_IS_WINDOW(root) ? gtk_window_get_title(GTK_WINDOW(root)) ?: "" : "");
+  };
+  EXPECT_TRUE(runUntil([&] { return !title().empty(); }, std::chrono::seconds(30)));
+  // Detached, in a window titled by the page and the document, not by the site's random origin.
+  webkit_web_inspector_detach(inspector);
+  EXPECT_TRUE(runUntil([&] { return title() == "Web Inspector \u2014 index.html \u2014 main.scss"; }, std::chrono::seconds(20))) << title();
   webkit_web_inspector_close(inspector);
 }
 
