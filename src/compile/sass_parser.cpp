@@ -38,6 +38,7 @@ struct SassParser::Compile {
   std::optional<WarningLog> standardError;
   std::filesystem::path workingDirectory;
   std::vector<std::string> loadPaths;
+  bool keepsMap = true;
   bool exited = false;
   int streamsOpen = 2;
   std::string startFailure;
@@ -70,6 +71,7 @@ struct SassParser::Compile {
   }
   CompilerOutput decodeSassc() {
     SasscRun run;
+    run.keepsMap = keepsMap;
     run.standardError = standardError->kept();
     run.warningsLeftOut = standardError->leftOut();
     if (standardError->cut()) run.standardErrorEnd = standardError->end();
@@ -139,6 +141,7 @@ void SassParser::parseFile(const std::string& path, Completion completion) {
   ++started_;
 
   c->loadPaths = loadPaths_;
+  c->keepsMap = sourceMap_;
   c->compilerName = compiler_.name;
   // Paths in messages, line comments and the map are then relative to the document's folder.
   std::error_code ec;
@@ -187,7 +190,7 @@ bool SassParser::startDartSass(Compile* c, const std::filesystem::path& file) {
                         "LibSass can: choose it in Preferences.");
     return false;
   }
-  embedded::CompileRequest request{file.string(), {}, true};
+  embedded::CompileRequest request{file.string(), {}, true, sourceMap_};
   request.style = style_.value_or(OutputStyle::kExpanded);
   for (const auto& folder : loadPaths_) {
     request.loadPaths.push_back((c->workingDirectory / folder).lexically_normal().string());

@@ -47,7 +47,8 @@ class SassParser {
   // `sassc <path> --line-numbers` (or the style asked) with the load paths, writing the CSS and
   // a source map into a private temporary folder that is removed once they are read, Dart Sass
   // as `sass --embedded` asked for expanded (or the style asked) CSS with a map, the load paths as importers
-  // and deprecation warnings of files found through them left out. The completion is
+  // and deprecation warnings of files found through them left out; the map only when asked
+  // (setSourceMap). The completion is
   // called exactly once, later, unless cancelAll() or destruction comes first.
   void parseFile(const std::string& path, Completion completion);
 
@@ -58,6 +59,12 @@ class SassParser {
   // preview's: sassc's nested style with line comments, Dart Sass's expanded. A style asked
   // for is CSS to ship: that style, without line comments.
   void setOutputStyle(std::optional<OutputStyle> style) { style_ = style; }
+
+  // Whether the compiles started from now on give a source map (with the sources' text for
+  // Dart Sass). Without one the files read are listed all the same; LibSass still writes its
+  // map, as that is where it names them, but it is not kept. On by default.
+  void setSourceMap(bool sourceMap) { sourceMap_ = sourceMap; }
+  bool sourceMap() const { return sourceMap_; }
 
   // Kills the running sassc children (their whole process groups) and drops every result
   // still to come, Dart Sass's included.
@@ -90,6 +97,7 @@ class SassParser {
   Compiler compiler_;
   std::vector<std::string> loadPaths_;
   std::optional<OutputStyle> style_;
+  bool sourceMap_ = true;
   std::chrono::milliseconds timeout_;
   CompileLimits limits_;
   std::shared_ptr<EmbeddedCompiler> embedded_;

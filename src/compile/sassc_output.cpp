@@ -135,7 +135,7 @@ CompilerOutput decodeSasscOutput(SasscRun run, const std::filesystem::path& work
     std::vector<std::string> filesRead;
     if (run.sourceMap) {
       for (const auto& source : mapSources(*run.sourceMap)) filesRead.push_back(absolute(run.outputDirectory, source));
-      css.sourceMap = std::make_shared<const SourceMap>(std::move(*run.sourceMap), run.outputDirectory);
+      if (run.keepsMap) css.sourceMap = std::make_shared<const SourceMap>(std::move(*run.sourceMap), run.outputDirectory);
     }
     // LibSass passes the module system's rules through and calls that a success.
     if (const auto rule = moduleRuleIn(css.output)) {

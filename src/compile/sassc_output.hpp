@@ -20,6 +20,7 @@ struct SasscRun {
   std::size_t warningsLeftOut = 0;         // past those standard error keeps
   // When standard error was cut to its first warnings: its last lines, where an error stands.
   std::optional<std::string> standardErrorEnd{};
+  bool keepsMap = true;  // else the map only names the files read
 };
 
 // What a sassc run means. The CSS file is the result, its map's `sources` the files read and

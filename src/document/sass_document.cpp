@@ -97,6 +97,9 @@ void SassDocument::parse() {
   changedWhileCompiling_ = false;
   parser_->cancelAll();
   setCompiling(true);
+  parsedOnce_ = true;
+  compilingWithMap_ = mapWants_ > 0;
+  parser_->setSourceMap(compilingWithMap_);
   // Read at each compile: a change of either applies to the next one.
   parser_->setLoadPaths(loadPathsFor(path(), settings_));
   if (followsCompilerChoice_) {
@@ -193,6 +196,27 @@ void SassDocument::watchFile() {
                          .observeNext([weak](const std::string&) {
                            if (auto self = weak.lock()) self->parseSoon();
                          }));
+}
+
+SassDocument::SourceMapWant SassDocument::wantSourceMap() {
+  if (mapWants_++ > 0 || closed_ || !parsedOnce_ || compilingWithMap_) return SourceMapWant(weak_from_this());
+  // Restarted when running, else compiled again when the result shown could have a map.
+  const auto& shown = parsingResult().value();
+  if (compiling_.value() || (shown.isSuccess() && !shown.output().sourceMap)) parse();
+  return SourceMapWant(weak_from_this());
+}
+
+SassDocument::SourceMapWant& SassDocument::SourceMapWant::operator=(SourceMapWant&& other) noexcept {
+  if (this != &other) {
+    SourceMapWant old(std::move(*this));
+    document_ = std::exchange(other.document_, {});
+  }
+  return *this;
+}
+
+// The result shown keeps its map; the next compile goes without.
+SassDocument::SourceMapWant::~SourceMapWant() {
+  if (auto document = document_.lock()) --document->mapWants_;
 }
 
 void SassDocument::close() {

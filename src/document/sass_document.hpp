@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/main_loop_source.hpp"
@@ -65,6 +66,26 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   void close();
   bool isClosed() const { return closed_; }
 
+  // Held while something that reads the source map is open (the pick panel, the CSS view, the
+  // Web Inspector, an export with a map). Compiles give a map only while one is held: the
+  // map costs the compiler a good part of its time.
+  class SourceMapWant {
+   public:
+    SourceMapWant() = default;
+    SourceMapWant(SourceMapWant&& other) noexcept : document_(std::exchange(other.document_, {})) {}
+    SourceMapWant& operator=(SourceMapWant&& other) noexcept;
+    ~SourceMapWant();
+    explicit operator bool() const { return !document_.expired(); }
+
+   private:
+    friend class SassDocument;
+    explicit SourceMapWant(std::weak_ptr<SassDocument> document) : document_(std::move(document)) {}
+    std::weak_ptr<SassDocument> document_;
+  };
+  // The first want gets a map for the result shown: the document compiles once more unless
+  // the result has one already (or failed: it has no CSS to map).
+  [[nodiscard]] SourceMapWant wantSourceMap();
+
   // The files the document follows: its own and those its compiles read (absolute paths).
   const std::set<std::string>& followedFiles() const { return listed_; }
 
@@ -91,6 +112,10 @@ class SassDocument : public std::enable_shared_from_this<SassDocument> {
   std::set<std::string> listed_;
   MainLoopSource pendingParse_;
   bool closed_ = false;
+  bool parsedOnce_ = false;
+  int mapWants_ = 0;
+  // Whether the running (or last) compile was asked for a map.
+  bool compilingWithMap_ = false;
   // The running compile's start, whether it replaced one still running, and whether a change
   // came while it ran that it may not have read.
   std::chrono::steady_clock::time_point compileStart_;

@@ -55,10 +55,11 @@ std::optional<std::string> writeResult(const ParsingResult& result, const CssExp
 }
 
 // The preview's own result is the CSS asked for: Dart Sass's expanded style, from the
-// compiler in use now. sassc's preview is nested, with line comments.
+// compiler in use now, with a map when one is asked. sassc's preview is nested, with line comments.
 bool isAsAsked(const ParsingResult& current, const CssExportChoice& choice, const Compiler& compiler) {
   return current.isSuccess() && choice.style == OutputStyle::kExpanded && compiler.id == kDartSassId &&
-         !compiler.name.empty() && current.compilerName() == compiler.name;
+         !compiler.name.empty() && current.compilerName() == compiler.name &&
+         (!choice.sourceMap || current.output().sourceMap);
 }
 
 }  // namespace
@@ -115,6 +116,7 @@ void CssExporter::write(SassParser& parser, const CssExportChoice& choice, const
   parser.cancelAll();
   parser.setCompiler(compiler);
   parser.setOutputStyle(choice.style);
+  parser.setSourceMap(choice.sourceMap);
   parser.setLoadPaths(loadPathsFor(documentPath_, settings_));
   parser.parseFile(documentPath_, [choice, quietWhenItDoesNotCompile, done = std::move(done)](
                                        ParsingResult result, std::vector<std::string>) {

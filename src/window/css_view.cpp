@@ -133,8 +133,11 @@ CssView::~CssView() {
 }
 
 void CssView::setCSS(std::shared_ptr<const std::string> css, std::shared_ptr<const SourceMap> map) {
+  // A compile again only for its map keeps the text and the cursor where they are.
+  const bool sameText = css_ && css && !stale_ && *css_ == *css;
   css_ = std::move(css);
   map_ = std::move(map);
+  if (sameText) return showPlace();
   stale_ = true;
   if (shown_) fill();
 }

@@ -39,6 +39,7 @@ gboolean InspectorWindow::openWindow(WebKitWebInspector* inspector, InspectorWin
                           inspector, G_CONNECT_DEFAULT);
   gtk_window_set_child(self->window_, view);
   gtk_window_present(self->window_);
+  if (self->openChanged_) self->openChanged_(true);
   return TRUE;
 }
 
@@ -52,10 +53,14 @@ gboolean InspectorWindow::bringToFront(WebKitWebInspector*, InspectorWindow* sel
 gboolean InspectorWindow::attach(WebKitWebInspector*, InspectorWindow* self) {
   // WebKit holds the view while it moves it into the inspected one.
   self->destroyWindow(true);
+  if (self->openChanged_) self->openChanged_(true);
   return FALSE;
 }
 
-void InspectorWindow::closed(WebKitWebInspector*, InspectorWindow* self) { self->destroyWindow(false); }
+void InspectorWindow::closed(WebKitWebInspector*, InspectorWindow* self) {
+  self->destroyWindow(false);
+  if (self->openChanged_) self->openChanged_(false);
+}
 
 void InspectorWindow::destroyWindow(bool keepView) {
   if (!window_) return;

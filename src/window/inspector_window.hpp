@@ -22,6 +22,9 @@ class InspectorWindow {
 
   // Closes the inspector, as its inspected view's window goes.
   void close();
+  // Told each time the inspector opens, in a window or attached, and when it closes. Other
+  // handlers of WebKit's "open-window" never run once this one has shown the window.
+  void setOpenChanged(std::function<void(bool)> openChanged) { openChanged_ = std::move(openChanged); }
 
  private:
   static gboolean openWindow(WebKitWebInspector* inspector, InspectorWindow* self);
@@ -33,6 +36,7 @@ class InspectorWindow {
 
   GObjectPtr<WebKitWebInspector> inspector_;
   std::function<std::string()> title_;
+  std::function<void(bool)> openChanged_;
   GtkWindow* window_ = nullptr;  // ours while shown; destroyed by destroyWindow
 };
 

@@ -59,6 +59,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::string labelText() const { return metadata_ ? metadata_->text() : std::string(); }
   CssView& cssView() { return cssViewOf(cssView_.get()); }
   PageSize& pageSize() { return pageSize_; }
+  InspectorWindow& inspector() { return inspector_; }
   GtkDropTarget* dropTarget() const { return drop_ ? drop_->target() : nullptr; }
 
   const std::shared_ptr<const RenderPresenter>& viewModel() const { return viewModel_; }

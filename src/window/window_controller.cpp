@@ -89,6 +89,7 @@ void WindowController::setDocument(std::shared_ptr<SassDocument> document) {
     });
   }
   updateExportActions();
+  watchSourceMapReaders();
   document_->parsingResult().producer().start(documentChangeSink_);
 
   const auto path = document_->path();
@@ -211,10 +212,47 @@ void WindowController::updateExportActions() {
   gtk_widget_action_set_enabled(widget, "win.save-css-as", cssExporter_ != nullptr);
   gtk_widget_action_set_enabled(widget, "win.write-css-on-save", cssExporter_ && cssExporter_->choice());
   g_object_notify(G_OBJECT(window_), "write-css-on-save");
+  updateSourceMapWant();
+}
+
+void WindowController::watchSourceMapReaders() {
+  if (!renderView_) return;
+  const auto changed = G_CALLBACK(+[](GObject*, GParamSpec*, gpointer self) {
+    static_cast<WindowController*>(self)->updateSourceMapWant();
+  });
+  g_signal_connect(window_, "notify::show-css", changed, this);
+  g_signal_connect(window_, "notify::picking", changed, this);
+  g_signal_connect(renderViewController().pickPanel().widget(), "notify::visible", changed, this);
+  // The inspector tells when it opens, in its own window or attached, and when it closes.
+  renderViewController().inspector().setOpenChanged([this](bool open) {
+    inspectorOpen_ = open;
+    updateSourceMapWant();
+  });
+  updateSourceMapWant();
+}
+
+void WindowController::updateSourceMapWant() {
+  if (!document_ || !renderView_ || tornDown_) return;
+  auto& view = renderViewController();
+  const auto kept = cssExporter_ ? cssExporter_->choice() : std::nullopt;
+  const bool wanted = view.cssShown() || view.pickPanel().picking() ||
+                      gtk_widget_get_visible(view.pickPanel().widget()) || inspectorOpen_ ||
+                      (kept && kept->onEverySave && kept->sourceMap);
+  if (wanted && !sourceMapWant_) {
+    sourceMapWant_ = document_->wantSourceMap();
+  } else if (!wanted) {
+    sourceMapWant_ = {};
+  }
 }
 
 void WindowController::tearDown() {
   if (std::exchange(tornDown_, true)) return;
+  if (document_ && renderView_) {
+    g_signal_handlers_disconnect_by_data(window_, this);
+    g_signal_handlers_disconnect_by_data(renderViewController().pickPanel().widget(), this);
+    renderViewController().inspector().setOpenChanged({});
+  }
+  sourceMapWant_ = {};
   if (renderView_) renderView_->viewWillClose();
   if (document_) document_->close();
 }

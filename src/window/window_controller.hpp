@@ -84,6 +84,10 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   // The export actions work for a document with a file; the toggle once a place is kept.
   void updateExportActions();
   void saveCssTo(const CssExportChoice& choice);
+  // The document gives source maps while a reader of them is open: the CSS view, the pick
+  // panel, the Web Inspector, or writing the CSS with its map on every save.
+  void watchSourceMapReaders();
+  void updateSourceMapWant();
 
   Settings& settings_;
   Signal<ParsingResult> documentChangeSignal_;
@@ -95,6 +99,8 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   GObjectPtr<GAppInfoMonitor> appInfoMonitor_;
   std::shared_ptr<SassDocument> document_;
   std::unique_ptr<CssExporter> cssExporter_;
+  SassDocument::SourceMapWant sourceMapWant_;
+  bool inspectorOpen_ = false;
   GObjectPtr<GtkFileChooserNative> saveCssDialog_;
   Settings::Observation cssExportObservation_;  // a choice made in another window on the file
   std::string frameAutosaveName_;

@@ -33,12 +33,15 @@ TEST(SasscOutput, TheCssFileIsTheResultAndItsMapListsTheFilesRead) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rule);
-    const auto [result, files] = decodeSasscOutput({c.css, c.map, c.standardError, "/out"}, "/w", {});
-    ASSERT_TRUE(result.isSuccess());
-    EXPECT_EQ(result.output().output, c.text);
-    EXPECT_EQ(result.output().warnings, c.warnings);
-    EXPECT_EQ(files, c.files);
-    EXPECT_EQ(result.output().sourceMap != nullptr, c.map.has_value());
+    for (const bool keepsMap : {true, false}) {
+      const auto [result, files] = decodeSasscOutput({c.css, c.map, c.standardError, "/out", 0, {}, keepsMap}, "/w", {});
+      ASSERT_TRUE(result.isSuccess());
+      EXPECT_EQ(result.output().output, c.text);
+      EXPECT_EQ(result.output().warnings, c.warnings);
+      // Without a reader of the map its sources still list the files read.
+      EXPECT_EQ(files, c.files);
+      EXPECT_EQ(result.output().sourceMap != nullptr, keepsMap && c.map.has_value());
+    }
   }
 }
 

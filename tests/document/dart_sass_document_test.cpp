@@ -68,6 +68,36 @@ TEST_F(DartSassDocumentTest, CompilesModulesNamesTheModuleOfAnErrorAndASaveOfAVa
   EXPECT_TRUE(waitFor(doc, true, "margin: 10px;"));
 }
 
+TEST_F(DartSassDocumentTest, ASourceMapOnlyWhileAReaderWantsOneWithTheSameCssAndFilesRead) {
+  writeFile(dir / "_part.scss", ".p { c: d; }\n");
+  writeFile(dir / "main.scss", "@import \"part\";\n.a { b: c; }\n");
+  for (const std::string compiler : {"libsass", "dart-sass"}) {
+    SCOPED_TRACE(compiler);
+    choose(compiler);
+    auto doc = open("main.scss");
+    const auto map = [&] { return doc->parsingResult().value().output().sourceMap; };
+    ASSERT_TRUE(waitFor(doc, true, ".a"));
+    EXPECT_FALSE(map());
+    const auto css = doc->parsingResult().value().output().output;
+    const auto files = doc->followedFiles();
+    EXPECT_TRUE(files.contains((dir / "_part.scss").string()));
+    const auto started = doc->parser().startedCount();
+    {
+      const auto want = doc->wantSourceMap();
+      const auto another = doc->wantSourceMap();  // has it already asked for
+      ASSERT_TRUE(runUntil([&] { return !doc->compiling().value() && map(); }));
+      EXPECT_EQ(doc->parser().startedCount(), started + 1);
+      EXPECT_EQ(doc->parsingResult().value().output().output, css);
+      EXPECT_EQ(doc->followedFiles(), files);
+    }
+    // The map shown stays; the next compile goes without.
+    EXPECT_TRUE(map());
+    doc->parse();
+    ASSERT_TRUE(waitFor(doc, true, ".a"));
+    EXPECT_FALSE(map());
+  }
+}
+
 TEST_F(DartSassDocumentTest, LibSassSaysItLacksTheModuleSystemAndChoosingDartSassCompilesAgainWithIt) {
   choose("libsass");
   writeFile(dir / "main.scss", "@use \"sass:math\";\n.a { width: 2px; }\n");

@@ -81,6 +81,11 @@ TEST_F(CssExporterTest, OnEverySaveWritesEachSuccessTellsAFailureOnceAndNeverWri
   const auto tell = [&](std::string message) { told.push_back(std::move(message)); };
   const CssExportChoice choice{dir / "dist" / "site.css", OutputStyle::kExpanded, false, false};
 
+  // Asked for a map, a preview result without one is compiled again with it.
+  const CssExportChoice mapped{dir / "dist" / "mapped.css", OutputStyle::kExpanded, true, false};
+  ASSERT_EQ(save(mapped, dartSass, compiled(".a {}")), std::nullopt);
+  EXPECT_THAT(readFile(dir / "dist" / "mapped.css.map"), HasSubstr("main.scss"));
+
   // Nothing is written before the user chose "on every save".
   ASSERT_EQ(save(choice, dartSass, compiled(".a {\n  b: c;\n}")), std::nullopt);
   exporter.documentCompiled(compiled(".changed {}"), dartSass, filesRead, tell);

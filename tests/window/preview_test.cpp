@@ -67,7 +67,8 @@ TEST_F(PreviewTest, TheCursorsLineInTheCssNamesItsSassPlaceAndEnterOpensItInTheE
   GtkTextIter at;
   gtk_text_buffer_get_iter_at_line(buffer, &at, static_cast<int>(line));
   gtk_text_buffer_place_cursor(buffer, &at);
-  EXPECT_EQ(css.placeText(), "_partial.scss:2");
+  // The map comes with a compile that opening the view asked for; the cursor stays.
+  EXPECT_TRUE(runUntil([&] { return css.placeText() == "_partial.scss:2"; })) << css.placeText();
 
   // A real Enter through the X server, in the text view.
   ASSERT_TRUE(gtk_widget_grab_focus(GTK_WIDGET(css.textView())));
