@@ -84,28 +84,35 @@ std::optional<Declaration> parseDeclaration(std::string_view text, int line, int
 }
 
 // `child` as a selector that stands on its own: each `&` is the parent list, and a complex
-// selector without one descends from it. None when that would be longer than `most`.
+// selector without one descends from it. None when that would be longer than `most`, found
+// before anything is copied: a child that does not fit costs only its own length.
 std::optional<std::string> resolveNested(const std::string& parent, std::string_view child, std::size_t most) {
   if (parent.empty()) return child.size() <= most ? std::optional<std::string>(child) : std::nullopt;
+  const auto complexes = splitSelectorList(child);
+  const std::size_t parentIsSize = parent.size() + 5;  // ":is(" parent ")"
+  std::size_t length = 0;
+  for (const auto& complex : complexes) {
+    std::size_t ampersands = 0;
+    forEachTopLevel(complex, [&](std::size_t, char c) { ampersands += c == '&'; });
+    length += (length ? 2 : 0) + complex.size() + (ampersands ? ampersands * (parentIsSize - 1) : parentIsSize + 1);
+    if (length > most) return std::nullopt;
+  }
   const std::string parentIs = ":is(" + parent + ")";
   std::string resolved;
-  bool tooLong = false;
-  for (const auto& complex : splitSelectorList(child)) {
+  resolved.reserve(length);
+  for (const auto& complex : complexes) {
     if (!resolved.empty()) resolved += ", ";
     std::string one;
     bool hasAmpersand = false;
     std::size_t copied = 0;
     forEachTopLevel(complex, [&](std::size_t i, char c) {
-      if (c != '&' || tooLong) return;
-      tooLong = resolved.size() + one.size() + (i - copied) + parentIs.size() > most;
-      if (tooLong) return;
+      if (c != '&') return;
       one.append(complex, copied, i - copied);
       one += parentIs;
       copied = i + 1;
       hasAmpersand = true;
     });
     one.append(complex, copied);
-    if (tooLong || resolved.size() + one.size() + (hasAmpersand ? 0 : parentIs.size() + 1) > most) return std::nullopt;
     resolved += hasAmpersand ? one : parentIs + " " + one;
   }
   return resolved;
