@@ -104,11 +104,10 @@ std::optional<std::string> missingImport(std::string_view errorText) {
     // The underline: carets below the excerpt's line, at the same code point.
     const auto caret = line.find('^');
     if (dartSass && caret != std::string_view::npos && !previous.empty()) {
-      const auto length = line.find_first_not_of('^', caret) == std::string_view::npos
-                              ? line.size() - caret
-                              : line.find_first_not_of('^', caret) - caret;
-      const auto start = byteOfCodePoint(previous, codePoints(line.substr(0, caret)));
-      const auto end = byteOfCodePoint(previous, codePoints(line.substr(0, caret)) + length);
+      const auto length = std::min(line.find_first_not_of('^', caret), line.size()) - caret;
+      const auto column = codePoints(line.substr(0, caret));
+      const auto start = byteOfCodePoint(previous, column);
+      const auto end = byteOfCodePoint(previous, column + length);
       auto url = previous.substr(start, end - start);
       if (url.size() >= 2 && (url.front() == '\'' || url.front() == '"') && url.back() == url.front()) {
         url = url.substr(1, url.size() - 2);
