@@ -6,6 +6,8 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <fstream>
 #include <variant>
 
 #include "common/glib_ptr.hpp"
@@ -85,7 +87,18 @@ const std::string& hostKey() {
     std::size_t got = 0;
     while (got < bytes.size()) {
       const auto read = getrandom(bytes.data() + got, bytes.size() - got, 0);
-      if (read > 0) got += static_cast<std::size_t>(read);
+      if (read > 0) {
+        got += static_cast<std::size_t>(read);
+      } else if (errno != EINTR) {
+        break;
+      }
+    }
+    // A kernel without getrandom still has its random device; GLib's generator is the last resort.
+    if (got < bytes.size()) {
+      std::ifstream device("/dev/urandom", std::ios::binary);
+      if (!device.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+        for (auto& byte : bytes) byte = static_cast<char>(g_random_int_range(0, 256));
+      }
     }
     return bytes;
   }();
