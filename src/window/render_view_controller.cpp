@@ -134,18 +134,17 @@ void RenderViewController::focusMoved(GtkWidget* focus) {
     gtk_widget_grab_focus(view);
     return;
   }
-  // Tab past the page's last element reaches the pick panel first, when it is open.
-  auto* panel = pickPanel_->widget();
-  if (gtk_widget_get_visible(panel) && gtk_widget_child_focus(panel, GTK_DIR_TAB_FORWARD)) return;
   // Tab past the page's last element: GTK's own move of the same key usually follows and reaches
-  // the header's first button; if none comes, the focus goes there all the same.
+  // what comes after the page, the pick panel when it is open, else the header's first button;
+  // if none comes, the focus goes there all the same. Moving it here would race that move.
   if (leftPageTimer_.active()) return;
   leftPageTimer_ = MainLoopSource::after(std::chrono::milliseconds(200), [this] {
     auto* view = GTK_WIDGET(page_->webView());
     auto* focus = window_ ? gtk_root_get_focus(GTK_ROOT(window_)) : nullptr;
-    if (focus && focus != view && gtk_widget_is_ancestor(focus, view) && headerView_) {
-      gtk_widget_child_focus(headerView_, GTK_DIR_TAB_FORWARD);
-    }
+    if (!focus || focus == view || !gtk_widget_is_ancestor(focus, view)) return;
+    auto* panel = pickPanel_->widget();
+    if (gtk_widget_get_visible(panel) && gtk_widget_child_focus(panel, GTK_DIR_TAB_FORWARD)) return;
+    if (headerView_) gtk_widget_child_focus(headerView_, GTK_DIR_TAB_FORWARD);
   });
 }
 
