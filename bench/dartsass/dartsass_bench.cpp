@@ -6,10 +6,10 @@
 // (a real document following the file with the real watcher, one per compiler), with the warm
 // Dart Sass beside `sass --watch` on the same files.
 //
-//   dartsass_bench [--runs N] [FILE.scss | FOLDER]...
+//   dartsass_bench [--runs N] [--partials N] [FILE.scss | FOLDER]...
 //
-// Without arguments a framework-sized project is generated. A folder stands for every stylesheet
-// in it that is not a partial (bootstrap/scss, for instance).
+// Without files a framework-sized project and one of 1,000 partials are generated. A folder
+// stands for every stylesheet in it that is not a partial (bootstrap/scss, for instance).
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -156,6 +156,30 @@ fs::path generateFramework(const fs::path& dir) {
   return dir / "framework.scss";
 }
 
+// A large project: a main file that imports `count` small partials over ten folders, each using
+// shared variables and a mixin. Dart Sass parses every one again for each request, while
+// `sass --watch` keeps those that did not change, so the gap shows here.
+fs::path generatePartials(const fs::path& dir, int count) {
+  writeFile(dir / "_variables.scss", "$primary: #336699;\n$space: 4px;\n");
+  writeFile(dir / "_mixins.scss", "@mixin box($n) { padding: $space * $n; border: 1px solid $primary; }\n");
+  std::string main = "@import \"variables\", \"mixins\";\n";
+  // The same text in one file: its compile beside the project's is what the imports cost.
+  std::string inlined = test::readFile(dir / "_variables.scss") + test::readFile(dir / "_mixins.scss");
+  for (int i = 0; i < count; ++i) {
+    const auto folder = "components" + std::to_string(i % 10);
+    const auto name = "c" + std::to_string(i);
+    fs::create_directories(dir / folder);
+    const auto partial = "." + name + " {\n  @include box(" + std::to_string(i % 7 + 1) + ");\n  color: darken($primary, " +
+                         std::to_string(i % 30) + "%);\n  &:hover { color: $primary; }\n  .inner { margin: $space; }\n}\n";
+    writeFile(dir / folder / ("_" + name + ".scss"), partial);
+    main += "@import \"" + folder + "/" + name + "\";\n";
+    inlined += partial;
+  }
+  writeFile(dir / "partials.scss", main);
+  writeFile(dir / "inlined.scss", inlined);
+  return dir / "partials.scss";
+}
+
 std::vector<fs::path> stylesheetsIn(const fs::path& folder) {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(folder)) {
@@ -264,12 +288,15 @@ struct WatchBaseline {
 
 int main(int argc, char** argv) {
   int runs = 10;
+  int partials = 1000;
   std::vector<fs::path> inputs{FENNELVIEW_BENCH_EXAMPLE};
   const auto given = inputs.size();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--runs" && i + 1 < argc) {
       runs = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--partials" && i + 1 < argc) {
+      partials = std::max(1, std::atoi(argv[++i]));
     } else if (fs::is_directory(arg)) {
       for (auto& file : stylesheetsIn(arg)) inputs.push_back(file);
     } else {
@@ -283,6 +310,9 @@ int main(int argc, char** argv) {
   if (inputs.size() == given) {
     inputs.push_back(generateFramework(scratch / "framework"));
     savedIn.emplace_back(inputs.back(), scratch / "framework" / "_variables.scss");
+    inputs.push_back(generatePartials(scratch / "partials", partials));
+    savedIn.emplace_back(inputs.back(), scratch / "partials" / "_mixins.scss");
+    inputs.push_back(scratch / "partials" / "inlined.scss");
   }
   const auto empty = scratch / "empty.scss";
   writeFile(empty, "");

@@ -41,7 +41,7 @@ std::string asParagraph(const std::string& text) {
 
 }  // namespace
 
-CompilerOutput decodeDartSassMessages(const std::vector<embedded::OutboundMessage>& messages,
+CompilerOutput decodeDartSassMessages(std::vector<embedded::OutboundMessage> messages,
                                       std::string_view standardError, std::size_t warningsLeftOut) {
   std::string warnings;
   for (const auto& message : messages) {
@@ -50,9 +50,10 @@ CompilerOutput decodeDartSassMessages(const std::vector<embedded::OutboundMessag
       warnings += asParagraph(compilerText(event->formatted.empty() ? event->message : event->formatted));
     }
   }
-  for (const auto& message : messages) {
-    if (const auto* success = std::get_if<embedded::CompileSuccess>(&message)) {
-      CSSOutput css(compilerText(success->css), 0.0, std::move(warnings));
+  for (auto& message : messages) {
+    // The CSS is moved, not copied: a large result crosses the app once.
+    if (auto* success = std::get_if<embedded::CompileSuccess>(&message)) {
+      CSSOutput css(compilerText(std::move(success->css)), 0.0, std::move(warnings));
       css.warningsLeftOut = warningsLeftOut;
       if (!success->sourceMap.empty()) css.sourceMap = std::make_shared<const SourceMap>(success->sourceMap);
       return {ParsingResult::success(std::move(css)), pathsOfURLs(success->loadedUrls)};

@@ -14,7 +14,7 @@ namespace fennelview {
 // log events' formatted text, one paragraph each, as warnings; the loaded files as the files
 // read; `warningsLeftOut` counts the log events past those kept. Without a response, standard
 // error is the message.
-CompilerOutput decodeDartSassMessages(const std::vector<embedded::OutboundMessage>& messages,
+CompilerOutput decodeDartSassMessages(std::vector<embedded::OutboundMessage> messages,
                                       std::string_view standardError, std::size_t warningsLeftOut = 0);
 
 }  // namespace fennelview

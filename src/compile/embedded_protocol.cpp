@@ -257,25 +257,32 @@ std::string compileRequestPacket(std::uint32_t compilationId, const CompileReque
 std::vector<OutboundMessage> OutboundReader::read(std::string_view bytes) {
   std::vector<OutboundMessage> messages;
   if (broken_) return messages;
-  pending_.append(bytes);
+  // Whole packets, as the compiler's reader hands them, are read where they lie: a large CSS is
+  // copied once, into its message, not first into this buffer.
+  if (!pending_.empty()) pending_.append(bytes);
+  const std::string_view input = pending_.empty() ? bytes : std::string_view(pending_);
   std::size_t at = 0;
-  while (at < pending_.size()) {
+  while (at < input.size()) {
     std::size_t body = at;
     std::uint64_t length = 0;
-    const auto header = readVarint(pending_, body, length);
-    if (header == Read::kIncomplete || (header == Read::kDone && length > pending_.size() - body)) break;
+    const auto header = readVarint(input, body, length);
+    if (header == Read::kIncomplete || (header == Read::kDone && length > input.size() - body)) break;
     if (header == Read::kMalformed) {
       messages.push_back(ProtocolError{_("The compiler sent a malformed packet length.")});
       broken_ = true;
       break;
     }
-    if (auto message = decodePacket(std::string_view(pending_).substr(body, length), compilationId_)) {
+    if (auto message = decodePacket(input.substr(body, length), compilationId_)) {
       messages.push_back(std::move(*message));
     }
     at = body + length;
   }
   // Erased once per read, so a large CSS that arrives in many pieces is not moved for each.
-  pending_.erase(0, at);
+  if (pending_.empty()) {
+    pending_.assign(input.substr(at));
+  } else {
+    pending_.erase(0, at);
+  }
   return messages;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <variant>
 
+#include "common/shared_text.hpp"
 #include "compile/parsing_error.hpp"
 
 namespace fennelview {
@@ -15,7 +16,7 @@ class SourceMap;
 
 // The CSS of one successful compile, the time the compile took and the compiler's warnings.
 struct CSSOutput {
-  std::string output;        // stdout as decoded, untouched
+  SharedText output;         // stdout as decoded, untouched; shared, never copied
   double parsingTime = 0.0;  // seconds; 0 until the document stamps it
   std::string warnings;      // what the compiler wrote on standard error (@warn, @debug, deprecations)
   std::size_t warningsLeftOut = 0;  // warnings past the limit of those kept

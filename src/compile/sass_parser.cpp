@@ -199,7 +199,7 @@ bool SassParser::startDartSass(Compile* c, const std::filesystem::path& file) {
   c->ticket = c->embedded->compile(request, timeout_, [c](EmbeddedCompiler::Outcome outcome) {
     c->ticket = 0;
     if (outcome.stopped) return c->stop(std::move(*outcome.stopped));
-    auto decoded = decodeDartSassMessages(outcome.messages, outcome.standardError, outcome.warningsLeftOut);
+    auto decoded = decodeDartSassMessages(std::move(outcome.messages), outcome.standardError, outcome.warningsLeftOut);
     c->owner->finish(c, std::move(decoded.result), std::move(decoded.filesRead));
   });
   return true;

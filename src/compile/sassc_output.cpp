@@ -138,7 +138,7 @@ CompilerOutput decodeSasscOutput(SasscRun run, const std::filesystem::path& work
       if (run.keepsMap) css.sourceMap = std::make_shared<const SourceMap>(std::move(*run.sourceMap), run.outputDirectory);
     }
     // LibSass passes the module system's rules through and calls that a success.
-    if (const auto rule = moduleRuleIn(css.output)) {
+    if (const auto rule = moduleRuleIn(css.output.str())) {
       return {ParsingResult::failure(ParsingError::parsingFailed(
                   /* Translators: %1$s is a Sass rule, such as "@use 'colors'"; @use and @forward are Sass's own words. */
                   formatted(_("LibSass does not support the module system: it copied \u201C%1$s\u201D into the CSS "
@@ -172,35 +172,37 @@ CompilerOutput decodeSasscOutput(SasscRun run, const std::filesystem::path& work
 }
 
 std::optional<std::string> moduleRuleIn(std::string_view css) {
+  // One pass over the characters, the state in two variables: a result of megabytes is looked
+  // at on every compile. Comments may span lines; strings may not, and a "/*" inside one opens nothing.
   bool inComment = false;
-  std::size_t start = 0;
-  while (start < css.size()) {
-    const auto end = std::min(css.find('\n', start), css.size());
-    const auto line = css.substr(start, end - start);
-    for (const std::string_view rule : {"@use", "@forward"}) {
-      if (!inComment && line.starts_with(rule) && line.size() > rule.size() &&
-          (line[rule.size()] == ' ' || line[rule.size()] == '"' || line[rule.size()] == '\'')) {
-        return std::string(line);
-      }
-    }
-    // Comments may span lines; strings may not, and a "/*" inside one opens nothing.
-    char quote = 0;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      if (inComment) {
-        if (line.substr(i, 2) == "*/") inComment = false, ++i;
-      } else if (quote) {
-        if (line[i] == '\\') {
-          ++i;
-        } else if (line[i] == quote) {
-          quote = 0;
+  char quote = 0;
+  for (std::size_t i = 0; i < css.size(); ++i) {
+    if ((i == 0 || css[i - 1] == '\n') && !inComment && css[i] == '@') {
+      const auto line = css.substr(i, css.find('\n', i) - i);
+      for (const std::string_view rule : {"@use", "@forward"}) {
+        if (line.starts_with(rule) && line.size() > rule.size() &&
+            (line[rule.size()] == ' ' || line[rule.size()] == '"' || line[rule.size()] == '\'')) {
+          return std::string(line);
         }
-      } else if (line[i] == '"' || line[i] == '\'') {
-        quote = line[i];
-      } else if (line.substr(i, 2) == "/*") {
-        inComment = true, ++i;
       }
     }
-    start = end + 1;
+    const char c = css[i];
+    const bool pair = i + 1 < css.size();
+    if (c == '\n') {
+      quote = 0;
+    } else if (inComment) {
+      if (c == '*' && pair && css[i + 1] == '/') inComment = false, ++i;
+    } else if (quote) {
+      if (c == '\\' && pair && css[i + 1] != '\n') {
+        ++i;
+      } else if (c == quote) {
+        quote = 0;
+      }
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '/' && pair && css[i + 1] == '*') {
+      inComment = true, ++i;
+    }
   }
   return std::nullopt;
 }

@@ -22,7 +22,7 @@ const std::string kErrorPlaceholder = "$ERROR";
 // could otherwise join "<" and "/" again.
 struct MarkedText {
   std::string text;
-  std::vector<bool> inserted;
+  std::vector<unsigned char> inserted;  // a byte each, not a bit: ranges copy at memory speed
 };
 
 void replaceAll(MarkedText& page, const std::string& placeholder, const std::string& replacement, bool isContent) {
@@ -67,14 +67,24 @@ std::string escapeHtmlChar(char c) {
 std::string escapeInserted(const MarkedText& page, bool insertedIsCss) {
   std::string out;
   out.reserve(page.text.size());
+  if (insertedIsCss) {
+    // From one "<" to the next: a sheet of megabytes is copied in runs.
+    const auto& text = page.text;
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find('<', from)) != std::string::npos; from = at + 1) {
+      out.append(text, from, at + 1 - from);
+      const bool touchesContent = page.inserted[at] || (at + 1 < text.size() && page.inserted[at + 1]);
+      if (touchesContent && at + 1 < text.size() && text[at + 1] == '/') out += '\\';
+    }
+    out.append(text, from);
+    return out;
+  }
   for (std::size_t i = 0; i < page.text.size(); ++i) {
     const char c = page.text[i];
-    const bool touchesContent = page.inserted[i] || (i + 1 < page.text.size() && page.inserted[i + 1]);
-    if (insertedIsCss) {
-      out += c;
-      if (c == '<' && touchesContent && i + 1 < page.text.size() && page.text[i + 1] == '/') out += '\\';
+    if (page.inserted[i]) {
+      out += escapeHtmlChar(c);
     } else {
-      out += page.inserted[i] ? escapeHtmlChar(c) : std::string(1, c);
+      out += c;
     }
   }
   return out;
@@ -156,24 +166,31 @@ RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string&
   templateText_ = readUtf8(templatePath).value_or(fallbackTemplate(templatePath));
   updatesInPlace_ = standsAlone(templateText_, kCssPlaceholder, "fennelview-css") &&
                     standsAlone(templateText_, kErrorPlaceholder, "fennelview-error");
-  MarkedText page{templateText_, std::vector<bool>(templateText_.size(), false)};
   if (!failure_) {
-    css_ = std::make_shared<const std::string>(result.output().output);
+    css_ = result.output().output.shared();
     sourceMap_ = result.output().sourceMap;
-    if (css_->find(kErrorPlaceholder) != std::string::npos) styleText_ = replaceAll(*css_, kErrorPlaceholder, "");
-    replaceAll(page, kCssPlaceholder, *css_, true);
-    replaceAll(page, kErrorPlaceholder, "", false);
+    if (css_->find(kErrorPlaceholder) != std::string::npos) styleText_ = std::make_shared<const std::string>(replaceAll(*css_, kErrorPlaceholder, ""));
     durationString_ = formatter.stringFromDuration(result.output().parsingTime);
     warnings_ = groupWarnings(result.output().warnings, result.output().warningsLeftOut);
   } else {
-    const auto message = result.error()->localizedDescription().value_or("\xF0\x9F\x98\xB1");
-    errorText_ = replaceAll(message, kCssPlaceholder, "");
+    message_ = result.error()->localizedDescription().value_or("\xF0\x9F\x98\xB1");
+    errorText_ = replaceAll(message_, kCssPlaceholder, "");
     errorLocation_ = result.error()->place();
-    replaceAll(page, kErrorPlaceholder, message, true);
-    replaceAll(page, kCssPlaceholder, "", false);
     durationString_ = "0s";
   }
-  fullPageString_ = escapeInserted(page, !failure_);
+}
+
+const std::string& RenderPresenter::fullPageString() const {
+  if (fullPageString_) return *fullPageString_;
+  MarkedText page{templateText_, std::vector<unsigned char>(templateText_.size(), false)};
+  if (!failure_) {
+    replaceAll(page, kCssPlaceholder, *css_, true);
+    replaceAll(page, kErrorPlaceholder, "", false);
+  } else {
+    replaceAll(page, kErrorPlaceholder, message_, true);
+    replaceAll(page, kCssPlaceholder, "", false);
+  }
+  return fullPageString_.emplace(escapeInserted(page, !failure_));
 }
 
 }  // namespace fennelview

@@ -23,7 +23,8 @@ class RenderPresenter {
   RenderPresenter(const ParsingResult& result, const std::string& documentPath,
                   const std::filesystem::path& templatePath, DurationFormatter& formatter);
 
-  const std::string& fullPageString() const { return fullPageString_; }
+  // Made when first asked (main thread): a page that takes the result in place never needs it.
+  const std::string& fullPageString() const;
   const std::string& durationString() const { return durationString_; }
   const std::string& baseURL() const { return baseURL_; }
   const std::string& compilerName() const { return compilerName_; }
@@ -44,13 +45,15 @@ class RenderPresenter {
   // Where the CSS came from, when the compiler gave a map; none after a failure. Decoded only when asked.
   const std::shared_ptr<const SourceMap>& sourceMap() const { return sourceMap_; }
   // The text of the user's <style> and of the error panel, as they stand in the full page.
-  const std::string& styleText() const { return styleText_ ? *styleText_ : *css_; }
+  const std::string& styleText() const { return *sharedStyleText(); }
+  const std::shared_ptr<const std::string>& sharedStyleText() const { return styleText_ ? styleText_ : css_; }
   const std::string& errorText() const { return errorText_; }
   const std::optional<SourcePlace>& errorLocation() const { return errorLocation_; }
   const CompilerWarnings& warnings() const { return warnings_; }
 
  private:
-  std::string fullPageString_;
+  mutable std::optional<std::string> fullPageString_;
+  std::string message_;  // a failure's message as the compiler gave it
   std::string durationString_;
   std::string baseURL_;
   std::string compilerName_;
@@ -60,7 +63,7 @@ class RenderPresenter {
   bool updatesInPlace_ = false;
   std::shared_ptr<const std::string> css_ = std::make_shared<const std::string>();
   std::shared_ptr<const SourceMap> sourceMap_;
-  std::optional<std::string> styleText_;  // only when it differs from css_: a large sheet is held once
+  std::shared_ptr<const std::string> styleText_;  // only when it differs from css_: a large sheet is held once
   std::string errorText_;
   std::optional<SourcePlace> errorLocation_;
   CompilerWarnings warnings_;

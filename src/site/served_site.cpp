@@ -34,6 +34,10 @@ std::string ServedSite::sourceUrlOf(const fs::path& source) const {
 }
 
 unsigned ServedSite::setCompiledCss(std::string css, std::shared_ptr<const SourceMap> map) {
+  return setCompiledCss(std::make_shared<const std::string>(std::move(css)), std::move(map));
+}
+
+unsigned ServedSite::setCompiledCss(std::shared_ptr<const std::string> css, std::shared_ptr<const SourceMap> map) {
   css_ = std::move(css);
   map_ = std::move(map);
   servedMap_.reset();
@@ -43,11 +47,11 @@ unsigned ServedSite::setCompiledCss(std::string css, std::shared_ptr<const Sourc
 SiteAnswer ServedSite::answer(std::string_view urlPath) const {
   const auto path = normalizedUrlPath(urlPath);
   if (path && cssPaths_.contains(*path)) {
-    if (!map_) return SiteText{css_, "text/css"};
+    if (!map_) return SiteText{*css_, "text/css"};
     // Relative, so it follows whichever of the CSS's paths was asked for.
     const std::string encoded = encodedUrlPath(*path);
     const std::string mapUrl = encoded.substr(encoded.rfind('/') + 1) + ".map?v=" + std::to_string(version_);
-    return SiteText{css_ + (css_.empty() || css_.ends_with('\n') ? "" : "\n") + "/*# sourceMappingURL=" + mapUrl + " */\n",
+    return SiteText{*css_ + (css_->empty() || css_->ends_with('\n') ? "" : "\n") + "/*# sourceMappingURL=" + mapUrl + " */\n",
                     "text/css"};
   }
   if (path && path->ends_with(".map") && cssPaths_.contains(path->substr(0, path->size() - 4))) {

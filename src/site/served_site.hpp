@@ -58,7 +58,11 @@ class ServedSite {
   // carries. The CSS is answered with a comment naming its map ("main.css.map?v=VERSION" beside
   // it), which is answered from memory too, made when first asked for.
   unsigned setCompiledCss(std::string css, std::shared_ptr<const SourceMap> map = nullptr);
+  // The same, held with whoever else holds the text: a large sheet is not copied.
+  unsigned setCompiledCss(std::shared_ptr<const std::string> css, std::shared_ptr<const SourceMap> map = nullptr);
   unsigned cssVersion() const { return version_; }
+  // Whether the compiled CSS has a map to name.
+  bool servesMap() const { return map_ != nullptr; }
 
   // The answer to a request for `urlPath` (percent-encoded, without query).
   SiteAnswer answer(std::string_view urlPath) const;
@@ -87,7 +91,7 @@ class ServedSite {
   std::filesystem::path webRoot_;
   std::filesystem::path document_;
   std::string stem_;
-  std::string css_;
+  std::shared_ptr<const std::string> css_ = std::make_shared<const std::string>();
   std::shared_ptr<const SourceMap> map_;
   mutable std::optional<std::optional<std::string>> servedMap_;  // made on the first request
   unsigned version_ = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <utility>
 
@@ -29,6 +30,16 @@ GVariant* text(const std::string& value) {
   if (g_utf8_validate(value.data(), static_cast<gssize>(value.size()), nullptr)) return g_variant_new_string(value.c_str());
   GCharPtr valid(g_utf8_make_valid(value.data(), static_cast<gssize>(value.size())));
   return g_variant_new_string(valid.get());
+}
+
+// A large style sheet handed to the page without a copy: the variant holds the text itself.
+GVariant* sharedText(const std::shared_ptr<const std::string>& value) {
+  if (!g_utf8_validate(value->data(), static_cast<gssize>(value->size()), nullptr)) return text(*value);
+  using Held = std::shared_ptr<const std::string>;
+  auto held = std::make_unique<Held>(value);
+  // A string variant's data is the text with its terminating NUL, which std::string keeps.
+  return g_variant_new_from_data(G_VARIANT_TYPE_STRING, value->c_str(), value->size() + 1, TRUE,
+                                 +[](gpointer data) { std::unique_ptr<Held>(static_cast<Held*>(data)); }, held.release());
 }
 
 // An answer to a call the page no longer waits for.
@@ -104,7 +115,7 @@ void PreviewPage::loadFullPage() {
 void PreviewPage::updateInPlace(bool replaceStyle) {
   GVariantDict arguments;
   g_variant_dict_init(&arguments, nullptr);
-  g_variant_dict_insert_value(&arguments, "css", text(replaceStyle ? model_->styleText() : std::string()));
+  g_variant_dict_insert_value(&arguments, "css", replaceStyle ? sharedText(model_->sharedStyleText()) : g_variant_new_string(""));
   // Strings only: the web view's bridge refuses booleans and integers.
   g_variant_dict_insert(&arguments, "replaceStyle", "s", replaceStyle ? "yes" : "");
   g_variant_dict_insert_value(&arguments, "error", text(model_->errorText()));
@@ -160,7 +171,7 @@ void PreviewPage::showSample() {
 
 void PreviewPage::showOnSite() {
   // The page keeps the last CSS that compiled; an error shows beside the page, not in it.
-  if (!model_->isFailure()) site_->setCompiledCss(model_->css(), model_->sourceMap());
+  if (!model_->isFailure()) site_->setCompiledCss(model_->sharedCSS(), model_->sourceMap());
   if (loadedURI_.empty()) return loadSite();
   if (model_->isFailure()) return;
   if (loading_) {
@@ -188,6 +199,9 @@ void PreviewPage::swapCss() {
   g_variant_dict_insert_value(&arguments, "paths",
                               text(paths.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
   g_variant_dict_insert(&arguments, "version", "s", std::to_string(site_->cssVersion()).c_str());
+  // The text itself, not a new request for it: a style's text shows sooner than a link's load.
+  g_variant_dict_insert_value(&arguments, "css", sharedText(model_->sharedCSS()));
+  g_variant_dict_insert(&arguments, "map", "s", site_->servesMap() ? "yes" : "");
   webkit_web_view_call_async_javascript_function(webView(), script.c_str(), -1, g_variant_dict_end(&arguments), kWorld,
                                                  nullptr, nullptr, nullptr, nullptr);
 }

@@ -27,6 +27,8 @@ TEST(SasscOutput, TheCssFileIsTheResultAndItsMapListsTheFilesRead) {
   const std::vector<Case> cases = {
       {"the CSS file is the CSS, stderr its warnings; bytes not UTF-8 and NUL read as U+FFFD",
        std::string("/* n\xFF */\0", 9), {}, "WARNING: \xFF\n", "/* n\uFFFD */\uFFFD", "WARNING: \uFFFD\n", {}},
+      {"characters of two to four bytes stay whole beside ASCII; one cut at the end reads as U+FFFD per byte",
+       "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" "bcdefghij\xE2\x82", {}, "", "a\u00E9\u20AC\U0001F600bcdefghij\uFFFD\uFFFD", "", {}},
       {"an empty style sheet compiles to no CSS at all", "", {}, "", "", "", {}},
       {"the map's sources are relative to where it was written", "a{}", map, "", "a{}", "", {"/w/a.scss", "/lib/_b.scss"}},
       {"a map without sources names nothing", "a{}", "{\"sources\": 3", "", "a{}", "", {}},

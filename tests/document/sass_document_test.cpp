@@ -186,7 +186,7 @@ TEST_F(SassDocumentTest, SavesWhileACompileRunsRestartItOnceThenWaitForItAndTheL
 
   std::vector<std::string> shown;
   auto showing = doc->parsingResult().producer().start(
-      Observer<ParsingResult>([&](const ParsingResult& r) { shown.push_back(r.isSuccess() ? r.output().output : ""); }));
+      Observer<ParsingResult>([&](const ParsingResult& r) { shown.push_back(r.isSuccess() ? r.output().output.str() : ""); }));
   std::filesystem::remove(dir / "hold");
   EXPECT_TRUE(runUntil([&] { return !doc->compiling().value() && textOf(doc).find("#555555") != std::string::npos; }));
   EXPECT_EQ(shown, (std::vector<std::string>{".a { color: #111111; }", ".a { color: #333333; }",

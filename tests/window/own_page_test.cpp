@@ -48,12 +48,13 @@ TEST_F(OwnPageTest, PageShowsCompiledCssKeepsStateAcrossSavesAndReloadsOnItsOwnC
   const std::string loaded = "loaded,site,32,rgb(0, 128, 0),404,404";
   EXPECT_EQ(waitForPage(view.webView(), state, loaded), loaded);
 
-  // A partial saved by rename swaps the CSS in place: the script's state stays.
+  // A partial saved by rename puts the CSS in place, as a <style> where the link stood: the
+  // script's state stays.
   evaluate(view.webView(), "document.querySelector('button').click()");
   writeFileByRename(root / "scss/_colors.scss", "$text: rgb(0, 0, 255);\n");
   const std::string colourAndClicks = "getComputedStyle(document.body).color + ' ' + window.clicks";
   EXPECT_EQ(waitForPage(view.webView(), colourAndClicks, "rgb(0, 0, 255) 1"), "rgb(0, 0, 255) 1");
-  EXPECT_EQ(evaluate(view.webView(), "document.querySelectorAll('link').length"), "1");
+  EXPECT_EQ(evaluate(view.webView(), "document.querySelectorAll('meta + style').length + ',' + document.querySelectorAll('link').length"), "1,0");
 
   // An error shows over the page, which keeps the last CSS that compiled.
   writeFileByRename(root / "scss/_colors.scss", "$text: rgb(0, 0, 255)\n{{{\n");
@@ -129,17 +130,16 @@ TEST_F(OwnPageTest, TheInspectorOpensOnThePreviewWhoseCssNamesAMapWithTheSassFil
   EXPECT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.show-inspector", nullptr));
   EXPECT_TRUE(runUntil([&] { return webkit_web_inspector_get_web_view(inspector) != nullptr; }, std::chrono::seconds(20)));
   ASSERT_TRUE(runUntil([&] { return window->sassDocument()->parsingResult().value().output().sourceMap != nullptr; }));
-  // The map as the inspector reads it: the URL the CSS ends with, beside the CSS at its version.
-  // The newest link: the swap to the CSS with a map was asked before this.
-  evaluate(view, R"(const link = [...document.querySelectorAll('link')].pop();
-    fetch(link.href).then(r => r.text()).then(css => {
-      const url = new URL(/sourceMappingURL=(\S+) \*\/\s*$/.exec(css)[1], link.href);
-      return fetch(url).then(r => r.json()).then(map => {
-        const at = map.sources.findIndex(s => s.endsWith('/scss/_buttons.scss'));
-        document.body.dataset.map = [url.search === new URL(link.href).search,
-                                     new URL(map.sources[at], url).href === location.origin + '/scss/_buttons.scss',
-                                     map.sourcesContent[at]].join('|');
-      });
+  // The map as the inspector reads it: the full URL that ends the CSS put in the link's place, at
+  // the CSS's version.
+  ASSERT_EQ(waitForPage(view, "String(/sourceMappingURL/.test(document.querySelector('style')?.textContent))", "true"), "true");
+  evaluate(view, R"(const style = document.querySelector('style');
+    const url = new URL(/sourceMappingURL=(\S+) \*\/\s*$/.exec(style.textContent)[1]);
+    fetch(url).then(r => r.json()).then(map => {
+      const at = map.sources.findIndex(s => s.endsWith('/scss/_buttons.scss'));
+      document.body.dataset.map = [url.search === new URL(style.dataset.fennelviewHref).search,
+                                   new URL(map.sources[at], url).href === location.origin + '/scss/_buttons.scss',
+                                   map.sourcesContent[at]].join('|');
     }).catch(e => { document.body.dataset.map = e; }); 1)");
   EXPECT_EQ(waitForPage(view, "String(document.body.dataset.map)", "true|true|" + partial), "true|true|" + partial);
   const auto title = [&] {

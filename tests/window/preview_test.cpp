@@ -51,6 +51,14 @@ TEST_F(PreviewTest, ASaveUpdatesThePageInPlaceKeepingScrollFormValuesAndOpenDeta
   gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.show-css", nullptr);
   auto& css = window->renderViewController().cssView();
   EXPECT_TRUE(runUntil([&] { return css.text().find("#abcdef") != std::string::npos; })) << css.text();
+
+  // A 5 MB result goes in place as well.
+  std::string large = tall;
+  while (large.size() < 5'000'000) large += ".u" + std::to_string(large.size()) + " { margin: 1px; }\n";
+  writeFileByRename(sheet, large + "h1 { color: #010203; }");
+  EXPECT_EQ(waitForPage(view, h1Color, "rgb(1, 2, 3)"), "rgb(1, 2, 3)");
+  EXPECT_EQ(evaluate(view, "window.scrollY + document.getElementById('name').value"), "1500typed");
+  EXPECT_EQ(loads, loadsBefore);
 }
 
 TEST_F(PreviewTest, TheCursorsLineInTheCssNamesItsSassPlaceAndEnterOpensItInTheEditorAtThatLine) {
