@@ -41,7 +41,9 @@ PreviewPage::PreviewPage()
       webView_(PreviewWebContext::shared().makeWebView([this](const std::string& why, bool loadAgain) {
         if (notice_ && !why.empty()) notice_(why);
         if (!loadAgain || !model_) return;
-        if (site_) {
+        if (server_) {
+          server_->reload();
+        } else if (site_) {
           loadSite();
         } else {
           loadFullPage();
@@ -53,6 +55,10 @@ PreviewPage::PreviewPage()
 }
 
 void PreviewPage::loadChanged(WebKitWebView*, WebKitLoadEvent event, PreviewPage* self) {
+  if (self->server_) {
+    if (event == WEBKIT_LOAD_FINISHED) self->server_->finished();
+    return;
+  }
   if (event == WEBKIT_LOAD_COMMITTED && self->site_) return self->committed();
   if (event != WEBKIT_LOAD_FINISHED) return;
   self->loading_ = false;
@@ -74,6 +80,7 @@ void PreviewPage::close() {
   g_cancellable_cancel(calls_.get());
   if (site_) site_->onServed({});
   unfollowAll();
+  server_.reset();
 }
 
 void PreviewPage::show(std::shared_ptr<const RenderPresenter> model, std::string placeText) {
@@ -82,6 +89,11 @@ void PreviewPage::show(std::shared_ptr<const RenderPresenter> model, std::string
   // Whatever the page kind, a result needs the shared web process: one stuck in a page's script
   // is ended within the limit, so no page stalls every other preview.
   PreviewWebContext::shared().expectAnswer(webView());
+  if (server_) {
+    // The page keeps the last CSS that compiled; an error shows beside the page, not in it.
+    if (!model_->isFailure()) server_->setCss(model_->css());
+    return;
+  }
   if (site_) return showOnSite();
   const auto& css = model_->styleText();
   // GVariant strings end at a NUL; such a sheet goes through the full page instead.
@@ -126,8 +138,22 @@ void PreviewPage::updateInPlace(bool replaceStyle) {
       this);
 }
 
+void PreviewPage::showServer(const std::string& address, const std::string& stem,
+                             const std::optional<std::filesystem::path>& projectRoot, ServerPage::Problem problem) {
+  unfollowAll();
+  if (site_) site_->onServed({});
+  site_.reset();
+  sitePage_.clear();
+  siteOrigin_.clear();
+  loadedURI_.clear();
+  server_.reset();
+  server_ = std::make_unique<ServerPage>(webView(), address, stem, projectRoot, std::move(problem));
+  if (model_ && !model_->isFailure()) server_->setCss(model_->css());
+}
+
 void PreviewPage::showSite(std::shared_ptr<ServedSite> site, std::filesystem::path page) {
   unfollowAll();
+  server_.reset();
   site_ = std::move(site);
   sitePage_ = std::move(page);
   siteOrigin_ = SiteScheme::originOf(*site_);
@@ -148,6 +174,10 @@ SiteAnswer PreviewPage::answerFor(const std::string& url) const {
 }
 
 void PreviewPage::showSample() {
+  if (server_) {
+    server_.reset();
+    if (model_) loadFullPage();
+  }
   if (!site_) return;
   unfollowAll();
   site_->onServed({});
@@ -254,7 +284,15 @@ void PreviewPage::unfollowAll() {
 
 gboolean PreviewPage::decidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                    PreviewPage* self) {
-  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+    auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    if (self->server_ && webkit_response_policy_decision_is_main_frame_main_resource(response) &&
+        !self->server_->responded(webkit_response_policy_decision_get_response(response))) {
+      webkit_policy_decision_ignore(decision);
+      return TRUE;
+    }
+    return FALSE;
+  }
   WebKitNavigationAction* action =
       webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
   const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
@@ -266,6 +304,8 @@ gboolean PreviewPage::decidePolicy(WebKitWebView* view, WebKitPolicyDecision* de
     if (!clicked && target == self->loadedURI_) return FALSE;
     // Links between the pages of the user's site stay in the preview.
     if (!self->siteOrigin_.empty() && target.starts_with(self->siteOrigin_ + "/")) return FALSE;
+    // So do a server's pages, its redirects and its forms.
+    if (self->server_ && self->server_->allows(target)) return FALSE;
     if (target.find('#') != std::string::npos && withoutFragment(uri) == withoutFragment(webkit_web_view_get_uri(view))) {
       return FALSE;
     }

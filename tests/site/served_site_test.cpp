@@ -95,10 +95,10 @@ TEST(ServedSiteTest, AServedMapNamesEachSourceByUrlWithTheTextOfTheStyleSheetsIt
 TEST(ServedSiteTest, ProjectSettingsKeptPerRootUnderOneKey) {
   TempDir dir;
   UserDefaults defaults(dir / "settings.json");
-  const ProjectSettings chosen{{"node_modules/foundation-sites/scss"}, fs::path("public")};
+  const ProjectSettings chosen{{"node_modules/foundation-sites/scss"}, fs::path("public"), {}};
   setProjectSettings(defaults, "/p/one", chosen);
   EXPECT_EQ(projectSettings(UserDefaults(dir / "settings.json"), "/p/one"), chosen);
-  EXPECT_EQ(projectLoadPaths({{"scss/", "/opt/kit"}, {}}, "/p/one"),
+  EXPECT_EQ(projectLoadPaths({{"scss/", "/opt/kit"}, {}, {}}, "/p/one"),
             (std::vector<std::string>{"/p/one/scss/", "/opt/kit"}));
   EXPECT_EQ(defaults.objectForKey("project:/p/one"),
             (nlohmann::json{{"loadPaths", {"node_modules/foundation-sites/scss"}}, {"webRoot", "public"}}));
