@@ -147,7 +147,7 @@ void PreviewPage::showServer(const std::string& address, const std::string& stem
   siteOrigin_.clear();
   loadedURI_.clear();
   server_.reset();
-  server_ = std::make_unique<ServerPage>(webView(), address, stem, projectRoot, std::move(problem));
+  server_ = std::make_unique<ServerPage>(webView(), address, stem, projectRoot, std::move(problem), notice_);
   if (model_ && !model_->isFailure()) server_->setCss(model_->css());
 }
 

@@ -38,12 +38,14 @@ bool cancelled(const GError* error) {
 }  // namespace
 
 ServerPage::ServerPage(WebKitWebView* view, std::string address, std::string stem,
-                       const std::optional<std::filesystem::path>& projectRoot, Problem problem)
+                       const std::optional<std::filesystem::path>& projectRoot, Problem problem,
+                       std::function<void(const std::string&)> note)
     : view_(view),
       address_(std::move(address)),
       origin_(serverOrigin(address_)),
       stem_(std::move(stem)),
       problem_(std::move(problem)),
+      note_(std::move(note)),
       calls_(g_cancellable_new()) {
   g_signal_connect(view_, "load-failed", G_CALLBACK(loadFailed), this);
   g_signal_connect(view_, "load-failed-with-tls-errors", G_CALLBACK(tlsFailed), this);
@@ -165,6 +167,22 @@ bool ServerPage::responded(WebKitURIResponse* response) {
 
 void ServerPage::finished() {
   loadLimit_.reset();
+  if (note_) {
+    webkit_web_view_evaluate_javascript(
+        view_, "document.querySelector('style[data-fennelview-added]') !== null", -1, kWorld, nullptr, calls_.get(),
+        +[](GObject* view, GAsyncResult* result, gpointer data) {
+          GError* rawError = nullptr;
+          GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &rawError));
+          GErrorPtr error(rawError);
+          if (error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
+          auto* self = static_cast<ServerPage*>(data);
+          if (!value || !jsc_value_to_boolean(value.get()) || !self->note_) return;
+          /* Translators: %1$s is the name of a CSS file, such as "main.css". */
+          std::exchange(self->note_, {})(formatted(_("This page does not link %1$s; the compiled CSS is added after its own style sheets."),
+                                                   (self->stem_ + ".css").c_str()));
+        },
+        this);
+  }
   if (const auto scroll = std::exchange(scrollToRestore_, std::nullopt)) {
     const std::string script = "window.scrollTo(" + *scroll + ")";
     webkit_web_view_evaluate_javascript(view_, script.c_str(), -1, kWorld, nullptr, nullptr, nullptr, nullptr);

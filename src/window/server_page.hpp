@@ -27,8 +27,9 @@ namespace fennelview {
 class ServerPage {
  public:
   using Problem = std::function<void(const std::string& text, bool canTrust)>;
+  // `note` is told once when the page links no sheet of the document and gets the CSS added.
   ServerPage(WebKitWebView* view, std::string address, std::string stem, const std::optional<std::filesystem::path>& projectRoot,
-             Problem problem);
+             Problem problem, std::function<void(const std::string&)> note);
   ~ServerPage();
   ServerPage(const ServerPage&) = delete;
   ServerPage& operator=(const ServerPage&) = delete;
@@ -63,6 +64,7 @@ class ServerPage {
   std::string stem_;
   std::string css_;
   Problem problem_;
+  std::function<void(const std::string&)> note_;
   bool loaded_ = false;
   std::string problemText_;
   struct ScriptDeleter {

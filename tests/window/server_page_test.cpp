@@ -75,7 +75,9 @@ TEST_F(ServerPageTest, AProjectWithoutPagesFindsTheOneServerThatLinksItsCssAndSh
   const fs::path root = dir / "blog";
   writeProject(root);
   PageServer server(root);
-  PageServer other(dir / "none");  // answers 500 for its missing template: not offered
+  // A server whose page links no sheet of the document: not offered.
+  writeFiles(dir / "plain", {{"templates/base.html", "<!doctype html><link rel=stylesheet href=/site.css><p>plain"}});
+  PageServer other(dir / "plain");
   auto window = open(root / "scss/main.scss");
   auto& view = window->renderViewController();
   EXPECT_EQ(view.shownServer(), std::nullopt);
@@ -84,6 +86,11 @@ TEST_F(ServerPageTest, AProjectWithoutPagesFindsTheOneServerThatLinksItsCssAndSh
   EXPECT_EQ(view.foundServers(), std::vector<std::string>{addressOf(server)});
   const std::string colour = "getComputedStyle(document.body).color";
   EXPECT_EQ(waitForPage(view.webView(), colour, "rgb(0, 128, 0)"), "rgb(0, 128, 0)");
+
+  // Chosen all the same, that page gets the compiled CSS after its own sheets.
+  view.choosePage(fs::path(addressOf(other)));
+  EXPECT_EQ(waitForPage(view.webView(), colour + " + document.body.lastElementChild.localName", "rgb(0, 128, 0)style"),
+            "rgb(0, 128, 0)style");
 }
 
 }  // namespace

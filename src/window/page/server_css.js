@@ -33,6 +33,7 @@
     style.dataset.fennelviewBase = node.localName === 'link' ? new URL(node.getAttribute('href'), document.baseURI).href
                                                              : document.baseURI;
     if (node.media) style.media = node.media;
+    document.querySelector('style[data-fennelview-added]')?.remove();
     style.textContent = rebased(fennelview.css, style.dataset.fennelviewBase);
     node.replaceWith(style);
   };
@@ -47,6 +48,15 @@
       for (const node of record.addedNodes) look(node);
     }
   }).observe(document, {childList: true, subtree: true, attributes: true, attributeFilter: ['href', 'rel']});
+  // A page that links no sheet of the document gets the CSS after its own sheets.
+  document.addEventListener('DOMContentLoaded', () => {
+    if (document.querySelector('style[data-fennelview-base]')) return;
+    const style = document.createElement('style');
+    style.dataset.fennelviewBase = document.baseURI;
+    style.dataset.fennelviewAdded = '';
+    style.textContent = rebased(fennelview.css, style.dataset.fennelviewBase);
+    (document.body || document.documentElement).append(style);
+  });
   // A save swaps the text of each replaced sheet in place.
   globalThis.fennelviewSwap = (css) => {
     fennelview.css = css;
