@@ -35,7 +35,8 @@ bool reloadsServerPage(const std::filesystem::path& file);
 // The files of the project whose saves reload a server's page, bounded as every project walk.
 std::vector<std::string> serverPageWatchList(const std::filesystem::path& projectRoot);
 
-// The ports common development servers listen on, and the addresses searched on one port.
+// The ports common development servers listen on, and the addresses searched on one port, the
+// IPv4 one first.
 std::vector<std::uint16_t> commonServerPorts();
 std::vector<std::string> loopbackAddresses(std::uint16_t port);
 

@@ -33,9 +33,10 @@ struct ServerSearch::State {
     if (!found) return;
     limit.reset();
     g_cancellable_cancel(cancellable.get());
+    // A server listening on both loopbacks is one server: its IPv4 address, listed first, stays.
     std::vector<std::string> result;
     for (std::size_t i = 0; i < addresses.size(); ++i) {
-      if (linking[i]) result.push_back(addresses[i]);
+      if (linking[i] && !(i % 2 == 1 && linking[i - 1])) result.push_back(addresses[i]);
     }
     // Told once; the caller may end this search from its handler.
     auto tell = std::exchange(found, {});
@@ -52,7 +53,14 @@ struct Request {
   GObjectPtr<SoupMessage> message;
   GObjectPtr<GInputStream> body;
   std::string text;
+  int redirects = 0;
 };
+
+// A site's "/" often sends to its first page ("/en/", "/login/"): followed a few times, only to
+// the same loopback host and port.
+constexpr int kRedirects = 3;
+
+void send(std::unique_ptr<Request> request);
 
 void finish(std::unique_ptr<Request> request) {
   auto& state = *request->state;
@@ -85,14 +93,45 @@ void readMore(std::unique_ptr<Request> request) {
   g_input_stream_read_bytes_async(stream, wanted, G_PRIORITY_DEFAULT, cancellable, pieceRead, request.release());
 }
 
+// The address a redirect leads to when it stays on the same host and port, else none.
+GObjectPtr<SoupMessage> sameHostRedirect(SoupMessage* message) {
+  const char* location = soup_message_headers_get_one(soup_message_get_response_headers(message), "Location");
+  GUri* from = soup_message_get_uri(message);
+  if (!location || !from) return GObjectPtr<SoupMessage>();
+  GUri* to = g_uri_parse_relative(from, location, G_URI_FLAGS_NONE, nullptr);
+  if (!to) return GObjectPtr<SoupMessage>();
+  const bool same = g_strcmp0(g_uri_get_scheme(to), "http") == 0 && g_strcmp0(g_uri_get_host(to), g_uri_get_host(from)) == 0 &&
+                    g_uri_get_port(to) == g_uri_get_port(from);
+  GObjectPtr<SoupMessage> next(same ? soup_message_new_from_uri("GET", to) : nullptr);
+  g_uri_unref(to);
+  return next;
+}
+
 void answered(GObject* session, GAsyncResult* result, gpointer data) {
   std::unique_ptr<Request> request(static_cast<Request*>(data));
   request->body = GObjectPtr<GInputStream>(soup_session_send_finish(SOUP_SESSION(session), result, nullptr));
   const guint status = soup_message_get_status(request->message.get());
+  if (request->body && SOUP_STATUS_IS_REDIRECTION(status) && request->redirects < kRedirects &&
+      !g_cancellable_is_cancelled(request->state->cancellable.get())) {
+    if (auto next = sameHostRedirect(request->message.get())) {
+      g_input_stream_close(request->body.get(), nullptr, nullptr);
+      request->body = {};
+      request->message = std::move(next);
+      ++request->redirects;
+      return send(std::move(request));
+    }
+  }
   if (!request->body || status < 200 || status >= 300 || g_cancellable_is_cancelled(request->state->cancellable.get())) {
     return finish(std::move(request));
   }
   readMore(std::move(request));
+}
+
+void send(std::unique_ptr<Request> request) {
+  auto& state = *request->state;
+  soup_message_add_flags(request->message.get(), SOUP_MESSAGE_NO_REDIRECT);
+  auto* message = request->message.get();
+  soup_session_send_async(state.session.get(), message, G_PRIORITY_DEFAULT, state.cancellable.get(), answered, request.release());
 }
 
 }  // namespace
@@ -125,9 +164,7 @@ ServerSearch::ServerSearch(std::string stem, const std::vector<std::uint16_t>& p
       --state_->pending;
       continue;
     }
-    soup_message_add_flags(message.get(), SOUP_MESSAGE_NO_REDIRECT);
-    auto* request = new Request{state_, i, message, {}, {}};
-    soup_session_send_async(state_->session.get(), message.get(), G_PRIORITY_DEFAULT, state_->cancellable.get(), answered, request);
+    send(std::unique_ptr<Request>(new Request{state_, i, std::move(message), {}, {}}));
   }
   // Kept while it tells: the one told may end this search.
   state_->limit = MainLoopSource::after(limit, [weak = std::weak_ptr<State>(state_)] {
