@@ -373,8 +373,10 @@ void RenderViewController::showPage(const std::optional<fs::path>& page) {
     updatePageMenu();
     return;
   }
-  // A server's template shows only as the server makes it, never raw.
-  if (page && isServerTemplate(readPageHead(*page))) {
+  // A server's template shows only as the server makes it, never raw; a page whose own link
+  // names the CSS (a script framework's {{ }} in it) is no template.
+  const auto head = page ? readPageHead(*page) : std::string();
+  if (page && isServerTemplate(head) && !linksDocumentCss(head, {}, sassStem(documentPath_))) {
     page_->showSample();
     updatePageMenu();
     showErrorPanel();
