@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "preview_page.hpp"
 
+#include <glib/gi18n.h>
+
 #include <algorithm>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <utility>
 
 #include "document/file_watcher.hpp"
+#include "common/formatted.hpp"
 #include "present/error_link.hpp"
+#include "site/site_pages.hpp"
 #include "window/preview_web_context.hpp"
 #include "window/site_scheme.hpp"
 #include "window/window_resources.hpp"
@@ -224,6 +228,13 @@ void PreviewPage::swapCss() {
 
 void PreviewPage::loadFinished() {
   if (std::exchange(swapPending_, false)) swapCss();
+  const auto path = site_->urlPathOf(sitePage_);
+  if (path && notice_ && site_->cssAddedTo(*path) && addedCssTold_ != sitePage_) {
+    addedCssTold_ = sitePage_;
+    /* Translators: %1$s is the name of a CSS file, such as "main.css". */
+    notice_(formatted(_("This page does not link %1$s; the compiled CSS is added after its own style sheets."),
+                      (sassStem(site_->document()) + ".css").c_str()));
+  }
   if (const auto scroll = std::exchange(scrollToRestore_, std::nullopt)) {
     const std::string script = "window.scrollTo(" + *scroll + ")";
     webkit_web_view_evaluate_javascript(webView(), script.c_str(), -1, kWorld, nullptr, nullptr, nullptr, nullptr);

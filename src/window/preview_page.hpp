@@ -100,6 +100,7 @@ class PreviewPage {
   std::optional<std::string> scrollToRestore_;
   MainLoopSource reloadSource_;
   std::unique_ptr<ServerPage> server_;
+  std::filesystem::path addedCssTold_;  // the last own page told that it got the CSS added
 };
 
 }  // namespace fennelview

@@ -30,6 +30,11 @@ TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionAndItsM
             "<link rel=stylesheet href=\"/css/main.css?v=1\"><LINK HREF=\"/dist/main.min.css?v=1\" REL=stylesheet>"
             "<link rel=stylesheet href='other.css'><link rel=preload href=main.css>");
   EXPECT_EQ(site.linkedCssFile(), dir / "css/main.css");
+  // A page that links none of it gets it after its own sheets.
+  EXPECT_EQ(site.servedPage("<link rel=stylesheet href=other.css>", "/plain.html"),
+            "<link rel=stylesheet href=other.css>\n<link rel=\"stylesheet\" href=\"/fennelview-compiled/main.css?v=1\">\n");
+  EXPECT_TRUE(site.cssAddedTo("/plain.html") && !site.cssAddedTo("/blog/post.html"));
+  EXPECT_EQ(std::get<SiteText>(site.answer("/fennelview-compiled/main.css")).body, "body { color: green }");
   for (const auto* url : {"/css/main.css", "/css/../css/main.css", "/dist/main.min.css"}) {
     const SiteAnswer answer = site.answer(url);
     ASSERT_TRUE(std::holds_alternative<SiteText>(answer)) << url;
