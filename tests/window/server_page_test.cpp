@@ -69,6 +69,10 @@ TEST_F(ServerPageTest, AServersPageShowsTheCompiledCssLiveAndComesBackWhenTheSer
   EXPECT_TRUE(runUntil([&] { return view.serverProblemText().empty(); }, std::chrono::seconds(20))) << view.serverProblemText();
   EXPECT_EQ(waitForPage(view.webView(), "getComputedStyle(document.body).color", "rgb(0, 0, 255)"),
             "rgb(0, 0, 255)");
+  // An error status is said over the page as well.
+  view.choosePage(fs::path(address + "missing"));
+  const std::string status = "The server at 127.0.0.1:" + std::to_string(port) + " answered 404 Not Found.";
+  EXPECT_TRUE(runUntil([&] { return view.serverProblemText() == status; }, std::chrono::seconds(20))) << view.serverProblemText();
 }
 
 TEST_F(ServerPageTest, AProjectWithoutPagesFindsTheOneServerThatLinksItsCssAndShowsItAtOnce) {
