@@ -31,6 +31,8 @@ struct ServerSearch::State {
 
   void done() {
     if (!found) return;
+    // Taken first: cancelling may end requests at once, and they come back here.
+    auto tell = std::exchange(found, {});
     limit.reset();
     g_cancellable_cancel(cancellable.get());
     // A server listening on both loopbacks is one server: its IPv4 address, listed first, stays.
@@ -38,8 +40,7 @@ struct ServerSearch::State {
     for (std::size_t i = 0; i < addresses.size(); ++i) {
       if (linking[i] && !(i % 2 == 1 && linking[i - 1])) result.push_back(addresses[i]);
     }
-    // Told once; the caller may end this search from its handler.
-    auto tell = std::exchange(found, {});
+    // The caller may end this search from its handler.
     tell(result);
   }
 };
@@ -145,7 +146,7 @@ ServerSearch::ServerSearch(std::string stem, const std::vector<std::uint16_t>& p
   const auto seconds = static_cast<guint>(std::max<long long>(1, std::chrono::ceil<std::chrono::seconds>(limit).count()));
   // No proxy: the requests go straight to this machine's loopback.
   state_->session = GObjectPtr<SoupSession>(soup_session_new_with_options("timeout", seconds, "idle-timeout", seconds,
-                                                                          "proxy-resolver", nullptr, nullptr));
+                                                                          "proxy-resolver", nullptr, "max-conns", 64, nullptr));
   for (const auto port : ports) {
     for (auto& address : loopbackAddresses(port)) state_->addresses.push_back(std::move(address));
   }
