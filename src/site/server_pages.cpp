@@ -8,6 +8,7 @@
 #include "common/glib_ptr.hpp"
 #include "site/html_links.hpp"
 #include "site/site_pages.hpp"
+#include "site/site_paths.hpp"
 
 namespace fennelview {
 
@@ -103,6 +104,23 @@ std::vector<std::string> serverPageWatchList(const std::filesystem::path& projec
     if (reloadsServerPage(file)) files.push_back(file.string());
   });
   return files;
+}
+
+std::optional<std::filesystem::path> projectFileServedAt(const std::filesystem::path& projectRoot, std::string_view urlPath) {
+  const auto path = normalizedUrlPath(urlPath.substr(0, urlPath.find_first_of("?#")));
+  if (!path || path->ends_with('/')) return std::nullopt;
+  const std::filesystem::path wanted = std::filesystem::path(*path).relative_path();
+  std::optional<std::filesystem::path> best;
+  std::ptrdiff_t bestCount = 0;
+  visitProjectFiles(projectRoot, [&](const std::filesystem::path& file) {
+    if (file.filename() != wanted.filename()) return;
+    const auto relative = file.lexically_relative(projectRoot);
+    auto a = relative.end(), b = wanted.end();
+    std::ptrdiff_t count = 0;
+    while (a != relative.begin() && b != wanted.begin() && *std::prev(a) == *std::prev(b)) --a, --b, ++count;
+    if (count > bestCount) best = file, bestCount = count;
+  });
+  return best;
 }
 
 std::vector<std::uint16_t> commonServerPorts() { return {8000, 8080, 3000, 4000, 5000, 5173, 1313, 4321, 8888, 5500}; }

@@ -35,6 +35,10 @@ bool reloadsServerPage(const std::filesystem::path& file);
 // The files of the project whose saves reload a server's page, bounded as every project walk.
 std::vector<std::string> serverPageWatchList(const std::filesystem::path& projectRoot);
 
+// The project file a server most likely serves at `urlPath` ("/static/css/main.css"): the one
+// whose path ends with the most of the URL's segments, at least its name; the shallowest first.
+std::optional<std::filesystem::path> projectFileServedAt(const std::filesystem::path& projectRoot, std::string_view urlPath);
+
 // The ports common development servers listen on, and the addresses searched on one port, the
 // IPv4 one first.
 std::vector<std::uint16_t> commonServerPorts();

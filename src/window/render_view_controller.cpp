@@ -305,6 +305,10 @@ std::optional<fs::path> RenderViewController::shownPage() const {
 }
 
 std::optional<fs::path> RenderViewController::linkedCssFile() const {
+  // A server's page: the project's file the server most likely serves at its link.
+  if (const auto* server = page_->server()) {
+    return projectRoot_ && !server->linkedPath().empty() ? projectFileServedAt(*projectRoot_, server->linkedPath()) : std::nullopt;
+  }
   return page_->site() ? page_->site()->linkedCssFile() : std::nullopt;
 }
 

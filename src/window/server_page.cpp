@@ -167,6 +167,19 @@ bool ServerPage::responded(WebKitURIResponse* response) {
 
 void ServerPage::finished() {
   loadLimit_.reset();
+  webkit_web_view_evaluate_javascript(
+      view_, "(s => s && s.dataset.fennelviewAdded === undefined ? new URL(s.dataset.fennelviewBase).pathname : '')"
+             "(document.querySelector('style[data-fennelview-base]'))",
+      -1, kWorld, nullptr, calls_.get(),
+      +[](GObject* view, GAsyncResult* result, gpointer data) {
+        GError* rawError = nullptr;
+        GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &rawError));
+        GErrorPtr error(rawError);
+        if (error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
+        GCharPtr path(value && jsc_value_is_string(value.get()) ? jsc_value_to_string(value.get()) : nullptr);
+        if (path && *path) static_cast<ServerPage*>(data)->linkedPath_ = path.get();
+      },
+      this);
   if (note_) {
     webkit_web_view_evaluate_javascript(
         view_, "document.querySelector('style[data-fennelview-added]') !== null", -1, kWorld, nullptr, calls_.get(),

@@ -48,6 +48,8 @@ class ServerPage {
   // The answer for the page's main resource, as it comes; false to stop it.
   bool responded(WebKitURIResponse* response);
   void finished();
+  // The URL path of the page's link that the compiled CSS took the place of; empty before one.
+  const std::string& linkedPath() const { return linkedPath_; }
 
  private:
   static gboolean loadFailed(WebKitWebView* view, WebKitLoadEvent event, const char* uri, GError* error, ServerPage* self);
@@ -67,6 +69,7 @@ class ServerPage {
   std::function<void(const std::string&)> note_;
   bool loaded_ = false;
   std::string problemText_;
+  std::string linkedPath_;
   struct ScriptDeleter {
     void operator()(WebKitUserScript* script) const { webkit_user_script_unref(script); }
   };

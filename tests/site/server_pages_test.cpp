@@ -57,6 +57,17 @@ TEST(ServerPagesTest, TemplatesAreKnownByTheirTagsAndOnlyNonSassSavesReload) {
   for (const auto* file : {"scss/main.scss", "scss/_colors.sass", "static/css/main.css.map"}) EXPECT_FALSE(reloadsServerPage(file)) << file;
 }
 
+TEST(ServerPagesTest, TheFileAServerServesAtALinkIsTheProjectFileEndingWithMostOfItsPath) {
+  test::TempDir dir;
+  test::writeFiles(dir.path(), {{"app/static/css/main.css", ""}, {"other/css/main.css", ""}, {"main.css", ""},
+                                {"node_modules/x/static/css/main.css", ""}, {"theme/style.css", ""}});
+  const std::vector<std::pair<std::string, std::optional<std::filesystem::path>>> cases = {
+      {"/static/css/main.css?v=2", dir / "app/static/css/main.css"}, {"/assets/main.css", dir / "main.css"},
+      {"/wp-content/themes/theme/style.css", dir / "theme/style.css"}, {"/static/css/none.css", std::nullopt},
+      {"/static/css/", std::nullopt}};
+  for (const auto& [url, file] : cases) EXPECT_EQ(projectFileServedAt(dir.path(), url), file) << url;
+}
+
 TEST(ServerPagesTest, AProjectKeepsItsLatestServerAddressesFirstAndFewOfThem) {
   test::TempDir dir;
   UserDefaults defaults(dir / "settings.json");

@@ -27,7 +27,7 @@ const std::string kTemplate =
 void writeProject(const fs::path& root) {
   writeFiles(root, {{".git/HEAD", ""}, {"scss/main.scss", "@import 'colors';\nbody { color: $text; }\n"},
                     {"scss/_colors.scss", "$text: rgb(0, 128, 0);\n"}, {"templates/base.html", kTemplate},
-                    {"app/views.py", "# views\n"}});
+                    {"app/views.py", "# views\n"}, {"app/static/css/main.css", "body { color: rgb(255, 0, 0) }"}});
 }
 
 std::string addressOf(const PageServer& server) { return "http://127.0.0.1:" + std::to_string(server.port()) + "/"; }
@@ -90,6 +90,8 @@ TEST_F(ServerPageTest, AProjectWithoutPagesFindsTheOneServerThatLinksItsCssAndSh
   EXPECT_EQ(view.foundServers(), std::vector<std::string>{addressOf(server)});
   const std::string colour = "getComputedStyle(document.body).color";
   EXPECT_EQ(waitForPage(view.webView(), colour, "rgb(0, 128, 0)"), "rgb(0, 128, 0)");
+  // Save CSS As… offers the project's file that the server serves at the page's link.
+  EXPECT_TRUE(runUntil([&] { return view.linkedCssFile() == root / "app/static/css/main.css"; }));
 
   // Chosen all the same, that page gets the compiled CSS after its own sheets.
   view.choosePage(fs::path(addressOf(other)));
