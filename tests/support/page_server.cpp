@@ -10,10 +10,10 @@
 
 namespace fennelview::test {
 
-PageServer::PageServer(const std::filesystem::path& root, std::uint16_t port) {
+PageServer::PageServer(const std::filesystem::path& root, std::uint16_t port, bool tls) {
   const std::string script = FENNELVIEW_SOURCE_DIR "/tests/support/page_server.py";
   const std::string portText = std::to_string(port);
-  const char* argv[] = {"/usr/bin/python3", script.c_str(), root.c_str(), portText.c_str(), nullptr};
+  const char* argv[] = {"/usr/bin/python3", script.c_str(), root.c_str(), portText.c_str(), tls ? "tls" : nullptr, nullptr};
   int out = -1;
   GError* error = nullptr;
   if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &pid_, nullptr,

@@ -9,10 +9,11 @@
 namespace fennelview::test {
 
 // page_server.py as a child process on 127.0.0.1, serving `root`: on a free port, or on `port`
-// when it is given (a server started again on the same address). Stopped and reaped when this goes.
+// when it is given (a server started again on the same address); over HTTPS with a certificate
+// no one trusts when `tls`. Stopped and reaped when this goes.
 class PageServer {
  public:
-  explicit PageServer(const std::filesystem::path& root, std::uint16_t port = 0);
+  explicit PageServer(const std::filesystem::path& root, std::uint16_t port = 0, bool tls = false);
   ~PageServer();
   PageServer(const PageServer&) = delete;
   PageServer& operator=(const PageServer&) = delete;

@@ -3,10 +3,13 @@
 # A development server as tests need one: renders ROOT/templates/base.html on every request
 # ({% static 'x' %} -> /static/x, {{ marker }} -> "signed-in" for a visitor who sends back the
 # session cookie set on the first visit), links a stale /static/css/main.css and serves a click
-# counter script. Usage: page_server.py ROOT [PORT]; prints the port it listens on.
+# counter script. Usage: page_server.py ROOT [PORT [tls]]; prints the port it listens on. With
+# "tls" it speaks HTTPS with a certificate of its own, made in ROOT, that no one trusts.
 import http.server
 import os
 import re
+import ssl
+import subprocess
 import sys
 
 root = sys.argv[1]
@@ -49,5 +52,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 
 server = http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[2]) if len(sys.argv) > 2 else 0), Handler)
+if len(sys.argv) > 3 and sys.argv[3] == "tls":
+    key, cert = os.path.join(root, "key.pem"), os.path.join(root, "cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
+                    "-keyout", key, "-out", cert], check=True, capture_output=True)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    server.socket = context.wrap_socket(server.socket, server_side=True)
 print(server.server_address[1], flush=True)
 server.serve_forever()

@@ -75,6 +75,19 @@ TEST_F(ServerPageTest, AServersPageShowsTheCompiledCssLiveAndComesBackWhenTheSer
   EXPECT_TRUE(runUntil([&] { return view.serverProblemText() == status; }, std::chrono::seconds(20))) << view.serverProblemText();
 }
 
+TEST_F(ServerPageTest, AnUntrustedCertificateIsSaidAndTrustedForItsHostOnlyWhenTheUserContinues) {
+  const fs::path root = dir / "secure";
+  writeProject(root);
+  PageServer server(root, 0, true);
+  auto window = open(root / "scss/main.scss", fs::path("https://127.0.0.1:" + std::to_string(server.port()) + "/"));
+  auto& view = window->renderViewController();
+  EXPECT_TRUE(runUntil([&] { return view.serverProblemText().starts_with("The certificate of 127.0.0.1:"); }, std::chrono::seconds(20)))
+      << view.serverProblemText();
+  EXPECT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "page.trust-server", nullptr));
+  EXPECT_EQ(waitForPage(view.webView(), "getComputedStyle(document.body).color", "rgb(0, 128, 0)"), "rgb(0, 128, 0)");
+  EXPECT_EQ(view.serverProblemText(), "");
+}
+
 TEST_F(ServerPageTest, AProjectWithoutPagesFindsTheOneServerThatLinksItsCssAndShowsItAtOnce) {
   const fs::path root = dir / "blog";
   writeProject(root);
