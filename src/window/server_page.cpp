@@ -8,6 +8,7 @@
 
 #include "common/formatted.hpp"
 #include "document/file_watcher.hpp"
+#include "site/served_source_map.hpp"
 #include "site/server_pages.hpp"
 #include "window/window_resources.hpp"
 
@@ -24,6 +25,8 @@ constexpr auto kSettleAtMost = std::chrono::seconds(2);
 constexpr auto kRetry = std::chrono::seconds(2);
 constexpr auto kLoadLimit = std::chrono::seconds(30);
 constexpr guint64 kPageLimit = 20 * 1024 * 1024;
+// The Sass text a map carries into the page; past it sources go without their text.
+constexpr std::size_t kMapSourceBytes = 4u << 20;
 // The files whose saves are followed; past them the project's other files reload nothing.
 constexpr std::size_t kFollowedFiles = 1000;
 
@@ -44,6 +47,7 @@ ServerPage::ServerPage(WebKitWebView* view, std::string address, std::string ste
       address_(std::move(address)),
       origin_(serverOrigin(address_)),
       stem_(std::move(stem)),
+      projectRoot_(projectRoot),
       problem_(std::move(problem)),
       note_(std::move(note)),
       calls_(g_cancellable_new()) {
@@ -77,8 +81,19 @@ void ServerPage::installScript() {
   webkit_user_content_manager_add_script(manager, script_.get());
 }
 
-void ServerPage::setCss(const std::string& css) {
+void ServerPage::setCss(const std::string& css, const std::shared_ptr<const SourceMap>& map) {
   css_ = css;
+  // In the page's <style> the map can only come along in a data: URL.
+  const auto urlOf = [this](const std::filesystem::path& source) {
+    const auto inside = projectRoot_ ? source.lexically_normal().lexically_relative(*projectRoot_) : std::filesystem::path();
+    const bool within = !inside.empty() && *inside.begin() != "..";
+    return "/" + (within ? inside.generic_string() : ".outside/" + source.filename().string());
+  };
+  if (const auto text = map ? servedSourceMap(*map, stem_ + ".css", urlOf, kMapSourceBytes) : std::nullopt) {
+    GCharPtr encoded(g_base64_encode(reinterpret_cast<const guchar*>(text->data()), text->size()));
+    css_ += std::string(css_.empty() || css_.ends_with('\n') ? "" : "\n") + "/*# sourceMappingURL=data:application/json;base64," +
+            encoded.get() + " */\n";
+  }
   // Pages loaded from now on get it from the start, the one shown in place.
   installScript();
   if (!loaded_) {
@@ -87,7 +102,7 @@ void ServerPage::setCss(const std::string& css) {
   }
   GVariantDict arguments;
   g_variant_dict_init(&arguments, nullptr);
-  GCharPtr valid(g_utf8_make_valid(css.data(), static_cast<gssize>(css.size())));
+  GCharPtr valid(g_utf8_make_valid(css_.data(), static_cast<gssize>(css_.size())));
   g_variant_dict_insert(&arguments, "css", "s", valid.get());
   webkit_web_view_call_async_javascript_function(view_, "if (globalThis.fennelviewSwap) fennelviewSwap(css);", -1,
                                                  g_variant_dict_end(&arguments), kWorld, nullptr, nullptr, nullptr, nullptr);

@@ -17,6 +17,8 @@
 
 namespace fennelview {
 
+class SourceMap;
+
 // A page a server makes, shown in a preview's view at the server's own origin: cookies, forms,
 // redirects and its scripts work as in a browser. A script of ours, in place before the page's
 // content, puts the compiled CSS from memory where the page links the document's CSS; saves of
@@ -35,8 +37,9 @@ class ServerPage {
   ServerPage& operator=(const ServerPage&) = delete;
 
   const std::string& address() const { return address_; }
-  // The compiled CSS: the first one loads the page, later ones go in place.
-  void setCss(const std::string& css);
+  // The compiled CSS: the first one loads the page, later ones go in place. With a map (while
+  // the Web Inspector is open) the CSS carries it along, sources and their text included.
+  void setCss(const std::string& css, const std::shared_ptr<const SourceMap>& map);
   // The page again, where it was scrolled to.
   void reload();
   void retry();
@@ -64,6 +67,7 @@ class ServerPage {
   std::string address_;
   std::string origin_;
   std::string stem_;
+  std::optional<std::filesystem::path> projectRoot_;
   std::string css_;
   Problem problem_;
   std::function<void(const std::string&)> note_;

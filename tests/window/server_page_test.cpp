@@ -105,6 +105,13 @@ TEST_F(ServerPageTest, AProjectWithoutPagesFindsTheOneServerThatLinksItsCssAndSh
   EXPECT_EQ(waitForPage(view.webView(), colour, "rgb(0, 128, 0)"), "rgb(0, 128, 0)");
   // Save CSS As… offers the project's file that the server serves at the page's link.
   EXPECT_TRUE(runUntil([&] { return view.linkedCssFile() == root / "app/static/css/main.css"; }));
+  // The open inspector gets the map along with the CSS, with the partial's text.
+  EXPECT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window->window()), "win.show-inspector", nullptr));
+  const std::string map = "(m => m ? (j => j.sources.join() + '|' + j.sourcesContent[j.sources.indexOf('/scss/_colors.scss')])"
+                          "(JSON.parse(atob(m[1]))) : '')(/base64,(\\S+) \\*\\//.exec(document.querySelector('style').textContent))";
+  EXPECT_EQ(waitForPage(view.webView(), map, "/scss/main.scss,/scss/_colors.scss|$text: rgb(0, 128, 0);\n"),
+            "/scss/main.scss,/scss/_colors.scss|$text: rgb(0, 128, 0);\n");
+  webkit_web_inspector_close(webkit_web_view_get_inspector(view.webView()));
 
   // Chosen all the same, that page gets the compiled CSS after its own sheets.
   view.choosePage(fs::path(addressOf(other)));
