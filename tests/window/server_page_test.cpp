@@ -21,7 +21,12 @@ using ServerPageTest = GuiTest;
 const std::string kTemplate =
     "<!doctype html><head><script>window.seen = new Set(); (function frame() { if (document.body)"
     " seen.add(getComputedStyle(document.body).color); requestAnimationFrame(frame); })();</script>"
-    "<link rel=stylesheet href=\"{% static 'css/main.css' %}\"></head><body><p id=marker>{{ marker }}</p>"
+    "<link rel=stylesheet href=\"{% static 'css/main.css' %}\">"
+    // As Vite's client adds the document's CSS, and later updates the element it made.
+    "<script>const vite = document.createElement('style'); vite.setAttribute('data-vite-dev-id', '/p/scss/main.scss');"
+    " vite.textContent = 'body { color: rgb(255, 0, 0) }'; document.head.append(vite);"
+    " setTimeout(() => { vite.textContent = 'body { color: rgb(255, 0, 0) }'; }, 50);</script>"
+    "</head><body><p id=marker>{{ marker }}</p>"
     "<script src=\"{% static 'js/counter.js' %}\"></script><div style='height: 5000px'></div>";
 
 void writeProject(const fs::path& root) {
