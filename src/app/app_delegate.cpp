@@ -13,6 +13,7 @@
 #include "common/resources.hpp"
 #include "compile/compilers.hpp"
 #include "preferences/preferences_controller.hpp"
+#include "site/server_pages.hpp"
 #include "window/preferences_view.hpp"
 #include "window/window_resources.hpp"
 #include "window/preview_web_context.hpp"
@@ -32,7 +33,7 @@ AppDelegate::AppDelegate()
   g_application_add_main_option(app, "version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE,
                                 _("Show the version of Fennelview and of its Sass compiler"), nullptr);
   g_application_add_main_option(app, "page", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_FILENAME,
-                                _("Show the style sheets on this HTML page"), "FILE.html");
+                                _("Show the style sheets on this HTML page or server address"), "FILE.html|URL");
   // The command line goes to the running instance, if any, with its options.
   g_signal_connect(app, "command-line", G_CALLBACK(+[](GApplication*, GApplicationCommandLine* line, gpointer self) {
                      static_cast<AppDelegate*>(self)->commandLine(line);
@@ -73,8 +74,10 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::commandLine(GApplicationCommandLine* line) {
   const char* pageArgument = nullptr;
   g_variant_dict_lookup(g_application_command_line_get_options_dict(line), "page", "^&ay", &pageArgument);
-  GObjectPtr<GFile> pageFile(pageArgument ? g_application_command_line_create_file_for_arg(line, pageArgument) : nullptr);
-  GCharPtr page(pageFile ? g_file_get_path(pageFile.get()) : nullptr);
+  // A server's address stays as given: it names no file.
+  const bool server = pageArgument && looksLikeServerAddress(pageArgument);
+  GObjectPtr<GFile> pageFile(pageArgument && !server ? g_application_command_line_create_file_for_arg(line, pageArgument) : nullptr);
+  GCharPtr page(pageFile ? g_file_get_path(pageFile.get()) : server ? g_strdup(pageArgument) : nullptr);
   int argc = 0;
   g_auto(GStrv) arguments = g_application_command_line_get_arguments(line, &argc);
   if (argc <= 1 && !pageFile) {

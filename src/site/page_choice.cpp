@@ -2,6 +2,7 @@
 #include "site/page_choice.hpp"
 
 #include "site/project_root.hpp"
+#include "site/server_pages.hpp"
 
 namespace fennelview {
 
@@ -13,6 +14,8 @@ PageChoice pageToShow(const std::optional<std::optional<fs::path>>& requested, c
   if (kept) {
     std::error_code ec;
     if (kept->empty()) return {};
+    // A server's address is no file; whether it answers shows on the page.
+    if (looksLikeServerAddress(*kept)) return {fs::path(*kept), std::nullopt};
     if (fs::is_regular_file(*kept, ec)) return {fs::path(*kept), std::nullopt};
     return {std::nullopt, fs::path(*kept)};
   }

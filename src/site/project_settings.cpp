@@ -26,6 +26,11 @@ ProjectSettings projectSettings(const UserDefaults& settings, const std::filesys
       }
     }
   }
+  if (const auto found = stored->find("servers"); found != stored->end() && found->second.is_array()) {
+    for (const auto& entry : found->second) {
+      if (entry.is_string() && !entry.get<std::string>().empty()) value.serverAddresses.push_back(entry.get<std::string>());
+    }
+  }
   if (const auto webRoot = typedValue<std::string>(*stored, "webRoot"); webRoot && !webRoot->empty()) {
     value.webRoot = *webRoot;
   }
@@ -41,6 +46,7 @@ void setProjectSettings(UserDefaults& settings, const std::filesystem::path& pro
   nlohmann::json stored = nlohmann::json::object();
   stored["loadPaths"] = value.loadPaths;
   if (value.webRoot) stored["webRoot"] = value.webRoot->string();
+  if (!value.serverAddresses.empty()) stored["servers"] = value.serverAddresses;
   settings.setObject(stored, keyOf(projectRoot));
 }
 
@@ -68,6 +74,15 @@ void removeProjectLoadPath(Settings& settings, const std::filesystem::path& proj
   if (std::erase(value.loadPaths, entry) == 0) return;
   setProjectSettings(settings.store(), projectRoot, value);
   settings.announce(Settings::Entry::loadPaths);
+}
+
+void keepServerAddress(UserDefaults& settings, const std::filesystem::path& projectRoot, const std::string& address) {
+  constexpr std::size_t kept = 5;
+  auto value = projectSettings(settings, projectRoot);
+  std::erase(value.serverAddresses, address);
+  value.serverAddresses.insert(value.serverAddresses.begin(), address);
+  if (value.serverAddresses.size() > kept) value.serverAddresses.resize(kept);
+  setProjectSettings(settings, projectRoot, value);
 }
 
 }  // namespace fennelview

@@ -12,14 +12,16 @@ class Settings;
 class UserDefaults;
 
 // What is kept for one project root, beside the global settings: its own load paths (e.g.
-// node_modules/foundation-sites/scss) and a web root chosen by the user.
+// node_modules/foundation-sites/scss), a web root chosen by the user and the addresses of the
+// servers its pages were shown from, the latest first.
 struct ProjectSettings {
   std::vector<std::string> loadPaths;
   std::optional<std::filesystem::path> webRoot;
+  std::vector<std::string> serverAddresses;
   bool operator==(const ProjectSettings&) const = default;
 };
 
-// Stored under "project:ROOT" as {"loadPaths": [...], "webRoot": "..."}. Values of another type
+// Stored under "project:ROOT" as {"loadPaths": [...], "webRoot": "...", "servers": [...]}. Values of another type
 // count as absent; an empty ProjectSettings removes the key.
 ProjectSettings projectSettings(const UserDefaults& settings, const std::filesystem::path& projectRoot);
 void setProjectSettings(UserDefaults& settings, const std::filesystem::path& projectRoot,
@@ -31,5 +33,7 @@ std::vector<std::string> projectLoadPaths(const ProjectSettings& value, const st
 // there, or removes one as listed; the open documents compile again.
 void addProjectLoadPath(Settings& settings, const std::filesystem::path& projectRoot, const std::filesystem::path& folder);
 void removeProjectLoadPath(Settings& settings, const std::filesystem::path& projectRoot, const std::string& entry);
+// Keeps a server's address first among the project's, at most a few of them.
+void keepServerAddress(UserDefaults& settings, const std::filesystem::path& projectRoot, const std::string& address);
 
 }  // namespace fennelview

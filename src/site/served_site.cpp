@@ -89,7 +89,19 @@ std::string ServedSite::servedPage(std::string_view html, std::string_view pageU
     copied = link.hrefEnd;
   }
   served.append(html.substr(copied));
+  // A page that links no sheet of the document gets it after its own sheets, at a path of
+  // the app's own, answered from memory before any file of the site.
+  if (copied == 0 && !stem_.empty()) {
+    const std::string path = "/fennelview-compiled/" + stem_ + ".css";
+    cssPaths_.insert(path);
+    pagesWithAddedCss_.insert(std::string(pageUrlPath));
+    served.append("\n<link rel=\"stylesheet\" href=\"" + encodedUrlPath(path) + "?v=" + std::to_string(version_) + "\">\n");
+  }
   return served;
+}
+
+bool ServedSite::cssAddedTo(std::string_view pageUrlPath) const {
+  return pagesWithAddedCss_.contains(std::string(pageUrlPath));
 }
 
 std::optional<fs::path> ServedSite::linkedCssFile() const {

@@ -70,7 +70,10 @@ class ServedSite {
   // A page's HTML as served from `pageUrlPath`: each <link rel="stylesheet"> to the document's
   // compiled CSS points at that CSS in memory (its own path with "?v=VERSION"); the paths so
   // taken over are answered from memory from then on.
+  // A page with no such link gets one to the CSS in memory after everything it has.
   std::string servedPage(std::string_view html, std::string_view pageUrlPath);
+  // The page at `pageUrlPath` linked no sheet of the document and was served with one added.
+  bool cssAddedTo(std::string_view pageUrlPath) const;
 
   // The file named by the first link to the compiled CSS the pages had: where the project's own
   // build writes it, so the place to offer for saving it. None before such a link.
@@ -97,6 +100,7 @@ class ServedSite {
   unsigned version_ = 0;
   std::set<std::string> cssPaths_;  // decoded URL paths answered with the compiled CSS
   std::string firstCssPath_;
+  std::set<std::string> pagesWithAddedCss_;
   std::set<std::filesystem::path> servedFiles_;
   std::function<void(const std::filesystem::path&)> servedListener_;
 };

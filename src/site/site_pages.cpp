@@ -13,6 +13,7 @@
 #include "common/formatted.hpp"
 #include "site/html_links.hpp"
 #include "site/project_root.hpp"
+#include "site/server_pages.hpp"
 #include "site/site_paths.hpp"
 
 namespace fennelview {
@@ -142,7 +143,8 @@ std::variant<fs::path, PageProblem> documentOfPage(const fs::path& page, const f
   std::error_code ec;
   /* Translators: %1$s is the name of a web page's file. */
   if (!fs::is_regular_file(page, ec)) return PageProblem{formatted(_("\u201C%1$s\u201D could not be read."), name.c_str())};
-  const auto links = htmlLinks(readPageHead(page));
+  const auto head = readPageHead(page);
+  const auto links = htmlLinks(head);
   std::optional<std::multimap<std::string, fs::path>> sources;  // by stem, found once when needed
   bool linksStyleSheet = false;
   for (const auto& link : links) {
@@ -167,6 +169,13 @@ std::variant<fs::path, PageProblem> documentOfPage(const fs::path& page, const f
       return da != db ? da < db : a.second < b.second;
     });
     return nearest->second;
+  }
+  // Its links are written by template tags that only its server fills in.
+  if (isServerTemplate(head)) {
+    /* Translators: %1$s is the name of a template file, such as "base.html". */
+    return PageProblem{formatted(_("A server makes the page from \u201C%1$s\u201D: open its style sheet and enter the "
+                                   "server's address with Server Address\u2026 in the Page menu."),
+                                 name.c_str())};
   }
   /* Translators: %1$s is the name of a web page's file. */
   if (!linksStyleSheet) return PageProblem{formatted(_("\u201C%1$s\u201D links no style sheet of its own."), name.c_str())};

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "preview_page.hpp"
 
+#include <glib/gi18n.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -8,7 +10,9 @@
 #include <utility>
 
 #include "document/file_watcher.hpp"
+#include "common/formatted.hpp"
 #include "present/error_link.hpp"
+#include "site/site_pages.hpp"
 #include "window/preview_web_context.hpp"
 #include "window/site_scheme.hpp"
 #include "window/window_resources.hpp"
@@ -52,7 +56,9 @@ PreviewPage::PreviewPage()
       webView_(PreviewWebContext::shared().makeWebView([this](const std::string& why, bool loadAgain) {
         if (notice_ && !why.empty()) notice_(why);
         if (!loadAgain || !model_) return;
-        if (site_) {
+        if (server_) {
+          server_->reload();
+        } else if (site_) {
           loadSite();
         } else {
           loadFullPage();
@@ -64,6 +70,10 @@ PreviewPage::PreviewPage()
 }
 
 void PreviewPage::loadChanged(WebKitWebView*, WebKitLoadEvent event, PreviewPage* self) {
+  if (self->server_) {
+    if (event == WEBKIT_LOAD_FINISHED) self->server_->finished();
+    return;
+  }
   if (event == WEBKIT_LOAD_COMMITTED && self->site_) return self->committed();
   if (event != WEBKIT_LOAD_FINISHED) return;
   self->loading_ = false;
@@ -85,6 +95,7 @@ void PreviewPage::close() {
   g_cancellable_cancel(calls_.get());
   if (site_) site_->onServed({});
   unfollowAll();
+  server_.reset();
 }
 
 void PreviewPage::show(std::shared_ptr<const RenderPresenter> model, std::string placeText) {
@@ -93,6 +104,11 @@ void PreviewPage::show(std::shared_ptr<const RenderPresenter> model, std::string
   // Whatever the page kind, a result needs the shared web process: one stuck in a page's script
   // is ended within the limit, so no page stalls every other preview.
   PreviewWebContext::shared().expectAnswer(webView());
+  if (server_) {
+    // The page keeps the last CSS that compiled; an error shows beside the page, not in it.
+    if (!model_->isFailure()) server_->setCss(model_->css(), model_->sourceMap());
+    return;
+  }
   if (site_) return showOnSite();
   const auto& css = model_->styleText();
   // GVariant strings end at a NUL; such a sheet goes through the full page instead.
@@ -137,8 +153,22 @@ void PreviewPage::updateInPlace(bool replaceStyle) {
       this);
 }
 
+void PreviewPage::showServer(const std::string& address, const std::string& stem,
+                             const std::optional<std::filesystem::path>& projectRoot, ServerPage::Problem problem) {
+  unfollowAll();
+  if (site_) site_->onServed({});
+  site_.reset();
+  sitePage_.clear();
+  siteOrigin_.clear();
+  loadedURI_.clear();
+  server_.reset();
+  server_ = std::make_unique<ServerPage>(webView(), address, stem, projectRoot, std::move(problem), notice_);
+  if (model_ && !model_->isFailure()) server_->setCss(model_->css(), model_->sourceMap());
+}
+
 void PreviewPage::showSite(std::shared_ptr<ServedSite> site, std::filesystem::path page) {
   unfollowAll();
+  server_.reset();
   site_ = std::move(site);
   sitePage_ = std::move(page);
   siteOrigin_ = SiteScheme::originOf(*site_);
@@ -159,6 +189,10 @@ SiteAnswer PreviewPage::answerFor(const std::string& url) const {
 }
 
 void PreviewPage::showSample() {
+  if (server_) {
+    server_.reset();
+    if (model_) loadFullPage();
+  }
   if (!site_) return;
   unfollowAll();
   site_->onServed({});
@@ -208,6 +242,13 @@ void PreviewPage::swapCss() {
 
 void PreviewPage::loadFinished() {
   if (std::exchange(swapPending_, false)) swapCss();
+  const auto path = site_->urlPathOf(sitePage_);
+  if (path && notice_ && site_->cssAddedTo(*path) && addedCssTold_ != sitePage_) {
+    addedCssTold_ = sitePage_;
+    /* Translators: %1$s is the name of a CSS file, such as "main.css". */
+    notice_(formatted(_("This page does not link %1$s; the compiled CSS is added after its own style sheets."),
+                      (sassStem(site_->document()) + ".css").c_str()));
+  }
   if (const auto scroll = std::exchange(scrollToRestore_, std::nullopt)) {
     const std::string script = "window.scrollTo(" + *scroll + ")";
     webkit_web_view_evaluate_javascript(webView(), script.c_str(), -1, kWorld, nullptr, nullptr, nullptr, nullptr);
@@ -268,7 +309,15 @@ void PreviewPage::unfollowAll() {
 
 gboolean PreviewPage::decidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                    PreviewPage* self) {
-  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+    auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    if (self->server_ && webkit_response_policy_decision_is_main_frame_main_resource(response) &&
+        !self->server_->responded(webkit_response_policy_decision_get_response(response))) {
+      webkit_policy_decision_ignore(decision);
+      return TRUE;
+    }
+    return FALSE;
+  }
   WebKitNavigationAction* action =
       webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
   const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
@@ -280,6 +329,8 @@ gboolean PreviewPage::decidePolicy(WebKitWebView* view, WebKitPolicyDecision* de
     if (!clicked && target == self->loadedURI_) return FALSE;
     // Links between the pages of the user's site stay in the preview.
     if (!self->siteOrigin_.empty() && target.starts_with(self->siteOrigin_ + "/")) return FALSE;
+    // So do a server's pages, its redirects and its forms.
+    if (self->server_ && self->server_->allows(target)) return FALSE;
     if (target.find('#') != std::string::npos && withoutFragment(uri) == withoutFragment(webkit_web_view_get_uri(view))) {
       return FALSE;
     }

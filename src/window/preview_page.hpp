@@ -14,6 +14,7 @@
 #include "document/signal.hpp"
 #include "present/render_presenter.hpp"
 #include "site/served_site.hpp"
+#include "window/server_page.hpp"
 
 namespace fennelview {
 
@@ -44,6 +45,11 @@ class PreviewPage {
 
   // The user's page from `site`, shown from the next result on (at once when one is shown).
   void showSite(std::shared_ptr<ServedSite> site, std::filesystem::path page);
+  // The page a server makes at `address`, with the CSS whose file name has the stem `stem`; saves of
+  // the files of `projectRoot` reload it. Problems go to `problem` (an empty text: none).
+  void showServer(const std::string& address, const std::string& stem, const std::optional<std::filesystem::path>& projectRoot,
+                  ServerPage::Problem problem);
+  ServerPage* server() const { return server_.get(); }
   // Back to the sample page.
   void showSample();
   const std::shared_ptr<ServedSite>& site() const { return site_; }
@@ -93,6 +99,8 @@ class PreviewPage {
   bool swapPending_ = false;
   std::optional<std::string> scrollToRestore_;
   MainLoopSource reloadSource_;
+  std::unique_ptr<ServerPage> server_;
+  std::filesystem::path addedCssTold_;  // the last own page told that it got the CSS added
 };
 
 }  // namespace fennelview

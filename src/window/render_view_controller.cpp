@@ -14,6 +14,7 @@
 #include "site/site_paths.hpp"
 #include "window/error_panel.hpp"
 #include "window/preferences_view.hpp"
+#include "window/server_address_dialog.hpp"
 #include "window/window_controller.hpp"
 
 namespace fennelview {
@@ -47,6 +48,8 @@ RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFra
   gtk_overlay_set_child(GTK_OVERLAY(overlay), GTK_WIDGET(page_->webView()));
   errorPanel_ = FENNELVIEW_ERROR_PANEL(errorPanelNew());
   gtk_overlay_add_overlay(GTK_OVERLAY(overlay), GTK_WIDGET(errorPanel_));
+  serverPanel_ = FENNELVIEW_SERVER_PANEL(serverPanelNew());
+  gtk_overlay_add_overlay(GTK_OVERLAY(overlay), GTK_WIDGET(serverPanel_));
   adw_clamp_set_child(previewFrame, overlay);
   page_->onEditorLink([this] { openErrorPlace(); });
   page_->onPageFollowed([this] { updatePageMenu(); });
@@ -105,6 +108,7 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
   for (GSimpleAction* action : {pageAction_.get(), choose.get(), loadPaths.get(), addLoadPath.get(), openPlace.get()}) {
     g_action_map_add_action(G_ACTION_MAP(pageActions_.get()), G_ACTION(action));
   }
+  addServerActions();
   gtk_widget_insert_action_group(GTK_WIDGET(window), "page", G_ACTION_GROUP(pageActions_.get()));
   updatePageMenu();
   if (header.pageButton) gtk_menu_button_set_menu_model(header.pageButton, G_MENU_MODEL(pageMenu_.get()));
@@ -202,6 +206,8 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
     toast(formatted(_("The page %1$s is gone: the style sheet is shown on the sample page."), displayName(*choice.gone).c_str()));
   }
   showPage(choice.page);
+  // No page of the project links the CSS: perhaps a development server's page does.
+  if (!choice.page && pages_.empty() && !keptPage(windowController.settings(), documentPath_)) searchServers();
 
   compilingSubscription_ = document->compiling().producer().start(
       Observer<bool>([weak = std::weak_ptr<RenderViewController>(weak_from_this())](const bool& compiling) {
@@ -213,6 +219,7 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
 }
 
 void RenderViewController::viewWillClose() {
+  search_.reset();
   resultsSubscription_.dispose();
   compilingSubscription_.dispose();
   pickPanel_->setPickingChanged({});
@@ -289,6 +296,7 @@ void RenderViewController::choosePage(std::optional<fs::path> page) {
   if (auto controller = windowController_.lock()) {
     keepPage(controller->settings(), documentPath_, page ? page->string() : std::string());
   }
+  pageChosen_ = true;
   showPage(page);
 }
 
@@ -297,12 +305,93 @@ std::optional<fs::path> RenderViewController::shownPage() const {
 }
 
 std::optional<fs::path> RenderViewController::linkedCssFile() const {
+  // A server's page: the project's file the server most likely serves at its link.
+  if (const auto* server = page_->server()) {
+    return projectRoot_ && !server->linkedPath().empty() ? projectFileServedAt(*projectRoot_, server->linkedPath()) : std::nullopt;
+  }
   return page_->site() ? page_->site()->linkedCssFile() : std::nullopt;
 }
 
 std::string RenderViewController::errorPanelText() const { return shownError(errorPanel_); }
 
+std::string RenderViewController::serverProblemText() const { return shownServerProblem(serverPanel_); }
+
+std::optional<std::string> RenderViewController::shownServer() const {
+  return page_->server() ? std::optional<std::string>(page_->server()->address()) : std::nullopt;
+}
+
+void RenderViewController::showServer(const std::string& address) {
+  if (auto controller = windowController_.lock(); controller && projectRoot_) {
+    keepServerAddress(controller->settings().store(), *projectRoot_, address);
+  }
+  page_->showServer(address, sassStem(documentPath_), projectRoot_, [this](const std::string& text, bool canTrust) {
+    showServerProblem(serverPanel_, text, canTrust);
+  });
+  updatePageMenu();
+  showErrorPanel();
+}
+
+void RenderViewController::searchServers(const std::vector<std::uint16_t>& ports) {
+  search_ = std::make_unique<ServerSearch>(sassStem(documentPath_), ports, [this](const std::vector<std::string>& found) {
+    foundServers_ = found;
+    updatePageMenu();
+    // Shown at once only when it is the one answer and nothing else was asked for meanwhile.
+    if (found.size() == 1 && !pageChosen_ && !page_->site()) showServer(found.front());
+  });
+}
+
+void RenderViewController::addServerActions() {
+  const auto add = [&](const char* name, GCallback activate, const GVariantType* type = nullptr) {
+    GObjectPtr<GSimpleAction> action(g_simple_action_new(name, type));
+    g_signal_connect_object(action.get(), "activate", activate, window_, G_CONNECT_DEFAULT);
+    g_action_map_add_action(G_ACTION_MAP(pageActions_.get()), G_ACTION(action.get()));
+  };
+  add("server-address", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer window) {
+        auto controller = controllerOf(window);
+        if (!controller) return;
+        const auto shown = controller->renderViewController().shownServer();
+        askServerAddress(GTK_WINDOW(window), shown.value_or(""), [weak = controller->weak_from_this()](const std::string& address) {
+          if (auto controller = weak.lock()) controller->renderViewController().choosePage(fs::path(address));
+        });
+      }));
+  add("search-servers", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer window) {
+        if (auto controller = controllerOf(window)) controller->renderViewController().searchServers();
+      }));
+  add("retry-server", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer window) {
+        auto controller = controllerOf(window);
+        if (auto* server = controller ? controller->renderViewController().page_->server() : nullptr) server->retry();
+      }));
+  add("trust-server", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer window) {
+        auto controller = controllerOf(window);
+        if (auto* server = controller ? controller->renderViewController().page_->server() : nullptr) server->trust();
+      }));
+}
+
 void RenderViewController::showPage(const std::optional<fs::path>& page) {
+  showServerProblem(serverPanel_, {}, false);
+  if (page && looksLikeServerAddress(page->string())) {
+    if (const auto address = serverAddress(page->string())) return showServer(*address);
+    /* Translators: %1$s is what was given as a server's address. */
+    toast(formatted(_("%1$s is no http: or https: address: the sample page is shown."), page->c_str()));
+    page_->showSample();
+    updatePageMenu();
+    return;
+  }
+  // A server's template shows only as the server makes it, never raw; a page whose own link
+  // names the CSS (a script framework's {{ }} in it) is no template.
+  const auto head = page ? readPageHead(*page) : std::string();
+  if (page && isServerTemplate(head) && !linksDocumentCss(head, {}, sassStem(documentPath_))) {
+    page_->showSample();
+    updatePageMenu();
+    showErrorPanel();
+    if (auto controller = windowController_.lock()) {
+      /* Translators: %1$s is the name of a template file, such as "base.html". */
+      controller->showToast(formatted(_("A server makes the page from %1$s: enter its address to see it."),
+                                      displayName(page->filename()).c_str()),
+                            _("Server Address…"), "page.server-address");
+    }
+    return;
+  }
   std::optional<fs::path> root;
   if (page) {
     root = servingRootOf(*page, g_get_home_dir());
@@ -334,6 +423,23 @@ void RenderViewController::updatePageMenu() {
     g_menu_append_item(found.get(), item.get());
   }
   g_menu_append_section(pageMenu_.get(), nullptr, G_MENU_MODEL(found.get()));
+  // The servers found and the ones the project used, each once.
+  GObjectPtr<GMenu> servers(g_menu_new());
+  std::vector<std::string> offered = foundServers_;
+  if (auto controller = windowController_.lock(); controller && projectRoot_) {
+    for (const auto& address : projectSettings(controller->settings().store(), *projectRoot_).serverAddresses) {
+      if (std::find(offered.begin(), offered.end(), address) == offered.end()) offered.push_back(address);
+    }
+  }
+  for (const auto& address : offered) {
+    if (!g_utf8_validate(address.c_str(), -1, nullptr)) continue;
+    GObjectPtr<GMenuItem> item(g_menu_item_new(address.c_str(), nullptr));
+    g_menu_item_set_action_and_target_value(item.get(), "page.show", g_variant_new_string(address.c_str()));
+    g_menu_append_item(servers.get(), item.get());
+  }
+  g_menu_append(servers.get(), _("Server Address…"), "page.server-address");
+  g_menu_append(servers.get(), _("Search Again"), "page.search-servers");
+  g_menu_append_section(pageMenu_.get(), nullptr, G_MENU_MODEL(servers.get()));
   GObjectPtr<GMenu> others(g_menu_new());
   GObjectPtr<GMenuItem> sample(g_menu_item_new(_("Sample Page"), nullptr));
   g_menu_item_set_action_and_target_value(sample.get(), "page.show", g_variant_new_string(""));
@@ -342,11 +448,12 @@ void RenderViewController::updatePageMenu() {
   if (projectRoot_) g_menu_append(others.get(), _("Load Paths of the Project…"), "page.load-paths");
   g_menu_append_section(pageMenu_.get(), nullptr, G_MENU_MODEL(others.get()));
   const auto shown = shownPage();
-  g_simple_action_set_state(pageAction_.get(), g_variant_new_string(shown ? shown->c_str() : ""));
+  const auto server = shownServer();
+  g_simple_action_set_state(pageAction_.get(), g_variant_new_string(server ? server->c_str() : shown ? shown->c_str() : ""));
 }
 
 void RenderViewController::showErrorPanel() {
-  const bool shown = page_->site() && viewModel_ && viewModel_->isFailure();
+  const bool shown = (page_->site() || page_->server()) && viewModel_ && viewModel_->isFailure();
   const auto& place = shown ? errorPlace(*viewModel_) : std::nullopt;
   showError(errorPanel_, shown ? viewModel_->errorText() : std::string(), place ? ErrorLink::text(*place) : std::string());
 }

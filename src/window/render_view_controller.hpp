@@ -23,6 +23,9 @@
 #include "window/parsing_metadata_view.hpp"
 #include "window/pick_panel.hpp"
 #include "window/preview_page.hpp"
+#include "window/server_panel.hpp"
+#include "site/server_pages.hpp"
+#include "site/server_search.hpp"
 #include "window/warnings_view.hpp"
 
 namespace fennelview {
@@ -91,6 +94,14 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   // The own page shown, none on the sample page.
   std::optional<std::filesystem::path> shownPage() const;
   const std::vector<std::filesystem::path>& foundPages() const { return pages_; }
+  // The address of the server's page shown, none for a file's page or the sample page.
+  std::optional<std::string> shownServer() const;
+  // Asks local servers on `ports` for a page that links the document's CSS: the ones that do are
+  // offered in the Page menu, a single one is shown at once unless the user chose a page.
+  void searchServers(const std::vector<std::uint16_t>& ports = commonServerPorts());
+  const std::vector<std::string>& foundServers() const { return foundServers_; }
+  // Why the server's page is not shown; empty while it is.
+  std::string serverProblemText() const;
   // The text of the error panel over an own page; empty while it is hidden.
   std::string errorPanelText() const;
   // The folder under node_modules last offered as a project load path for an import not found.
@@ -124,6 +135,13 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   void offerLoadPath();
   void toast(const std::string& text);
   std::string inspectorTitle() const;
+  void showServer(const std::string& address);
+  void addServerActions();
+
+  FennelviewServerPanel* serverPanel_;  // owned by the render view
+  std::unique_ptr<ServerSearch> search_;
+  std::vector<std::string> foundServers_;
+  bool pageChosen_ = false;
 
   std::weak_ptr<WindowController> windowController_;
   GtkWindow* window_ = nullptr;  // owns the render view

@@ -35,6 +35,8 @@ constexpr Shortcut kShortcuts[] = {
     {"win.cycle-focus", {"F6", "<Shift>F6", nullptr}},
     {"win.pick-element", {"<Control><Shift>c", nullptr}},
     {"win.show-inspector", {"<Control><Shift>i", nullptr}},
+    // As a browser's address bar.
+    {"page.server-address", {"<Control>l", nullptr}},
     // Saving the compiled CSS.
     {"win.save-css", {"<Control>s", nullptr}},
     {"win.save-css-as", {"<Control><Shift>s", nullptr}},

@@ -30,6 +30,11 @@ TEST(ServedSiteTest, LinksToTheCompiledCssPointAtItInMemoryWithItsVersionAndItsM
             "<link rel=stylesheet href=\"/css/main.css?v=1\"><LINK HREF=\"/dist/main.min.css?v=1\" REL=stylesheet>"
             "<link rel=stylesheet href='other.css'><link rel=preload href=main.css>");
   EXPECT_EQ(site.linkedCssFile(), dir / "css/main.css");
+  // A page that links none of it gets it after its own sheets.
+  EXPECT_EQ(site.servedPage("<link rel=stylesheet href=other.css>", "/plain.html"),
+            "<link rel=stylesheet href=other.css>\n<link rel=\"stylesheet\" href=\"/fennelview-compiled/main.css?v=1\">\n");
+  EXPECT_TRUE(site.cssAddedTo("/plain.html") && !site.cssAddedTo("/blog/post.html"));
+  EXPECT_EQ(std::get<SiteText>(site.answer("/fennelview-compiled/main.css")).body, "body { color: green }");
   for (const auto* url : {"/css/main.css", "/css/../css/main.css", "/dist/main.min.css"}) {
     const SiteAnswer answer = site.answer(url);
     ASSERT_TRUE(std::holds_alternative<SiteText>(answer)) << url;
@@ -95,10 +100,10 @@ TEST(ServedSiteTest, AServedMapNamesEachSourceByUrlWithTheTextOfTheStyleSheetsIt
 TEST(ServedSiteTest, ProjectSettingsKeptPerRootUnderOneKey) {
   TempDir dir;
   UserDefaults defaults(dir / "settings.json");
-  const ProjectSettings chosen{{"node_modules/foundation-sites/scss"}, fs::path("public")};
+  const ProjectSettings chosen{{"node_modules/foundation-sites/scss"}, fs::path("public"), {}};
   setProjectSettings(defaults, "/p/one", chosen);
   EXPECT_EQ(projectSettings(UserDefaults(dir / "settings.json"), "/p/one"), chosen);
-  EXPECT_EQ(projectLoadPaths({{"scss/", "/opt/kit"}, {}}, "/p/one"),
+  EXPECT_EQ(projectLoadPaths({{"scss/", "/opt/kit"}, {}, {}}, "/p/one"),
             (std::vector<std::string>{"/p/one/scss/", "/opt/kit"}));
   EXPECT_EQ(defaults.objectForKey("project:/p/one"),
             (nlohmann::json{{"loadPaths", {"node_modules/foundation-sites/scss"}}, {"webRoot", "public"}}));

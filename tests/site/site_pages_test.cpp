@@ -90,6 +90,8 @@ TEST_F(SitePagesTest, APageOpensWithTheNearestSourceOfItsFirstLinkedStyleSheetTh
             "“plain.html” links no style sheet of its own.");
   EXPECT_EQ(std::get<PageProblem>(documentOfPage(put("other.html", linking("other.css")), dir.path())).message,
             "No style sheet that “other.html” links has a Sass source in its project.");
+  EXPECT_TRUE(std::get<PageProblem>(documentOfPage(put("base.html", linking("{% static 'main.css' %}")), dir.path()))
+                  .message.starts_with("A server makes the page from “base.html”"));
 }
 
 TEST_F(SitePagesTest, ThePageShownIsTheOneAskedForElseTheKeptOneWhileItIsThereElseTheFirstFound) {

@@ -84,7 +84,7 @@ TEST_F(OwnPageTest, DocumentFindsItsPageAndPagesOpenWithTheirDocument) {
                     {"x.html", "<!doctype html><p>x"}, {"plain.html", "<!doctype html><p>no style"}, {"notes.txt", "text"}});
   const fs::path document = root / "src/styles/main.scss";
   // The kit is found through a load path kept for the project.
-  setProjectSettings(defaults, root, {{"lib"}, {}});
+  setProjectSettings(defaults, root, {{"lib"}, {}, {}});
 
   auto window = open(document);
   EXPECT_EQ(window->renderViewController().shownPage(), root / "index.html");
