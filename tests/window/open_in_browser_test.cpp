@@ -17,25 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace test;
 
-struct Fetched {
-  guint status = 0;
-  std::string body;
-};
-
-Fetched fetch(SoupSession* session, const std::string& url) {
-  GObjectPtr<SoupMessage> message(soup_message_new("GET", url.c_str()));
-  std::optional<std::string> body;
-  soup_session_send_and_read_async(session, message.get(), G_PRIORITY_DEFAULT, nullptr, +[](GObject* source, GAsyncResult* result, gpointer data) {
-    GBytes* bytes = soup_session_send_and_read_finish(SOUP_SESSION(source), result, nullptr);
-    gsize size = 0;
-    const auto* text = bytes ? static_cast<const char*>(g_bytes_get_data(bytes, &size)) : "";
-    *static_cast<std::optional<std::string>*>(data) = std::string(text, size);
-    if (bytes) g_bytes_unref(bytes);
-  }, &body);
-  EXPECT_TRUE(runUntil([&] { return body.has_value(); }));
-  return {soup_message_get_status(message.get()), body.value_or("")};
-}
-
 // Headless Chromium showing one address; what its page says is asked over the DevTools socket.
 class Chromium {
  public:
@@ -49,7 +30,7 @@ class Chromium {
     const auto port = readFile(portFile).substr(0, readFile(portFile).find('\n'));
     std::string socket;
     runUntil([&] {
-      const auto targets = nlohmann::json::parse(fetch(session_.get(), "http://127.0.0.1:" + port + "/json/list").body, nullptr, false);
+      const auto targets = nlohmann::json::parse(httpGet(session_.get(), "http://127.0.0.1:" + port + "/json/list").body, nullptr, false);
       for (const auto& target : targets.is_array() ? targets : nlohmann::json::array()) {
         if (target.value("type", "") == "page") socket = target.value("webSocketDebuggerUrl", "");
       }
@@ -120,7 +101,7 @@ TEST_F(OpenInBrowserTest, ShortcutHandsTheBrowserAnAddressWhereSavesShowLiveConf
   GObjectPtr<SoupSession> session(soup_session_new());
   soup_session_add_feature_by_type(session.get(), SOUP_TYPE_COOKIE_JAR);  // as a browser keeps the token
   for (const auto* path : {"..%2F..%2Fsettings.json", ".env", "scss/..%2F..%2Fsite/.env"}) {
-    EXPECT_EQ(fetch(session.get(), address + path).status, 404u) << path;
+    EXPECT_EQ(httpGet(session.get(), address + path).status, 404u) << path;
   }
 
   if (!g_find_program_in_path("chromium")) GTEST_SKIP() << "Chromium is not installed: scripts/install-deps installs it";
@@ -135,11 +116,11 @@ TEST_F(OpenInBrowserTest, ShortcutHandsTheBrowserAnAddressWhereSavesShowLiveConf
   settings.setAllowOtherDevices(true);
   const std::string guarded = window->browserShare().address();
   ASSERT_NE(guarded.find("?token="), std::string::npos) << guarded;
-  const auto withToken = fetch(session.get(), guarded);
+  const auto withToken = httpGet(session.get(), guarded);
   EXPECT_EQ(withToken.status, 200u);
   EXPECT_NE(withToken.body.find("id=count"), std::string::npos);
   GObjectPtr<SoupSession> stranger(soup_session_new());
-  EXPECT_EQ(fetch(stranger.get(), guarded.substr(0, guarded.find('?'))).status, 404u);
+  EXPECT_EQ(httpGet(stranger.get(), guarded.substr(0, guarded.find('?'))).status, 404u);
 }
 
 }  // namespace
