@@ -50,7 +50,10 @@ BrowserShare::BrowserShare(WindowController& window) : window_(window) {
   });
 }
 
-BrowserShare::~BrowserShare() { results_.dispose(); }
+BrowserShare::~BrowserShare() {
+  results_.dispose();
+  if (following_) g_signal_handlers_disconnect_by_data(window_.renderViewController().webView(), this);
+}
 
 bool BrowserShare::start() {
   if (server_) return true;
@@ -68,6 +71,12 @@ bool BrowserShare::start() {
   if (!following_) {
     following_ = true;
     results_ = window_.documentChangeSignal().observeNext([this](const ParsingResult&) { push(); });
+    // Another page chosen, or a link followed in the preview: the browsers follow too.
+    g_signal_connect(window_.renderViewController().webView(), "load-changed",
+                     G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, BrowserShare* self) {
+                       if (event == WEBKIT_LOAD_COMMITTED) self->push();
+                     }),
+                     this);
   }
   push();
   return true;
