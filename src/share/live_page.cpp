@@ -47,7 +47,9 @@ bool sameSecret(std::string_view given, std::string_view token) {
 
 }  // namespace
 
-bool carriesToken(const char* query, const char* cookieHeader, std::string_view token) {
+std::string tokenCookie(unsigned port) { return "fennelview-token-" + std::to_string(port); }
+
+bool carriesToken(const char* query, const char* cookieHeader, std::string_view token, unsigned port) {
   if (token.empty()) return true;
   if (query) {
     std::unique_ptr<GHashTable, decltype(&g_hash_table_unref)> params(
@@ -58,7 +60,7 @@ bool carriesToken(const char* query, const char* cookieHeader, std::string_view 
   if (!cookieHeader) return false;
   // "a=1; fennelview-token=…; b=2"
   const std::string_view cookies(cookieHeader);
-  const std::string name = std::string(liveCookie) + "=";
+  const std::string name = tokenCookie(port) + "=";
   std::size_t start = 0;
   while (start < cookies.size()) {
     const auto end = std::min(cookies.find(';', start), cookies.size());

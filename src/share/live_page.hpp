@@ -15,10 +15,12 @@ std::string withLiveScript(std::string_view html, unsigned pageVersion, unsigned
 // One Server-Sent Events message carrying `data` (a line break in it starts another data line).
 std::string serverSentEvent(std::string_view data);
 
-// Whether a request carries `token`: in the query's "token" or the cookie liveCookie names.
+// Whether a request carries `token`: in the query's "token" or the cookie tokenCookie names.
 // An empty token accepts every request.
-inline constexpr const char* liveCookie = "fennelview-token";
-bool carriesToken(const char* query, const char* cookieHeader, std::string_view token);
+bool carriesToken(const char* query, const char* cookieHeader, std::string_view token, unsigned port);
+// The cookie keeping the token of the server at `port`: browsers share cookies across ports, so
+// each window's server has its own.
+std::string tokenCookie(unsigned port);
 
 // Whether a Host header names the loopback address a browser on this machine uses, at `port`:
 // another name pointing there (a rebound one) would let a web site read the project.

@@ -215,10 +215,10 @@ void ShareServer::respond(SoupServerMessage* message, const std::string& path) {
     if (!host || !isLoopbackHost(host, port_)) return refuse(message);
   }
   const char* query = g_uri_get_query(soup_server_message_get_uri(message));
-  if (!carriesToken(query, soup_message_headers_get_one(request, "Cookie"), options_.token)) return refuse(message);
+  if (!carriesToken(query, soup_message_headers_get_one(request, "Cookie"), options_.token, port_)) return refuse(message);
   if (!options_.token.empty()) {
     // The page's own requests carry no query of ours: the cookie takes the token along.
-    const std::string cookie = std::string(liveCookie) + "=" + options_.token + "; Path=/; HttpOnly; SameSite=Strict";
+    const std::string cookie = tokenCookie(port_) + "=" + options_.token + "; Path=/; HttpOnly; SameSite=Strict";
     soup_message_headers_replace(soup_server_message_get_response_headers(message), "Set-Cookie", cookie.c_str());
   }
   if (path.starts_with(livePrefix)) return respondLive(message, path.substr(std::string(livePrefix).size()));

@@ -88,13 +88,16 @@ TEST_F(ShareServerTest, ForOtherDevicesEveryRequestNeedsTheTokenLoopbackToo) {
       {"/", "", 404},
       {"/index.html", "", 404},
       {"/index.html?token=0123456789abcdef0123456789abcdeX", "", 404},
-      {"/css/main.css", "fennelview-token=wrong", 404},
-      {"/css/main.css", "a=b; fennelview-token=0123456789abcdef0123456789abcdef", 200},
+      {"/css/main.css", "fennelview-token-PORT=wrong", 404},
+      {"/css/main.css", "fennelview-token-1=0123456789abcdef0123456789abcdef", 404},  // another window's
+      {"/css/main.css", "a=b; fennelview-token-PORT=0123456789abcdef0123456789abcdef", 200},
   };
   GObjectPtr<SoupSession> stranger(soup_session_new());  // no cookie kept
   for (const auto& each : cases) {
     std::vector<std::pair<const char*, std::string>> headers;
-    if (!each.cookie.empty()) headers.emplace_back("Cookie", each.cookie);
+    const auto port = each.cookie.find("PORT");
+    if (port != std::string::npos) headers.emplace_back("Cookie", std::string(each.cookie).replace(port, 4, std::to_string(server.port())));
+    if (port == std::string::npos && !each.cookie.empty()) headers.emplace_back("Cookie", each.cookie);
     EXPECT_EQ(httpGet(stranger.get(), at(server, each.path), headers).status, each.status) << each.path << each.cookie;
   }
 }
