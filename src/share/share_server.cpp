@@ -61,7 +61,7 @@ struct ShareServer::Listener {
   std::size_t unread = 0;
 };
 
-// A file sent in pieces, read where it was opened; one piece ahead of the one being written.
+// A file sent in pieces, read where it was opened, a little ahead of what is written.
 struct ShareServer::Stream {
   UniqueFd fd;
   off_t offset = 0;
@@ -95,7 +95,8 @@ bool ShareServer::start(std::string& error) {
   if (server_) return true;
   server_ = GObjectPtr<SoupServer>(soup_server_new("server-header", "Fennelview ", nullptr));
   soup_server_add_handler(server_.get(), nullptr, handle, this, nullptr);
-  // libsoup answers a path that climbs with ".." as a bad request; it is a refusal like any other.
+  // libsoup refuses what it cannot take (a path that climbs with "..", say) as a bad request; to a
+  // browser it is a refusal like any other.
   g_signal_connect(server_.get(), "request-started", G_CALLBACK(+[](SoupServer*, SoupServerMessage* message, gpointer) {
                      g_signal_connect(message, "got-headers", G_CALLBACK(+[](SoupServerMessage* started, gpointer) {
                                         if (soup_server_message_get_status(started) == SOUP_STATUS_BAD_REQUEST) {
