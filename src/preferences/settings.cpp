@@ -65,6 +65,9 @@ const Declaration<std::string> webRenderingEntry{
     Settings::Entry::webRendering, "webRendering", "auto",
     [](const json& value) { return stringAmong(value, {"auto", "on", "off"}); }};
 
+const Declaration<bool> allowOtherDevicesEntry{Settings::Entry::allowOtherDevices, "allowOtherDevices", false,
+                                               [](const json& value) { return typedValue<bool>(value); }};
+
 const Declaration<PreviewSize> previewEntry{
     Settings::Entry::preview, "preview:", {}, [](const json& value) -> std::optional<PreviewSize> {
       const auto kept = typedValue<json::object_t>(value);
@@ -195,6 +198,12 @@ std::string Settings::webRendering() const { return read(store_, webRenderingEnt
 
 void Settings::setWebRendering(const std::string& choice) {
   if (webRenderingEntry.check(choice)) write(webRenderingEntry.entry, webRenderingEntry.key, choice);
+}
+
+bool Settings::allowOtherDevices() const { return read(store_, allowOtherDevicesEntry); }
+
+void Settings::setAllowOtherDevices(bool allowed) {
+  write(allowOtherDevicesEntry.entry, allowOtherDevicesEntry.key, allowed);
 }
 
 PreviewSize Settings::preview(const std::string& documentPath) const {

@@ -43,7 +43,7 @@ struct CssExportChoice {
 // the observers of its entry. Main thread only.
 class Settings {
  public:
-  enum class Entry { compiler, loadPaths, defaultEditorPath, webRendering, preview, windowFrame, cssExport };
+  enum class Entry { compiler, loadPaths, defaultEditorPath, webRendering, preview, windowFrame, cssExport, allowOtherDevices };
 
   // The default editor's key, for the launcher that reads the stored URL itself.
   static constexpr const char* defaultEditorPathKey = "defaultEditorPath";
@@ -92,6 +92,10 @@ class Settings {
   // hardware acceleration.
   std::string webRendering() const;
   void setWebRendering(const std::string& choice);  // another value is not stored
+  // "allowOtherDevices": whether a window's page shown in browsers may be opened from other
+  // devices on the network too (off by default).
+  bool allowOtherDevices() const;
+  void setAllowOtherDevices(bool allowed);
   // "preview:PATH": the preview's page width preset and zoom for the document at PATH.
   PreviewSize preview(const std::string& documentPath) const;
   void setPreview(const std::string& documentPath, const std::string& width, double zoom);

@@ -4,6 +4,7 @@
 #include <new>
 #include <string_view>
 
+#include "window/browser_share.hpp"
 #include "window/render_view.hpp"
 #include "window/window_controller.hpp"
 #include "window/window_resources.hpp"
@@ -29,10 +30,14 @@ G_DEFINE_FINAL_TYPE(FennelviewDocumentWindow, fennelview_document_window, GTK_TY
 
 namespace {
 
-enum { PROP_0, PROP_SHOW_CSS, PROP_PREVIEW_WIDTH, PROP_WRITE_CSS_ON_SAVE, PROP_PICKING, N_PROPS };
+enum { PROP_0, PROP_SHOW_CSS, PROP_PREVIEW_WIDTH, PROP_WRITE_CSS_ON_SAVE, PROP_PICKING, PROP_ALLOW_OTHER_DEVICES, N_PROPS };
 GParamSpec* properties[N_PROPS];
 
 void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+  if (id == PROP_ALLOW_OTHER_DEVICES) {
+    const auto& controller = FENNELVIEW_DOCUMENT_WINDOW(object)->controller;
+    return g_value_set_boolean(value, controller && controller->settings().allowOtherDevices());
+  }
   if (id == PROP_WRITE_CSS_ON_SAVE) {
     const auto& controller = FENNELVIEW_DOCUMENT_WINDOW(object)->controller;
     return g_value_set_boolean(value, controller && controller->writesCssOnSave());
@@ -50,6 +55,13 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
 }
 
 void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+  if (id == PROP_ALLOW_OTHER_DEVICES) {
+    // Asks first when turning it on; the settings tell of the change once it is kept.
+    if (const auto& controller = FENNELVIEW_DOCUMENT_WINDOW(object)->controller) {
+      controller->browserShare().setAllowOtherDevices(g_value_get_boolean(value));
+    }
+    return;
+  }
   if (id == PROP_WRITE_CSS_ON_SAVE) {
     // The controller tells of the change once it is kept.
     if (const auto& controller = FENNELVIEW_DOCUMENT_WINDOW(object)->controller) {
@@ -124,6 +136,9 @@ static void fennelview_document_window_class_init(FennelviewDocumentWindowClass*
       g_param_spec_string("preview-width", nullptr, nullptr, "fill", static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | G_PARAM_EXPLICIT_NOTIFY));
   properties[PROP_WRITE_CSS_ON_SAVE] = g_param_spec_boolean(
       "write-css-on-save", nullptr, nullptr, FALSE,
+      static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | G_PARAM_EXPLICIT_NOTIFY));
+  properties[PROP_ALLOW_OTHER_DEVICES] = g_param_spec_boolean(
+      "allow-other-devices", nullptr, nullptr, FALSE,
       static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | G_PARAM_EXPLICIT_NOTIFY));
   properties[PROP_PICKING] =
       g_param_spec_boolean("picking", nullptr, nullptr, FALSE,

@@ -59,6 +59,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   RenderViewController& operator=(const RenderViewController&) = delete;
 
   WebKitWebView* webView() const { return page_->webView(); }
+  const PreviewPage& previewPage() const { return *page_; }
   std::string labelText() const { return metadata_ ? metadata_->text() : std::string(); }
   CssView& cssView() { return cssViewOf(cssView_.get()); }
   PageSize& pageSize() { return pageSize_; }

@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "preferences/preferences_controller.hpp"
+#include "window/browser_share.hpp"
 #include "window/document_window.hpp"
 #include "window/window_controller.hpp"
 
@@ -37,6 +38,7 @@ constexpr Shortcut kShortcuts[] = {
     {"win.show-inspector", {"<Control><Shift>i", nullptr}},
     // As a browser's address bar.
     {"page.server-address", {"<Control>l", nullptr}},
+    {"win.open-in-browser", {"<Control><Shift>b", nullptr}},
     // Saving the compiled CSS.
     {"win.save-css", {"<Control>s", nullptr}},
     {"win.save-css-as", {"<Control><Shift>s", nullptr}},
@@ -103,6 +105,14 @@ void installWindowActions(GtkWidgetClass* windowClass) {
   gtk_widget_class_install_action(windowClass, "win.zoom-reset", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     withController(w, [](WindowController& c) { c.renderViewController().pageSize().zoom(0); });
   });
+  // The page in any browser, live.
+  gtk_widget_class_install_action(windowClass, "win.open-in-browser", nullptr, [](GtkWidget* w, const char*, GVariant*) {
+    withController(w, [](WindowController& c) { c.browserShare().open(); });
+  });
+  gtk_widget_class_install_action(windowClass, "win.copy-browser-address", nullptr, [](GtkWidget* w, const char*, GVariant*) {
+    withController(w, [](WindowController& c) { c.browserShare().copyAddress(); });
+  });
+  gtk_widget_class_install_property_action(windowClass, "win.allow-other-devices", "allow-other-devices");
   // WebKit's own inspector for the preview; on an own page its styles name the Sass files.
   gtk_widget_class_install_action(windowClass, "win.show-inspector", nullptr, [](GtkWidget* w, const char*, GVariant*) {
     withController(w, [](WindowController& c) {

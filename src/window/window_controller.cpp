@@ -9,6 +9,7 @@
 #include "common/resources.hpp"
 
 #include "common/glib_ptr.hpp"
+#include "window/browser_share.hpp"
 #include "window/document_window.hpp"
 #include "preferences/editor_launch.hpp"
 #include "preferences/preferences_controller.hpp"
@@ -133,6 +134,11 @@ void WindowController::showToast(const std::string& text, const std::string& but
   adw_toast_overlay_add_toast(toastOverlay_, toast);
 }
 
+BrowserShare& WindowController::browserShare() {
+  if (!browserShare_) browserShare_ = std::make_unique<BrowserShare>(*this);
+  return *browserShare_;
+}
+
 void WindowController::showWindow() { gtk_window_present(window_); }
 
 void WindowController::setFrameAutosaveName(const std::string& name) {
@@ -253,6 +259,7 @@ void WindowController::tearDown() {
     renderViewController().inspector().setOpenChanged({});
   }
   sourceMapWant_ = {};
+  browserShare_.reset();  // every browser's connection ends with the window
   if (renderView_) renderView_->viewWillClose();
   if (document_) document_->close();
 }

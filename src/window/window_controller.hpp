@@ -17,6 +17,7 @@
 
 namespace fennelview {
 
+class BrowserShare;
 class RenderViewController;
 
 // The controller of one document window: forwards its document's parsing results on
@@ -62,6 +63,9 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   bool writesCssOnSave() const;
   void setWriteCssOnSave(bool on);
 
+  // Open in Browser and its server, made when first asked.
+  BrowserShare& browserShare();
+
   GtkWindow* window() const { return window_; }
   GtkLabel* titleLabel() const { return titleLabel_; }
   RenderViewController& renderViewController() const { return *renderView_; }
@@ -96,6 +100,7 @@ class WindowController : public std::enable_shared_from_this<WindowController> {
   GtkLabel* titleLabel_;
   AdwToastOverlay* toastOverlay_ = nullptr;  // owned by the window
   std::shared_ptr<RenderViewController> renderView_;
+  std::unique_ptr<BrowserShare> browserShare_;
   GObjectPtr<GAppInfoMonitor> appInfoMonitor_;
   std::shared_ptr<SassDocument> document_;
   std::unique_ptr<CssExporter> cssExporter_;

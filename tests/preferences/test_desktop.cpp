@@ -35,10 +35,11 @@ TestDesktop::TestDesktop() {
   for (const auto& [id, name, types] :
        {Entry{"zed", "Zed Edit", "text/css;"}, Entry{"nameless", "", "text/css;"},
         Entry{"alpha", "Alpha Pad", "text/css;"}, Entry{"mid", "Mid Writer", "text/css;"},
-        Entry{"viewer", "Viewer", "image/png;"}, Entry{"mail", "Test Mail", "x-scheme-handler/mailto;"}}) {
+        Entry{"viewer", "Viewer", "image/png;"}, Entry{"mail", "Test Mail", "x-scheme-handler/mailto;"},
+        Entry{"browser", "Test Browser", "x-scheme-handler/http;"}}) {
     writeFile(root / "XDG_DATA_DIRS/applications" / (id + ".desktop"),
               "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=/bin/sh " + (root / "record").string() + " " +
-                  (root / "calls" / id).string() + (id == "mail" ? " %u" : " %f") + "\nMimeType=" + types + "\n");
+                  (root / "calls" / id).string() + (id == "mail" || id == "browser" ? " %u" : " %f") + "\nMimeType=" + types + "\n");
   }
   // An editor that takes a line: it is started as its own program name with "+LINE FILE", without the
   // entry's arguments, so it knows where to record.
@@ -51,7 +52,7 @@ TestDesktop::TestDesktop() {
   // desktop's default for style sheets is one in the middle of it.
   writeFile(root / "XDG_DATA_DIRS/applications/mimeapps.list",
             "[Added Associations]\ntext/css=zed.desktop;nameless.desktop;alpha.desktop;mid.desktop;\n\n"
-            "[Default Applications]\nx-scheme-handler/mailto=mail.desktop;\ntext/css=alpha.desktop;\n");
+            "[Default Applications]\nx-scheme-handler/mailto=mail.desktop;\nx-scheme-handler/http=browser.desktop;\ntext/css=alpha.desktop;\n");
   for (const char* name : {"XDG_DATA_DIRS", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_CACHE_HOME"}) {
     setenv(name, (root / name).c_str(), 1);
   }

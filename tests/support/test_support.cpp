@@ -2,6 +2,7 @@
 #include "test_support.hpp"
 
 #include <glib.h>
+#include <libsoup/soup.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -31,6 +32,25 @@ bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit
     if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   return true;
+}
+
+HttpReply httpGet(SoupSession* session, const std::string& url,
+                  const std::vector<std::pair<const char*, std::string>>& headers, const char* wanted) {
+  SoupMessage* message = soup_message_new("GET", url.c_str());
+  for (const auto& [name, value] : headers) soup_message_headers_replace(soup_message_get_request_headers(message), name, value.c_str());
+  std::optional<std::string> body;
+  soup_session_send_and_read_async(session, message, G_PRIORITY_DEFAULT, nullptr, +[](GObject* source, GAsyncResult* result, gpointer data) {
+    GBytes* bytes = soup_session_send_and_read_finish(SOUP_SESSION(source), result, nullptr);
+    gsize size = 0;
+    const auto* text = bytes ? static_cast<const char*>(g_bytes_get_data(bytes, &size)) : "";
+    *static_cast<std::optional<std::string>*>(data) = std::string(text, size);
+    if (bytes) g_bytes_unref(bytes);
+  }, &body);
+  runUntil([&] { return body.has_value(); });
+  const char* header = soup_message_headers_get_one(soup_message_get_response_headers(message), wanted);
+  HttpReply reply{soup_message_get_status(message), body.value_or(""), header ? header : ""};
+  g_object_unref(message);
+  return reply;
 }
 
 void runFor(std::chrono::milliseconds duration) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+typedef struct _SoupSession SoupSession;
+
 namespace fennelview::test {
 
 // A fresh folder under $TMPDIR, removed with everything in it when the object goes.
@@ -30,6 +32,15 @@ bool runUntil(const std::function<bool()>& done,
               std::chrono::milliseconds limit = std::chrono::seconds(10));
 // Iterates the default main context for a while, to let late events arrive.
 void runFor(std::chrono::milliseconds duration);
+
+// A GET with a real HTTP client (libsoup's `session`, which keeps cookies when it has a jar) to a
+// server on this main loop: the status, the body and the `wanted` header of the answer.
+struct HttpReply {
+  unsigned status = 0;
+  std::string body, header;
+};
+HttpReply httpGet(SoupSession* session, const std::string& url,
+                  const std::vector<std::pair<const char*, std::string>>& headers = {}, const char* wanted = "Set-Cookie");
 
 // Writes a file, making the folders it lies in.
 void writeFile(const std::filesystem::path& path, const std::string& contents);
