@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <memory>
+
 #include "app/document_controller.hpp"
 #include "common/glib_ptr.hpp"
 #include "display_environment.hpp"
@@ -73,18 +75,21 @@ std::string waitForLabel(const WindowController& controller, const std::function
 }
 
 std::optional<std::string> evaluate(WebKitWebView* view, const std::string& script) {
-  struct Outcome { bool done = false; std::optional<std::string> value; } outcome;
+  // Shared with the callback: an answer that comes after the wait gave up must not write into a
+  // frame that is gone.
+  struct Outcome { bool done = false; std::optional<std::string> value; };
+  auto outcome = std::make_shared<Outcome>();
   webkit_web_view_evaluate_javascript(
       view, script.c_str(), -1, nullptr, nullptr, nullptr,
       +[](GObject* source, GAsyncResult* result, gpointer data) {
-        auto& out = *static_cast<Outcome*>(data);
+        std::unique_ptr<std::shared_ptr<Outcome>> out(static_cast<std::shared_ptr<Outcome>*>(data));
         GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr));
-        if (value) out.value = GCharPtr(jsc_value_to_string(value.get())).get();
-        out.done = true;
+        if (value) (*out)->value = GCharPtr(jsc_value_to_string(value.get())).get();
+        (*out)->done = true;
       },
-      &outcome);
-  runUntil([&] { return outcome.done; }, std::chrono::seconds(20));
-  return outcome.value;
+      new std::shared_ptr<Outcome>(outcome));
+  runUntil([&] { return outcome->done; }, std::chrono::seconds(20));
+  return outcome->value;
 }
 
 std::optional<std::string> waitForPage(WebKitWebView* view, const std::string& script, const std::string& expected) {
