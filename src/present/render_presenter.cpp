@@ -176,4 +176,12 @@ RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string&
   fullPageString_ = escapeInserted(page, !failure_);
 }
 
+std::string RenderPresenter::fullPageStringWith(const std::string& css) const {
+  if (failure_) return fullPageString_;
+  MarkedText page{templateText_, std::vector<bool>(templateText_.size(), false)};
+  replaceAll(page, kCssPlaceholder, css, true);
+  replaceAll(page, kErrorPlaceholder, "", false);
+  return escapeInserted(page, true);
+}
+
 }  // namespace fennelview

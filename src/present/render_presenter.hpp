@@ -24,6 +24,8 @@ class RenderPresenter {
                   const std::filesystem::path& templatePath, DurationFormatter& formatter);
 
   const std::string& fullPageString() const { return fullPageString_; }
+  // The full page with `css` in the style sheet's place; the full page itself after a failure.
+  std::string fullPageStringWith(const std::string& css) const;
   const std::string& durationString() const { return durationString_; }
   const std::string& baseURL() const { return baseURL_; }
   const std::string& compilerName() const { return compilerName_; }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "document/file_watcher.hpp"
+#include "panes/media_query_rewrite.hpp"
 #include "present/error_link.hpp"
 #include "window/preview_web_context.hpp"
 #include "window/site_scheme.hpp"
@@ -98,13 +99,15 @@ void PreviewPage::loadFullPage() {
   loadedURI_ = model_->baseURL();
   loadedTemplate_ = model_->templateText();
   loading_ = true;
-  webkit_web_view_load_html(webView(), model_->fullPageString().c_str(), loadedURI_.c_str());
+  const auto page = media_.emulates() ? model_->fullPageStringWith(emulateMedia(model_->styleText(), media_))
+                                      : model_->fullPageString();
+  webkit_web_view_load_html(webView(), page.c_str(), loadedURI_.c_str());
 }
 
 void PreviewPage::updateInPlace(bool replaceStyle) {
   GVariantDict arguments;
   g_variant_dict_init(&arguments, nullptr);
-  g_variant_dict_insert_value(&arguments, "css", text(replaceStyle ? model_->styleText() : std::string()));
+  g_variant_dict_insert_value(&arguments, "css", text(replaceStyle ? emulateMedia(model_->styleText(), media_) : std::string()));
   // Strings only: the web view's bridge refuses booleans and integers.
   g_variant_dict_insert(&arguments, "replaceStyle", "s", replaceStyle ? "yes" : "");
   g_variant_dict_insert_value(&arguments, "error", text(model_->errorText()));
@@ -124,6 +127,29 @@ void PreviewPage::updateInPlace(bool replaceStyle) {
         if (!value || !jsc_value_to_boolean(value.get())) self->loadFullPage();
       },
       this);
+}
+
+void PreviewPage::setMedia(const MediaState& media) {
+  if (media == media_) return;
+  media_ = media;
+  auto* content = webkit_web_view_get_user_content_manager(webView());
+  if (emulation_) webkit_user_content_manager_remove_script(content, emulation_.get());
+  emulation_.reset();
+  if (media_.emulates()) {
+    // In the page's own world: it is the page's matchMedia that answers.
+    static const std::string script = windowScript("page/emulate_media.js");
+    const auto state = toJson(media_).dump(-1, ' ', true);
+    emulation_.reset(webkit_user_script_new((script + "(" + state + ");").c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                            WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr));
+    webkit_user_content_manager_add_script(content, emulation_.get());
+  }
+  if (!model_ || loadedURI_.empty()) return;
+  // The page's scripts have asked matchMedia already: the page loads again.
+  if (site_) {
+    reloadKeepingScroll();
+  } else {
+    loadFullPage();
+  }
 }
 
 void PreviewPage::showSite(std::shared_ptr<ServedSite> site, std::filesystem::path page) {

@@ -12,6 +12,7 @@
 #include "common/glib_ptr.hpp"
 #include "common/main_loop_source.hpp"
 #include "document/signal.hpp"
+#include "panes/pane_set.hpp"
 #include "present/render_presenter.hpp"
 #include "site/served_site.hpp"
 
@@ -56,6 +57,10 @@ class PreviewPage {
   SiteAnswer answerFor(const std::string& url) const;
   // Loads the own page again where it was scrolled to.
   void reloadKeepingScroll();
+  // The media the page emulates: the sample page's @media rules and the page's matchMedia
+  // answer as in `media`, from the next load on.
+  void setMedia(const MediaState& media);
+  const MediaState& media() const { return media_; }
 
  private:
   void loadFullPage();
@@ -93,6 +98,8 @@ class PreviewPage {
   bool swapPending_ = false;
   std::optional<std::string> scrollToRestore_;
   MainLoopSource reloadSource_;
+  MediaState media_;
+  std::unique_ptr<WebKitUserScript, decltype(&webkit_user_script_unref)> emulation_{nullptr, webkit_user_script_unref};
 };
 
 }  // namespace fennelview
