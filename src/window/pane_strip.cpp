@@ -8,6 +8,7 @@
 
 #include "common/formatted.hpp"
 #include "panes/scroll_anchor.hpp"
+#include "window/site_scheme.hpp"
 #include "window/window_resources.hpp"
 
 namespace fennelview {
@@ -251,8 +252,12 @@ void PaneStrip::scrolled(WebKitUserContentManager* from, const std::string& text
 void PaneStrip::followed(const std::filesystem::path& page) {
   if (!shown_ || !followLinks_ || !makeSite_ || page.empty() || page == sitePage_) return;
   sitePage_ = page;
+  // Within each pane's own site, as the link itself went: the site that answers has served the
+  // pages before and knows which style sheet is the compiled one.
   for (const auto& view : views_) {
-    if (view.page->sitePage() != page) view.page->showSite(makeSite_(), page);
+    const auto& site = view.page->site();
+    if (!site || view.page->sitePage() == page) continue;
+    if (const auto uri = SiteScheme::uriOf(*site, page)) webkit_web_view_load_uri(view.page->webView(), uri->c_str());
   }
   if (pageFollowed_) pageFollowed_();
 }

@@ -124,5 +124,27 @@ TEST_F(PaneStripTest, KeptPanesOpenSideBySideAndTheSingleViewKeepsItsScheme) {
   EXPECT_EQ(waitForColour(window->renderViewController().webView(), kBlue), kBlue);
 }
 
+TEST_F(PaneStripTest, OwnPagesTakeEachPanesMediaAndALinkFollowedInOnePaneLeadsThemAll) {
+  const auto root = dir / "site";
+  const std::string head = "<!doctype html><meta charset=utf-8><link rel=stylesheet href=css/style.css>";
+  writeFiles(dir.path(), {{"site/.git/HEAD", ""},
+                          {"site/scss/style.scss", sheet("rgb(128, 128, 128)")},
+                          {"site/index.html", head + "<a id=next href=next.html>next</a>"},
+                          {"site/next.html", head + "<p>next</p>"}});
+  auto window = open(root / "scss/style.scss", root / "index.html");
+  GVariant* preset = g_variant_ref_sink(g_variant_new_string("light-dark"));
+  gtk_widget_activate_action_variant(GTK_WIDGET(window->window()), "panes.preset", preset);
+  g_variant_unref(preset);
+  auto panes = window->renderViewController().paneStrip().webViews();
+  ASSERT_EQ(panes.size(), 2u);
+  EXPECT_EQ(waitForColour(panes[0], kGrey), kGrey);
+  EXPECT_EQ(waitForColour(panes[1], kBlue), kBlue);
+
+  evaluate(panes[1], "document.getElementById('next').click()");
+  EXPECT_EQ(waitForPage(panes[0], "location.pathname", "/next.html"), "/next.html");
+  EXPECT_EQ(window->renderViewController().shownPage(), root / "next.html");
+  EXPECT_EQ(waitForColour(panes[1], kBlue), kBlue);
+}
+
 }  // namespace
 }  // namespace fennelview
