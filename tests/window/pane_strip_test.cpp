@@ -33,6 +33,14 @@ std::string shownColour(GtkWidget* widget) {
   return formatted("%d,%d,%d", pixels[at + 2], pixels[at + 1], pixels[at]);
 }
 
+GtkWidget* spinButtonIn(GtkWidget* widget) {
+  if (!widget || GTK_IS_SPIN_BUTTON(widget)) return widget;
+  for (auto* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child)) {
+    if (auto* found = spinButtonIn(child)) return found;
+  }
+  return nullptr;
+}
+
 std::string waitForColour(WebKitWebView* view, const std::string& colour) {
   std::string seen;
   runUntil([&] { return (seen = shownColour(GTK_WIDGET(view))) == colour; }, std::chrono::seconds(20));
@@ -99,6 +107,16 @@ TEST_F(PaneStripTest, PanesShowEachWidthAndSchemeAtOnceAndASaveSwapsEveryPaneInP
   EXPECT_EQ(waitForPage(panes[0], dark, "false"), "false");
   EXPECT_EQ(waitForPage(panes[1], dark, "true"), "true");
   EXPECT_EQ(settings.preview(file.string()).panes, lightDarkPanes(1280));
+  EXPECT_TRUE(strip.label(1).starts_with("1280 px · ") && strip.label(1).ends_with(" · dark")) << strip.label(1);
+
+  // A pane's label sets its width, kept with the others.
+  auto* label = gtk_widget_get_first_child(gtk_widget_get_parent(GTK_WIDGET(panes[1])));
+  gtk_menu_button_popup(GTK_MENU_BUTTON(label));
+  auto* width = spinButtonIn(GTK_WIDGET(gtk_menu_button_get_popover(GTK_MENU_BUTTON(label))));
+  ASSERT_TRUE(width);
+  gtk_spin_button_set_value(GTK_SPIN_BUTTON(width), 500);
+  EXPECT_EQ(settings.preview(file.string()).panes[1].width, 500);
+  EXPECT_EQ(waitForColour(panes[1], kGreen), kGreen) << "the dark pane at 500 px takes the narrow rule";
 
   // Off: the one view, as before, in the window's frame.
   gtk_widget_activate_action(GTK_WIDGET(window->window()), "panes.side-by-side", nullptr);
