@@ -107,7 +107,9 @@ void PreviewPage::loadFullPage() {
 void PreviewPage::updateInPlace(bool replaceStyle) {
   GVariantDict arguments;
   g_variant_dict_init(&arguments, nullptr);
-  g_variant_dict_insert_value(&arguments, "css", text(replaceStyle ? emulateMedia(model_->styleText(), media_) : std::string()));
+  static const std::string none;
+  const auto& css = replaceStyle ? model_->styleText() : none;
+  g_variant_dict_insert_value(&arguments, "css", text(media_.emulates() ? emulateMedia(css, media_) : css));
   // Strings only: the web view's bridge refuses booleans and integers.
   g_variant_dict_insert(&arguments, "replaceStyle", "s", replaceStyle ? "yes" : "");
   g_variant_dict_insert_value(&arguments, "error", text(model_->errorText()));
