@@ -178,7 +178,10 @@ void PaneStrip::applyPanes() {
     if (model_) page->show(model_, placeText_);
   }
   for (std::size_t pane = 0; pane < views_.size(); ++pane) {
-    views_[pane].page->setMedia(panes_[pane].media);
+    auto& page = *views_[pane].page;
+    // A new state reloads an own page, which leads no others.
+    if (page.site() && page.media() != panes_[pane].media) ledReloads_.insert(page.webView());
+    page.setMedia(panes_[pane].media);
     updateLabel(pane);
   }
   gtk_widget_queue_resize(strip_.get());
@@ -225,6 +228,16 @@ void PaneStrip::linkScrolling(PaneView& view) {
                             if (text && std::strlen(text.get()) <= kLongestAnchor) self->scrolled(from, text.get());
                           }),
                           strip_.get(), G_CONNECT_DEFAULT);
+  g_signal_connect_object(
+      view.page->webView(), "decide-policy",
+      G_CALLBACK(+[](WebKitWebView* webView, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer strip) {
+        if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+        auto* action = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        auto* self = stripOf(strip);
+        if (self && webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_RELOAD) self->reloaded(webView);
+        return FALSE;
+      }),
+      strip_.get(), G_CONNECT_DEFAULT);
   // A page already shown runs it now; later loads run it themselves.
   webkit_web_view_evaluate_javascript(view.page->webView(), script.c_str(), -1, kWorld, nullptr, nullptr, nullptr, nullptr);
 }
@@ -235,6 +248,8 @@ void PaneStrip::unlinkScrolling(PaneView& view) {
   webkit_user_content_manager_remove_script(content, view.scrollLink.get());
   webkit_user_content_manager_unregister_script_message_handler(content, kScrollChannel, kWorld);
   g_signal_handlers_disconnect_by_data(content, strip_.get());
+  g_signal_handlers_disconnect_by_data(view.page->webView(), strip_.get());
+  ledReloads_.erase(view.page->webView());
   view.scrollLink.reset();
 }
 
@@ -246,6 +261,16 @@ void PaneStrip::scrolled(WebKitUserContentManager* from, const std::string& text
     auto* webView = view.page->webView();
     if (webkit_web_view_get_user_content_manager(webView) == from) continue;
     webkit_web_view_evaluate_javascript(webView, call.c_str(), -1, kWorld, nullptr, nullptr, nullptr, nullptr);
+  }
+}
+
+void PaneStrip::reloaded(WebKitWebView* view) {
+  if (ledReloads_.erase(view)) return;
+  for (const auto& other : views_) {
+    auto* webView = other.page->webView();
+    if (webView == view || !other.page->site()) continue;
+    ledReloads_.insert(webView);
+    other.page->reloadKeepingScroll();
   }
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,9 @@ class PaneStrip {
   void unlinkScrolling(PaneView& view);
   void scrolled(WebKitUserContentManager* from, const std::string& anchor);
   void followed(const std::filesystem::path& page);
+  // One site among the panes' answers for them all and follows the files its pages load: the
+  // page that reloads on a change to one leads the others.
+  void reloaded(WebKitWebView* view);
   void applyScale();
   void updateLabel(std::size_t pane);
   GtkWidget* editorFor(std::size_t pane);
@@ -114,6 +118,8 @@ class PaneStrip {
   bool scrollTogether_ = true;
   bool followLinks_ = true;
   std::function<void()> pageFollowed_;
+  // Panes reloaded by the strip itself, which lead no others.
+  std::set<WebKitWebView*> ledReloads_;
 };
 
 }  // namespace fennelview

@@ -162,6 +162,10 @@ TEST_F(PaneStripTest, OwnPagesTakeEachPanesMediaAndALinkFollowedInOnePaneLeadsTh
   EXPECT_EQ(waitForPage(panes[0], "location.pathname", "/next.html"), "/next.html");
   EXPECT_EQ(window->renderViewController().shownPage(), root / "next.html");
   EXPECT_EQ(waitForColour(panes[1], kBlue), kBlue);
+
+  // The page changed on disk loads again in every pane.
+  writeFileByRename(root / "next.html", head + "<p id=changed>next</p>");
+  for (auto* pane : panes) EXPECT_EQ(waitForPage(pane, "!!document.getElementById('changed')", "true"), "true");
 }
 
 }  // namespace
