@@ -75,7 +75,7 @@ Figures measure(const test::TempDir& dir, const fs::path& sheet, bool sideBySide
                       {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/fennelview-bench-bus"}});
   bench::ScreenWatch probe;
   std::vector<unsigned long> windows;
-  for (const auto end = Clock::now() + std::chrono::seconds(60); windows.empty() && Clock::now() < end;) {
+  for (const auto end = Clock::now() + std::chrono::seconds(60); probe.connected() && windows.empty() && Clock::now() < end;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     windows = probe.windowsOf(app.pid());
   }

@@ -8,7 +8,6 @@
 
 #include "common/formatted.hpp"
 #include "panes/scroll_anchor.hpp"
-#include "window/site_scheme.hpp"
 #include "window/window_resources.hpp"
 
 namespace fennelview {
@@ -174,14 +173,13 @@ void PaneStrip::applyPanes() {
     page->onPageFollowed([this, shown = page.get()] { followed(shown->sitePage()); });
     page->setMedia(panes_[pane].media);
     webkit_web_view_set_zoom_level(page->webView(), pane < zooms_.size() ? zooms_[pane] : scale_);
-    if (makeSite_) page->showSite(makeSite_(), sitePage_);
+    if (page_->site()) page->showSite(page_->site(), sitePage_);
     if (model_) page->show(model_, placeText_);
   }
+  // Showing and closing pages took the site's files from the first pane.
+  page_->followServed();
   for (std::size_t pane = 0; pane < views_.size(); ++pane) {
-    auto& page = *views_[pane].page;
-    // A new state reloads an own page, which leads no others.
-    if (page.site() && page.media() != panes_[pane].media) ledReloads_.insert(page.webView());
-    page.setMedia(panes_[pane].media);
+    views_[pane].page->setMedia(panes_[pane].media);
     updateLabel(pane);
   }
   gtk_widget_queue_resize(strip_.get());
@@ -205,6 +203,7 @@ void PaneStrip::setShown(bool shown) {
     views_.clear();
     gtk_overlay_set_child(frame_, nullptr);
     gtk_overlay_set_child(frame_, view);
+    page_->followServed();
     pageSize_.setActive(true);
     page_->setMedia(media_);
   }
@@ -275,15 +274,12 @@ void PaneStrip::reloaded(WebKitWebView* view) {
 }
 
 void PaneStrip::followed(const std::filesystem::path& page) {
-  if (!shown_ || !followLinks_ || !makeSite_ || page.empty() || page == sitePage_) return;
+  if (!shown_ || !followLinks_ || !page_->site() || page.empty() || page == sitePage_) return;
   sitePage_ = page;
-  // Within each pane's own site, as the link itself went: the site that answers has served the
-  // pages before and knows which style sheet is the compiled one.
   for (const auto& view : views_) {
-    const auto& site = view.page->site();
-    if (!site || view.page->sitePage() == page) continue;
-    if (const auto uri = SiteScheme::uriOf(*site, page)) webkit_web_view_load_uri(view.page->webView(), uri->c_str());
+    if (view.page->sitePage() != page) view.page->showSite(page_->site(), page);
   }
+  page_->followServed();
   if (pageFollowed_) pageFollowed_();
 }
 
@@ -516,14 +512,13 @@ void PaneStrip::show(std::shared_ptr<const RenderPresenter> model, const std::st
   for (std::size_t pane = 1; pane < views_.size(); ++pane) views_[pane].page->show(model_, placeText_);
 }
 
-void PaneStrip::showSite(std::function<std::shared_ptr<ServedSite>()> makeSite, const std::filesystem::path& page) {
-  makeSite_ = std::move(makeSite);
+void PaneStrip::showSite(const std::filesystem::path& page) {
   sitePage_ = page;
-  for (std::size_t pane = 1; pane < views_.size(); ++pane) views_[pane].page->showSite(makeSite_(), sitePage_);
+  for (std::size_t pane = 1; pane < views_.size(); ++pane) views_[pane].page->showSite(page_->site(), sitePage_);
+  page_->followServed();
 }
 
 void PaneStrip::showSample() {
-  makeSite_ = {};
   sitePage_.clear();
   for (std::size_t pane = 1; pane < views_.size(); ++pane) views_[pane].page->showSample();
 }

@@ -52,10 +52,11 @@ class PaneStrip {
   // "panes.reduced-motion".
   void installActions(GtkWidget* window);
 
-  // What the first pane is shown, for the others: a result, an own page (each pane its own
-  // served site, from `makeSite`) or the sample page.
+  // What the first pane is shown, for the others: a result, an own page (from the first pane's
+  // site: one site knows every page the panes loaded, and its versions of the CSS are new to
+  // every pane) or the sample page.
   void show(std::shared_ptr<const RenderPresenter> model, const std::string& placeText);
-  void showSite(std::function<std::shared_ptr<ServedSite>()> makeSite, const std::filesystem::path& page);
+  void showSite(const std::filesystem::path& page);
   void showSample();
   void close();
 
@@ -85,8 +86,8 @@ class PaneStrip {
   void unlinkScrolling(PaneView& view);
   void scrolled(WebKitUserContentManager* from, const std::string& anchor);
   void followed(const std::filesystem::path& page);
-  // One site among the panes' answers for them all and follows the files its pages load: the
-  // page that reloads on a change to one leads the others.
+  // The first pane follows the files the site serves: a change to one reloads it, and it leads
+  // the others.
   void reloaded(WebKitWebView* view);
   void applyScale();
   void updateLabel(std::size_t pane);
@@ -113,7 +114,6 @@ class PaneStrip {
   // What the panes besides the first show.
   std::shared_ptr<const RenderPresenter> model_;
   std::string placeText_;
-  std::function<std::shared_ptr<ServedSite>()> makeSite_;
   std::filesystem::path sitePage_;
   bool scrollTogether_ = true;
   bool followLinks_ = true;

@@ -268,6 +268,14 @@ void PreviewPage::reloadSoon() {
   reloadSource_ = MainLoopSource::after(std::chrono::milliseconds(50), [this] { reloadKeepingScroll(); });
 }
 
+void PreviewPage::followServed() {
+  if (!site_) return;
+  site_->onServed([this](const std::filesystem::path& file) { follow(file); });
+  for (const auto& file : site_->servedFiles()) {
+    if (std::find(followed_.begin(), followed_.end(), file.string()) == followed_.end()) follow(file);
+  }
+}
+
 void PreviewPage::follow(const std::filesystem::path& file) {
   followed_.push_back(file.string());
   sharedFileWatcher().appendPath(followed_.back());

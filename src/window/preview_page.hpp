@@ -57,6 +57,9 @@ class PreviewPage {
   SiteAnswer answerFor(const std::string& url) const;
   // Loads the own page again where it was scrolled to.
   void reloadKeepingScroll();
+  // A site shown in several pages tells one of them of the files it serves: this page, from now
+  // on, following every file the site has served so far.
+  void followServed();
   // The media the page emulates: the sample page's @media rules and the page's matchMedia
   // answer as in `media`, from the next load on.
   void setMedia(const MediaState& media);

@@ -326,9 +326,7 @@ void RenderViewController::showPage(const std::optional<fs::path>& page) {
     const fs::path file = fs::weakly_canonical(*page, ec);
     const auto webRoot = webRootFor(file, *root, chosenWebRoot);
     page_->showSite(std::make_shared<ServedSite>(*root, webRoot, documentPath_), file);
-    // Each pane's page has a site of its own, answering as this one does.
-    panes_->showSite([root = *root, webRoot, document = documentPath_] { return std::make_shared<ServedSite>(root, webRoot, document); },
-                     file);
+    panes_->showSite(file);
   } else {
     page_->showSample();
     panes_->showSample();

@@ -163,6 +163,11 @@ TEST_F(PaneStripTest, OwnPagesTakeEachPanesMediaAndALinkFollowedInOnePaneLeadsTh
   EXPECT_EQ(window->renderViewController().shownPage(), root / "next.html");
   EXPECT_EQ(waitForColour(panes[1], kBlue), kBlue);
 
+  // A save swaps the sheet in each pane, the dark pane's rewritten as the first was.
+  writeFileByRename(root / "scss/style.scss", sheet("rgb(255, 255, 0)"));
+  EXPECT_EQ(waitForColour(panes[0], kYellow), kYellow);
+  EXPECT_EQ(waitForColour(panes[1], kBlue), kBlue);
+
   // The page changed on disk loads again in every pane.
   writeFileByRename(root / "next.html", head + "<p id=changed>next</p>");
   for (auto* pane : panes) EXPECT_EQ(waitForPage(pane, "!!document.getElementById('changed')", "true"), "true");

@@ -51,9 +51,13 @@
       try { rewriteRules(sheet.cssRules); } catch (e) { /* another origin's */ }
     }
   };
-  document.addEventListener('load', rewriteSheets, true);
+  // Only a style element's change or a new sheet brings new rules; a busy page's other changes cost nothing.
+  const isSheet = (node) => node && (node.nodeName === 'STYLE' || node.nodeName === 'LINK');
+  document.addEventListener('load', (event) => { if (isSheet(event.target)) rewriteSheets(); }, true);
   document.addEventListener('DOMContentLoaded', () => {
     rewriteSheets();
-    new MutationObserver(rewriteSheets).observe(document, {childList: true, subtree: true, characterData: true});
+    new MutationObserver((records) => {
+      if (records.some((r) => isSheet(r.target) || isSheet(r.target.parentNode) || [...r.addedNodes].some(isSheet))) rewriteSheets();
+    }).observe(document, {childList: true, subtree: true, characterData: true});
   });
 })
