@@ -76,14 +76,14 @@ std::vector<unsigned long> ScreenWatch::windowsOf(pid_t pid) {
   return windows;
 }
 
-void ScreenWatch::follow(unsigned long window) {
+void ScreenWatch::follow(unsigned long window, int x) {
   auto& s = *state_;
   if (s.damage) XDamageDestroy(s.display, s.damage);
   s.window = window;
   s.damage = s.damageEvent >= 0 ? XDamageCreate(s.display, window, XDamageReportNonEmpty) : 0;
   XWindowAttributes attributes;
   XGetWindowAttributes(s.display, window, &attributes);
-  s.x = 6;
+  s.x = x;
   s.y = attributes.height / 2;
 }
 

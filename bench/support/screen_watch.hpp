@@ -23,8 +23,8 @@ class ScreenWatch {
   // The shown top-level windows of process `pid`, largest first.
   std::vector<unsigned long> windowsOf(pid_t pid);
   // Follows one window: a square of its pixels, half way down, just inside its left edge,
-  // where the page's background shows.
-  void follow(unsigned long window);
+  // where the page's background shows (or `x` pixels from that edge).
+  void follow(unsigned long window, int x = 6);
   std::string pixels();
   // Waits until the square differs from `before`; the time it was seen, or none at `limit`.
   std::optional<std::chrono::steady_clock::time_point> untilChanged(const std::string& before,

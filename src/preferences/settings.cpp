@@ -81,6 +81,8 @@ const Declaration<PreviewSize> previewEntry{
         if (std::isfinite(level)) size.zoom = std::clamp(level, Settings::smallestZoom, Settings::largestZoom);
       }
       size.page = typedValue<std::string>(*kept, "page");
+      if (const auto panes = kept->find("panes"); panes != kept->end()) size.panes = panesFrom(panes->second);
+      if (const auto media = kept->find("media"); media != kept->end()) size.media = mediaStateFrom(media->second).value_or(MediaState{});
       return size;
     }};
 
@@ -230,6 +232,20 @@ void Settings::setPreviewPage(const std::string& documentPath, const std::string
   const auto key = previewEntry.key + documentPath;
   auto kept = keptPreview(store_, key);
   kept["page"] = page;
+  write(previewEntry.entry, key, kept);
+}
+
+void Settings::setPreviewPanes(const std::string& documentPath, const std::vector<Pane>& panes) {
+  const auto key = previewEntry.key + documentPath;
+  auto kept = keptPreview(store_, key);
+  kept["panes"] = toJson(panes);
+  write(previewEntry.entry, key, kept);
+}
+
+void Settings::setPreviewMedia(const std::string& documentPath, const MediaState& media) {
+  const auto key = previewEntry.key + documentPath;
+  auto kept = keptPreview(store_, key);
+  kept["media"] = toJson(media);
   write(previewEntry.entry, key, kept);
 }
 

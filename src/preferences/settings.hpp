@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "compile/output_style.hpp"
+#include "panes/pane_set.hpp"
 #include "preferences/user_defaults.hpp"
 
 namespace fennelview {
@@ -19,6 +20,8 @@ struct PreviewSize {
   std::optional<std::string> width;  // "phone", "tablet", "desktop" or "fill"
   std::optional<double> zoom;        // within [smallestZoom, largestZoom]
   std::optional<std::string> page;   // the HTML page chosen for the preview, a path
+  std::vector<Pane> panes;           // side by side when two or more
+  MediaState media;                  // what the single view emulates
 };
 
 // A document window's size and maximized state; a size no window can have is none.
@@ -100,6 +103,8 @@ class Settings {
   PreviewSize preview(const std::string& documentPath) const;
   void setPreview(const std::string& documentPath, const std::string& width, double zoom);
   void setPreviewPage(const std::string& documentPath, const std::string& page);
+  void setPreviewPanes(const std::string& documentPath, const std::vector<Pane>& panes);
+  void setPreviewMedia(const std::string& documentPath, const MediaState& media);
   // "export:PATH": the CSS export chosen for the document at PATH; none before the user chose
   // one, or when what is stored cannot be used (it stays as it is until the user chooses again).
   std::optional<CssExportChoice> cssExport(const std::string& documentPath) const;

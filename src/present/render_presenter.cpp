@@ -182,15 +182,19 @@ RenderPresenter::RenderPresenter(const ParsingResult& result, const std::string&
 
 const std::string& RenderPresenter::fullPageString() const {
   if (fullPageString_) return *fullPageString_;
+  if (!failure_) return fullPageString_.emplace(fullPageStringWith(*css_));
   MarkedText page{templateText_, std::vector<unsigned char>(templateText_.size(), false)};
-  if (!failure_) {
-    replaceAll(page, kCssPlaceholder, *css_, true);
-    replaceAll(page, kErrorPlaceholder, "", false);
-  } else {
-    replaceAll(page, kErrorPlaceholder, message_, true);
-    replaceAll(page, kCssPlaceholder, "", false);
-  }
-  return fullPageString_.emplace(escapeInserted(page, !failure_));
+  replaceAll(page, kErrorPlaceholder, message_, true);
+  replaceAll(page, kCssPlaceholder, "", false);
+  return fullPageString_.emplace(escapeInserted(page, false));
+}
+
+std::string RenderPresenter::fullPageStringWith(const std::string& css) const {
+  if (failure_) return fullPageString();
+  MarkedText page{templateText_, std::vector<unsigned char>(templateText_.size(), false)};
+  replaceAll(page, kCssPlaceholder, css, true);
+  replaceAll(page, kErrorPlaceholder, "", false);
+  return escapeInserted(page, true);
 }
 
 }  // namespace fennelview

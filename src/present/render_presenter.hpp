@@ -25,6 +25,8 @@ class RenderPresenter {
 
   // Made when first asked (main thread): a page that takes the result in place never needs it.
   const std::string& fullPageString() const;
+  // The full page with `css` in the style sheet's place; the full page itself after a failure.
+  std::string fullPageStringWith(const std::string& css) const;
   const std::string& durationString() const { return durationString_; }
   const std::string& baseURL() const { return baseURL_; }
   const std::string& compilerName() const { return compilerName_; }

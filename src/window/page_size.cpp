@@ -30,11 +30,7 @@ void PageSize::setPreset(const std::string& preset) {
                                   [&](const WidthPreset& candidate) { return preset == candidate.name; });
   if (found == kWidthPresets.end()) return;
   preset_ = preset;
-  // A size request is only a minimum: the clamp gives the page no more than the preset, and the
-  // request no less, so a narrower window scrolls sideways.
-  gtk_widget_set_size_request(GTK_WIDGET(webView_), found->width > 0 ? found->width : -1, -1);
-  adw_clamp_set_maximum_size(frame_, found->width > 0 ? found->width : kUnbounded);
-  adw_clamp_set_tightening_threshold(frame_, found->width > 0 ? found->width : kUnbounded);
+  apply();
   save();
   if (changed_) changed_();
 }
@@ -48,8 +44,29 @@ void PageSize::zoom(int steps) {
     const auto next = static_cast<long>(at) + steps;
     zoomLevel_ = kZoomLevels[static_cast<std::size_t>(std::clamp(next, 0L, static_cast<long>(kZoomLevels.size()) - 1))];
   }
-  webkit_web_view_set_zoom_level(webView_, zoomLevel_);
+  if (active_) webkit_web_view_set_zoom_level(webView_, zoomLevel_);
   save();
+}
+
+int PageSize::width() const {
+  const auto found = std::find_if(kWidthPresets.begin(), kWidthPresets.end(),
+                                  [&](const WidthPreset& candidate) { return preset_ == candidate.name; });
+  return found->width;
+}
+
+void PageSize::setActive(bool active) {
+  active_ = active;
+  apply();
+}
+
+void PageSize::apply() {
+  const int width = active_ ? this->width() : 0;
+  // A size request is only a minimum: the clamp gives the page no more than the preset, and the
+  // request no less, so a narrower window scrolls sideways.
+  gtk_widget_set_size_request(GTK_WIDGET(webView_), width > 0 ? width : -1, -1);
+  adw_clamp_set_maximum_size(frame_, width > 0 ? width : kUnbounded);
+  adw_clamp_set_tightening_threshold(frame_, width > 0 ? width : kUnbounded);
+  if (active_) webkit_web_view_set_zoom_level(webView_, zoomLevel_);
 }
 
 void PageSize::keepIn(Settings& settings, const std::string& documentPath) {
@@ -60,7 +77,7 @@ void PageSize::keepIn(Settings& settings, const std::string& documentPath) {
   if (kept.width) setPreset(*kept.width);
   if (kept.zoom) {
     zoomLevel_ = std::clamp(*kept.zoom, kZoomLevels.front(), kZoomLevels.back());
-    webkit_web_view_set_zoom_level(webView_, zoomLevel_);
+    if (active_) webkit_web_view_set_zoom_level(webView_, zoomLevel_);
   }
   settings_ = &settings;
 }

@@ -11,6 +11,7 @@
 
 #include "document/file_watcher.hpp"
 #include "common/formatted.hpp"
+#include "panes/media_query_rewrite.hpp"
 #include "present/error_link.hpp"
 #include "site/site_pages.hpp"
 #include "window/preview_web_context.hpp"
@@ -125,13 +126,21 @@ void PreviewPage::loadFullPage() {
   loadedURI_ = model_->baseURL();
   loadedTemplate_ = model_->templateText();
   loading_ = true;
-  webkit_web_view_load_html(webView(), model_->fullPageString().c_str(), loadedURI_.c_str());
+  const auto page = media_.emulates() ? model_->fullPageStringWith(emulateMedia(model_->styleText(), media_))
+                                      : model_->fullPageString();
+  webkit_web_view_load_html(webView(), page.c_str(), loadedURI_.c_str());
 }
 
 void PreviewPage::updateInPlace(bool replaceStyle) {
   GVariantDict arguments;
   g_variant_dict_init(&arguments, nullptr);
-  g_variant_dict_insert_value(&arguments, "css", replaceStyle ? sharedText(model_->sharedStyleText()) : g_variant_new_string(""));
+  if (!replaceStyle) {
+    g_variant_dict_insert_value(&arguments, "css", g_variant_new_string(""));
+  } else if (media_.emulates()) {
+    g_variant_dict_insert_value(&arguments, "css", text(emulateMedia(model_->styleText(), media_)));
+  } else {
+    g_variant_dict_insert_value(&arguments, "css", sharedText(model_->sharedStyleText()));
+  }
   // Strings only: the web view's bridge refuses booleans and integers.
   g_variant_dict_insert(&arguments, "replaceStyle", "s", replaceStyle ? "yes" : "");
   g_variant_dict_insert_value(&arguments, "error", text(model_->errorText()));
@@ -164,6 +173,29 @@ void PreviewPage::showServer(const std::string& address, const std::string& stem
   server_.reset();
   server_ = std::make_unique<ServerPage>(webView(), address, stem, projectRoot, std::move(problem), notice_);
   if (model_ && !model_->isFailure()) server_->setCss(model_->css(), model_->sourceMap());
+}
+
+void PreviewPage::setMedia(const MediaState& media) {
+  if (media == media_) return;
+  media_ = media;
+  auto* content = webkit_web_view_get_user_content_manager(webView());
+  if (emulation_) webkit_user_content_manager_remove_script(content, emulation_.get());
+  emulation_.reset();
+  if (media_.emulates()) {
+    // In the page's own world: it is the page's matchMedia that answers.
+    static const std::string script = windowScript("page/emulate_media.js");
+    const auto state = toJson(media_).dump(-1, ' ', true);
+    emulation_.reset(webkit_user_script_new((script + "(" + state + ");").c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                            WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr));
+    webkit_user_content_manager_add_script(content, emulation_.get());
+  }
+  if (!model_ || loadedURI_.empty()) return;
+  // The page's scripts have asked matchMedia already: the page loads again.
+  if (site_) {
+    reloadKeepingScroll();
+  } else {
+    loadFullPage();
+  }
 }
 
 void PreviewPage::showSite(std::shared_ptr<ServedSite> site, std::filesystem::path page) {
@@ -293,6 +325,14 @@ void PreviewPage::reloadKeepingScroll() {
 void PreviewPage::reloadSoon() {
   if (reloadSource_.active()) return;
   reloadSource_ = MainLoopSource::after(std::chrono::milliseconds(50), [this] { reloadKeepingScroll(); });
+}
+
+void PreviewPage::followServed() {
+  if (!site_) return;
+  site_->onServed([this](const std::filesystem::path& file) { follow(file); });
+  for (const auto& file : site_->servedFiles()) {
+    if (std::find(followed_.begin(), followed_.end(), file.string()) == followed_.end()) follow(file);
+  }
 }
 
 void PreviewPage::follow(const std::filesystem::path& file) {

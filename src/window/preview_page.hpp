@@ -12,6 +12,7 @@
 #include "common/glib_ptr.hpp"
 #include "common/main_loop_source.hpp"
 #include "document/signal.hpp"
+#include "panes/pane_set.hpp"
 #include "present/render_presenter.hpp"
 #include "site/served_site.hpp"
 #include "window/server_page.hpp"
@@ -62,6 +63,13 @@ class PreviewPage {
   SiteAnswer answerFor(const std::string& url) const;
   // Loads the own page again where it was scrolled to.
   void reloadKeepingScroll();
+  // A site shown in several pages tells one of them of the files it serves: this page, from now
+  // on, following every file the site has served so far.
+  void followServed();
+  // The media the page emulates: the sample page's @media rules and the page's matchMedia
+  // answer as in `media`, from the next load on.
+  void setMedia(const MediaState& media);
+  const MediaState& media() const { return media_; }
 
  private:
   void loadFullPage();
@@ -101,6 +109,8 @@ class PreviewPage {
   MainLoopSource reloadSource_;
   std::unique_ptr<ServerPage> server_;
   std::filesystem::path addedCssTold_;  // the last own page told that it got the CSS added
+  MediaState media_;
+  std::unique_ptr<WebKitUserScript, decltype(&webkit_user_script_unref)> emulation_{nullptr, webkit_user_script_unref};
 };
 
 }  // namespace fennelview

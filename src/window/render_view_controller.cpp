@@ -51,13 +51,19 @@ RenderViewController::RenderViewController(GtkStack* stack, AdwClamp* previewFra
   serverPanel_ = FENNELVIEW_SERVER_PANEL(serverPanelNew());
   gtk_overlay_add_overlay(GTK_OVERLAY(overlay), GTK_WIDGET(serverPanel_));
   adw_clamp_set_child(previewFrame, overlay);
+  panes_ = std::make_unique<PaneStrip>(page_, GTK_OVERLAY(overlay), pageSize_);
   page_->onEditorLink([this] { openErrorPlace(); });
-  page_->onPageFollowed([this] { updatePageMenu(); });
+  page_->onPageFollowed([this] {
+    updatePageMenu();
+    panes_->firstPageFollowed();
+  });
+  panes_->onPageFollowed([this] { updatePageMenu(); });
 }
 
 RenderViewController::~RenderViewController() {
   page_->onEditorLink({});
   page_->onPageFollowed({});
+  panes_->onPageFollowed({});
   // The dialog is this controller's alone; its answer must not come after it.
   if (pageChooser_) g_signal_handlers_disconnect_by_data(pageChooser_.get(), this);
 }
@@ -111,6 +117,7 @@ void RenderViewController::viewDidLoad(GtkWindow* window, const HeaderOutlets& h
   addServerActions();
   gtk_widget_insert_action_group(GTK_WIDGET(window), "page", G_ACTION_GROUP(pageActions_.get()));
   updatePageMenu();
+  panes_->installActions(GTK_WIDGET(window));
   if (header.pageButton) gtk_menu_button_set_menu_model(header.pageButton, G_MENU_MODEL(pageMenu_.get()));
   // The header's pick button follows the window's "picking", which follows the panel.
   pickPanel_->setPickingChanged([window](bool) { g_object_notify(G_OBJECT(window), "picking"); });
@@ -182,6 +189,7 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
         }
       }));
   pageSize_.keepIn(windowController.settings(), documentPath_);
+  panes_->keepIn(windowController.settings(), documentPath_);
   errorLink_.setSettings(windowController.settings());
   pickPanel_->setSettings(windowController.settings());
   pickPanel_->setStyleSheetSource([page = std::weak_ptr<PreviewPage>(page_)](const std::string& url) {
@@ -228,6 +236,7 @@ void RenderViewController::viewWillClose() {
   if (pageChooser_) gtk_native_dialog_destroy(GTK_NATIVE_DIALOG(pageChooser_.get()));
   pollingSubscription_.dispose();
   page_->close();
+  panes_->close();
   inspector_.close();
   if (metadata_) metadata_->stop();
 }
@@ -247,6 +256,7 @@ void RenderViewController::setViewModel(RenderPresenter presenter) {
   const auto& place = errorPlace(*viewModel_);
   errorLink_.setPlace(place);
   page_->show(viewModel_, place ? ErrorLink::text(*place) : std::string());
+  panes_->show(viewModel_, place ? ErrorLink::text(*place) : std::string());
   showErrorPanel();
   if (!viewModel_->isFailure()) cssView().setCSS(viewModel_->sharedCSS(), viewModel_->sourceMap());
   offerLoadPath();
@@ -403,9 +413,12 @@ void RenderViewController::showPage(const std::optional<fs::path>& page) {
     if (auto controller = windowController_.lock()) chosenWebRoot = projectSettings(controller->settings().store(), *root).webRoot;
     std::error_code ec;
     const fs::path file = fs::weakly_canonical(*page, ec);
-    page_->showSite(std::make_shared<ServedSite>(*root, webRootFor(file, *root, chosenWebRoot), documentPath_), file);
+    const auto webRoot = webRootFor(file, *root, chosenWebRoot);
+    page_->showSite(std::make_shared<ServedSite>(*root, webRoot, documentPath_), file);
+    panes_->showSite(file);
   } else {
     page_->showSample();
+    panes_->showSample();
   }
   updatePageMenu();
   showErrorPanel();

@@ -20,6 +20,7 @@
 #include "window/file_drop.hpp"
 #include "window/inspector_window.hpp"
 #include "window/page_size.hpp"
+#include "window/pane_strip.hpp"
 #include "window/parsing_metadata_view.hpp"
 #include "window/pick_panel.hpp"
 #include "window/preview_page.hpp"
@@ -63,6 +64,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   std::string labelText() const { return metadata_ ? metadata_->text() : std::string(); }
   CssView& cssView() { return cssViewOf(cssView_.get()); }
   PageSize& pageSize() { return pageSize_; }
+  PaneStrip& paneStrip() { return *panes_; }
   InspectorWindow& inspector() { return inspector_; }
   GtkDropTarget* dropTarget() const { return drop_ ? drop_->target() : nullptr; }
 
@@ -117,6 +119,7 @@ class RenderViewController : public std::enable_shared_from_this<RenderViewContr
   // Kept, so the CSS view outlives the window while results may still arrive.
   GObjectPtr<FennelviewCssView> cssView_;
   PageSize pageSize_;
+  std::unique_ptr<PaneStrip> panes_;
   ErrorLink errorLink_;
   std::unique_ptr<ParsingMetadataView> metadata_;
   std::unique_ptr<WarningsView> warnings_;

@@ -125,7 +125,8 @@ SiteScheme::SiteScheme(WebKitWebContext* context, Key) {
 
 void SiteScheme::serve(const std::shared_ptr<ServedSite>& site) {
   auto& served = sites_[originOf(*site).substr(std::string(scheme).size() + 3)];
-  std::erase_if(served, [](const auto& weak) { return weak.expired(); });
+  // Served again, a site moves to the end: one entry per site, however often it is served.
+  std::erase_if(served, [&site](const auto& weak) { return weak.expired() || weak.lock() == site; });
   served.push_back(site);
 }
 

@@ -32,6 +32,7 @@ constexpr Shortcut kShortcuts[] = {
     {"win.preview-width::tablet", {"<Control>2", nullptr}},
     {"win.preview-width::desktop", {"<Control>3", nullptr}},
     {"win.preview-width::fill", {"<Control>4", nullptr}},
+    {"panes.side-by-side", {"<Control><Shift>m", nullptr}},
     // The web view keeps Tab to itself; F6 takes focus between the page and the header.
     {"win.cycle-focus", {"F6", "<Shift>F6", nullptr}},
     {"win.pick-element", {"<Control><Shift>c", nullptr}},

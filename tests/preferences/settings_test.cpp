@@ -94,6 +94,21 @@ TEST_F(SettingsTest, WritesKeepTheStoredFormAndRefuseValuesTheAppCannotUse) {
                   {"loadPaths", {"/srv/styles"}}}));
 }
 
+TEST_F(SettingsTest, PanesAndMediaAreKeptBesideTheWidthAndAreNeverFatal) {
+  settings.setPreview("/d.scss", "tablet", 1.0);
+  settings.setPreviewPanes("/d.scss", lightDarkPanes(800));
+  settings.setPreviewMedia("/d.scss", MediaState{ColorScheme::dark});
+  auto kept = settings.preview("/d.scss");
+  EXPECT_EQ(kept.width, "tablet");
+  EXPECT_EQ(kept.panes, lightDarkPanes(800));
+  EXPECT_EQ(kept.media, MediaState{ColorScheme::dark});
+  settings.store().setObject(json{{"width", "phone"}, {"panes", "three"}, {"media", 3}}, "preview:/d.scss");
+  kept = settings.preview("/d.scss");
+  EXPECT_EQ(kept.width, "phone");
+  EXPECT_TRUE(kept.panes.empty());
+  EXPECT_FALSE(kept.media.emulates());
+}
+
 TEST_F(SettingsTest, ObserversHearWritesOfTheirEntryUntilTheirObservationEnds) {
   int compilerChanges = 0, loadPathChanges = 0;
   auto compiler = settings.observe(Settings::Entry::compiler, [&] { ++compilerChanges; });
