@@ -44,7 +44,7 @@ class SassParser {
   const Compiler& compiler() const { return compiler_; }
 
   // Starts the compiler on `path` in the file's folder and returns at once: LibSass as
-  // `sassc <path> --line-numbers` (or the style asked) with the load paths, writing the CSS and
+  // `sassc <path>` (with --line-numbers when a map is asked, or the style asked) with the load paths, writing the CSS and
   // a source map into a private temporary folder that is removed once they are read, Dart Sass
   // as `sass --embedded` asked for expanded (or the style asked) CSS with a map, the load paths as importers
   // and deprecation warnings of files found through them left out; the map only when asked
@@ -56,7 +56,7 @@ class SassParser {
   void setLoadPaths(std::vector<std::string> loadPaths) { loadPaths_ = std::move(loadPaths); }
 
   // How the CSS of the compiles started from now on is laid out. None (the default) is the
-  // preview's: sassc's nested style with line comments, Dart Sass's expanded. A style asked
+  // preview's: sassc's nested style (with line comments beside a map), Dart Sass's expanded. A style asked
   // for is CSS to ship: that style, without line comments.
   void setOutputStyle(std::optional<OutputStyle> style) { style_ = style; }
 

@@ -76,6 +76,8 @@ echo '{"sources": ["../in.scss"]}' > "$2.map"; echo "$out" > ')sh" + (dir / "out
                                         "/out.css|--line-numbers|--sourcemap|--omit-map-comment|--load-path|L|leader|700\n");
   EXPECT_EQ(files, std::vector<std::string>{(std::filesystem::path(folder).parent_path() / "in.scss").string()});
   EXPECT_FALSE(std::filesystem::exists(folder));
+  parser.setSourceMap(false);  // nothing reads places: no line comments
+  EXPECT_THAT(compileWith(parser, dir / "x.scss").result.output().output, testing::Not(HasSubstr("--line-numbers")));
 }
 
 TEST_F(SassParserTest, TwentyMegabytesOnBothStreamsArriveWhole) {
