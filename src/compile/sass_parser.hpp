@@ -44,12 +44,12 @@ class SassParser {
   const Compiler& compiler() const { return compiler_; }
 
   // Starts the compiler on `path` in the file's folder and returns at once: LibSass as
-  // `sassc <path>` (with --line-numbers when a map is asked, or the style asked) with the load paths, writing the CSS and
-  // a source map into a private temporary folder that is removed once they are read, Dart Sass
-  // as `sass --embedded` asked for expanded (or the style asked) CSS with a map, the load paths as importers
-  // and deprecation warnings of files found through them left out; the map only when asked
-  // (setSourceMap). The completion is
-  // called exactly once, later, unless cancelAll() or destruction comes first.
+  // `sassc <path>` with the load paths (line comments beside a map, or the style asked), writing
+  // the CSS and, when a map is asked or the file may import, a source map into a private
+  // temporary folder that is removed once they are read; Dart Sass as `sass --embedded` asked
+  // for expanded (or the style asked) CSS, the load paths as importers and deprecation warnings
+  // of files found through them left out, with a map only when asked (setSourceMap). The
+  // completion is called exactly once, later, unless cancelAll() or destruction comes first.
   void parseFile(const std::string& path, Completion completion);
 
   // Folders searched for imports (`--load-path`), for the compiles started from now on.
@@ -62,7 +62,7 @@ class SassParser {
 
   // Whether the compiles started from now on give a source map (with the sources' text for
   // Dart Sass). Without one the files read are listed all the same; LibSass still writes its
-  // map, as that is where it names them, but it is not kept. On by default.
+  // map when the file may import, as that is where it names them, but it is not kept. On by default.
   void setSourceMap(bool sourceMap) { sourceMap_ = sourceMap; }
   bool sourceMap() const { return sourceMap_; }
 
