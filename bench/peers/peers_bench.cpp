@@ -171,7 +171,6 @@ void runRounds(std::vector<Way>& subjects, int saves) {
         std::fprintf(stderr, "peers_bench: %s never showed save %d\n", subject.name.c_str(), round + 1);
         std::exit(1);
       }
-      if (getenv("PEERS_DEBUG")) std::fprintf(stderr, "%s %d %.1f\n", subject.name.c_str(), round + 1, *ms);
       if (round == 0) continue;  // the first round warms each subject
       subject.ms.push_back(*ms);
       if (subject.stored && *subject.stored) {
