@@ -17,7 +17,6 @@ namespace fennelview {
 namespace {
 
 using ::testing::AllOf;
-using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using namespace test;
 
@@ -77,13 +76,6 @@ echo '{"sources": ["../in.scss"]}' > "$2.map"; echo "$out" > ')sh" + (dir / "out
                                         "/out.css|--line-numbers|--sourcemap|--omit-map-comment|--load-path|L|leader|700\n");
   EXPECT_EQ(files, std::vector<std::string>{(std::filesystem::path(folder).parent_path() / "in.scss").string()});
   EXPECT_FALSE(std::filesystem::exists(folder));
-  // Nothing reads places: no line comments, and no map for a file that imports nothing.
-  parser.setSourceMap(false);
-  writeFile(dir / "x.scss", "a { b: c; }\n");
-  writeFile(dir / "y.scss", "@IMPORT 'z';\n");
-  EXPECT_THAT(compileWith(parser, dir / "x.scss").result.output().output, EndsWith("/out.css|--load-path|L|leader|700\n"));
-  EXPECT_THAT(compileWith(parser, dir / "y.scss").result.output().output,
-              EndsWith("/out.css|--sourcemap|--omit-map-comment|--load-path|L|leader|700\n"));
 }
 
 TEST_F(SassParserTest, TwentyMegabytesOnBothStreamsArriveWhole) {
