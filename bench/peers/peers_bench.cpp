@@ -161,7 +161,8 @@ std::unique_ptr<bench::Subject> chromiumOn(const std::string& url, const fs::pat
       std::vector<std::pair<std::string, std::string>>{});
 }
 
-void runRounds(std::vector<Way>& subjects, int saves) {
+// False when a save never showed; the children then end with their owners.
+bool runRounds(std::vector<Way>& subjects, int saves) {
   for (int round = 0; round <= saves; ++round) {
     for (auto& subject : subjects) {
       if (subject.stored) subject.stored->reset();
@@ -169,7 +170,7 @@ void runRounds(std::vector<Way>& subjects, int saves) {
       const auto ms = subject.save(round + 1);
       if (!ms) {
         std::fprintf(stderr, "peers_bench: %s never showed save %d\n", subject.name.c_str(), round + 1);
-        std::exit(1);
+        return false;
       }
       if (round == 0) continue;  // the first round warms each subject
       subject.ms.push_back(*ms);
@@ -179,6 +180,7 @@ void runRounds(std::vector<Way>& subjects, int saves) {
       test::runFor(std::chrono::milliseconds(300));
     }
   }
+  return true;
 }
 
 void report(const std::vector<Way>& subjects) {
@@ -299,7 +301,7 @@ int main(int argc, char** argv) {
     }
     // Further ways of showing the site (side-by-side panes, a page served to a browser) join
     // here as subjects of their own.
-    runRounds(subjects, saves);
+    if (!runRounds(subjects, saves)) return 1;
     std::printf("a Bootstrap 5.3.3 site, a save of a small partial; median of %d saves, interleaved\n", saves);
     report(subjects);
     gtk_window_close(app->window());
@@ -347,7 +349,7 @@ int main(int argc, char** argv) {
   subjects.push_back({"the app's page, LibSass, on screen", [&](int step) {
                         return toPixel(*appWindow, step, [&] { test::writeFileByRename(big, rules + brand(step)); });
                       }, {}, &stored});
-  runRounds(subjects, saves);
+  if (!runRounds(subjects, saves)) return 1;
   std::printf("a %.1f MB style sheet, a save; median of %d saves, interleaved\n", rules.size() / 1048576.0, saves);
   report(subjects);
   gtk_window_close(app->window());
