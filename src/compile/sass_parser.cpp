@@ -135,13 +135,9 @@ std::vector<std::string> SassParser::arguments(const std::string& path,
                                               const std::filesystem::path& outputFolder) const {
   std::vector<std::string> arguments{executablePath(), path};
   if (!outputFolder.empty()) arguments.push_back((outputFolder / "out.css").string());
-  if (style_) {
-    std::ranges::move(sasscStyleArguments(*style_), std::back_inserter(arguments));
-  } else if (sourceMap_) {
-    // The comments go with the map, to whoever reads places; without them a large sheet
-    // compiles and reaches the page sooner.
-    arguments.push_back("--line-numbers");
-  }
+  // No line comments: places come from the map, and without them a large sheet compiles and
+  // reaches the page sooner.
+  if (style_) std::ranges::move(sasscStyleArguments(*style_), std::back_inserter(arguments));
   // The map's `sources` are the files the compile read; the page never gets the map. sassc
   // cannot write a map for names that are not UTF-8; such a compile still gives its CSS, and
   // its own file is followed.
