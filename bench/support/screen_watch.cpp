@@ -8,6 +8,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace fennelview::bench {
 
@@ -98,6 +99,39 @@ std::string ScreenWatch::pixels() {
 
 std::optional<std::chrono::steady_clock::time_point> ScreenWatch::untilChanged(const std::string& before,
                                                                               std::chrono::milliseconds limit) {
+  return until([&] { return pixels() != before; }, limit);
+}
+
+std::optional<std::chrono::steady_clock::time_point> ScreenWatch::untilColour(int red, int green, int blue,
+                                                                             std::chrono::milliseconds limit) {
+  auto& s = *state_;
+  const auto channel = [](unsigned long pixel, unsigned long mask) {
+    if (!mask) return 0;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) ++shift;
+    return static_cast<int>(((pixel & mask) >> shift) * 255 / (mask >> shift));
+  };
+  return until(
+      [&] {
+        XImage* image = XGetImage(s.display, s.window, s.x, s.y, kSquare, kSquare, AllPlanes, ZPixmap);
+        if (!image) return false;
+        bool all = true;
+        for (int y = 0; y < kSquare && all; ++y) {
+          for (int x = 0; x < kSquare && all; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            all = std::abs(channel(pixel, image->red_mask) - red) <= 2 &&
+                  std::abs(channel(pixel, image->green_mask) - green) <= 2 &&
+                  std::abs(channel(pixel, image->blue_mask) - blue) <= 2;
+          }
+        }
+        XDestroyImage(image);
+        return all;
+      },
+      limit);
+}
+
+std::optional<std::chrono::steady_clock::time_point> ScreenWatch::until(const std::function<bool()>& shown,
+                                                                       std::chrono::milliseconds limit) {
   auto& s = *state_;
   const auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {
@@ -108,7 +142,7 @@ std::optional<std::chrono::steady_clock::time_point> ScreenWatch::untilChanged(c
     }
     if (s.damage) XDamageSubtract(s.display, s.damage, None, None);
     const auto seen = std::chrono::steady_clock::now();
-    if (pixels() != before) return seen;
+    if (shown()) return seen;
     pollfd fd{ConnectionNumber(s.display), POLLIN, 0};
     if (!XPending(s.display)) poll(&fd, 1, kPollMs);
   }

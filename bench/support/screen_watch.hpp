@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,8 +30,14 @@ class ScreenWatch {
   // Waits until the square differs from `before`; the time it was seen, or none at `limit`.
   std::optional<std::chrono::steady_clock::time_point> untilChanged(const std::string& before,
                                                                    std::chrono::milliseconds limit);
+  // Waits until the whole square shows the colour (within 2 of each channel): a change on the
+  // way, such as a blank page, does not count.
+  std::optional<std::chrono::steady_clock::time_point> untilColour(int red, int green, int blue,
+                                                                  std::chrono::milliseconds limit);
 
  private:
+  std::optional<std::chrono::steady_clock::time_point> until(const std::function<bool()>& shown,
+                                                            std::chrono::milliseconds limit);
   struct State;
   std::unique_ptr<State> state_;
 };

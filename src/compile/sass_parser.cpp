@@ -112,20 +112,38 @@ std::chrono::milliseconds SassParser::defaultTimeout() {
   return std::chrono::seconds(60);
 }
 
+namespace {
+
+// Whether LibSass could read another file for this one: only @import does (at-rules in any
+// case). A backslash could spell one otherwise, and a file not read here is left to sassc.
+bool mayImport(const std::string& path) {
+  gchar* contents = nullptr;
+  gsize length = 0;
+  if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return true;
+  const std::string_view text(contents, length);
+  bool found = text.find('\\') != std::string_view::npos;
+  for (auto at = text.find('@'); !found && at != std::string_view::npos; at = text.find('@', at + 1)) {
+    found = length - at - 1 >= 6 && g_ascii_strncasecmp(text.data() + at + 1, "import", 6) == 0;
+  }
+  g_free(contents);
+  return found;
+}
+
+}  // namespace
+
 std::vector<std::string> SassParser::arguments(const std::string& path,
                                               const std::filesystem::path& outputFolder) const {
   std::vector<std::string> arguments{executablePath(), path};
   if (!outputFolder.empty()) arguments.push_back((outputFolder / "out.css").string());
-  if (style_) {
-    std::ranges::move(sasscStyleArguments(*style_), std::back_inserter(arguments));
-  } else {
-    arguments.push_back("--line-numbers");
-  }
+  // No line comments: places come from the map, and without them a large sheet compiles and
+  // reaches the page sooner.
+  if (style_) std::ranges::move(sasscStyleArguments(*style_), std::back_inserter(arguments));
   // The map's `sources` are the files the compile read; the page never gets the map. sassc
   // cannot write a map for names that are not UTF-8; such a compile still gives its CSS, and
   // its own file is followed.
   const auto utf8 = [](const std::string& name) { return isValidUtf8(name); };
-  if (!outputFolder.empty() && utf8(path) && utf8(outputFolder.string()) && std::ranges::all_of(loadPaths_, utf8)) {
+  if (!outputFolder.empty() && (sourceMap_ || mayImport(path)) && utf8(path) && utf8(outputFolder.string()) &&
+      std::ranges::all_of(loadPaths_, utf8)) {
     arguments.insert(arguments.end(), {"--sourcemap", "--omit-map-comment"});
   }
   for (const auto& folder : loadPaths_) arguments.insert(arguments.end(), {"--load-path", folder});

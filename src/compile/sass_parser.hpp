@@ -44,25 +44,25 @@ class SassParser {
   const Compiler& compiler() const { return compiler_; }
 
   // Starts the compiler on `path` in the file's folder and returns at once: LibSass as
-  // `sassc <path> --line-numbers` (or the style asked) with the load paths, writing the CSS and
-  // a source map into a private temporary folder that is removed once they are read, Dart Sass
-  // as `sass --embedded` asked for expanded (or the style asked) CSS with a map, the load paths as importers
-  // and deprecation warnings of files found through them left out; the map only when asked
-  // (setSourceMap). The completion is
-  // called exactly once, later, unless cancelAll() or destruction comes first.
+  // `sassc <path>` with the load paths (and the style asked), writing
+  // the CSS and, when a map is asked or the file may import, a source map into a private
+  // temporary folder that is removed once they are read; Dart Sass as `sass --embedded` asked
+  // for expanded (or the style asked) CSS, the load paths as importers and deprecation warnings
+  // of files found through them left out, with a map only when asked (setSourceMap). The
+  // completion is called exactly once, later, unless cancelAll() or destruction comes first.
   void parseFile(const std::string& path, Completion completion);
 
   // Folders searched for imports (`--load-path`), for the compiles started from now on.
   void setLoadPaths(std::vector<std::string> loadPaths) { loadPaths_ = std::move(loadPaths); }
 
   // How the CSS of the compiles started from now on is laid out. None (the default) is the
-  // preview's: sassc's nested style with line comments, Dart Sass's expanded. A style asked
-  // for is CSS to ship: that style, without line comments.
+  // preview's: sassc's nested style, Dart Sass's expanded. A style asked
+  // for is CSS to ship: that style.
   void setOutputStyle(std::optional<OutputStyle> style) { style_ = style; }
 
   // Whether the compiles started from now on give a source map (with the sources' text for
   // Dart Sass). Without one the files read are listed all the same; LibSass still writes its
-  // map, as that is where it names them, but it is not kept. On by default.
+  // map when the file may import, as that is where it names them, but it is not kept. On by default.
   void setSourceMap(bool sourceMap) { sourceMap_ = sourceMap; }
   bool sourceMap() const { return sourceMap_; }
 

@@ -98,6 +98,18 @@ TEST_P(PickPanelTest, APickedButtonShowsItsRulesAndEnterOpensTheEditorAtItsSassL
   xdotool(window->window(), {"key", "Escape"});
   EXPECT_TRUE(runUntil([&] { return !gtk_widget_get_visible(view.pickPanel().widget()); }));
   EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(view.webView())));
+
+  // Opened right after a save whose compile asked for no map, it lists the rules at their new lines.
+  writeFileByRename(root / "scss/_buttons.scss", "\n" + buttons);
+  xdotool(window->window(), {"key", "ctrl+shift+c"});
+  ASSERT_TRUE(runUntil([&] { return view.pickPanel().picking(); }));
+  pointTo(window->window(), GTK_WIDGET(view.webView()), 110, 80);
+  xdotool(window->window(), {"click", "1"});
+  EXPECT_TRUE(runUntil([&] {
+    const auto rows = view.pickPanel().rowTexts();
+    return rows.size() == 5 && rows[0].starts_with(".btn.primary  _buttons.scss:8") &&
+           rows[1].starts_with(".btn.primary  _buttons.scss:5");
+  }, std::chrono::seconds(30)));
 }
 
 using PickPanelBoundsTest = GuiTest;
