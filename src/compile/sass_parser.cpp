@@ -135,9 +135,11 @@ std::vector<std::string> SassParser::arguments(const std::string& path,
                                               const std::filesystem::path& outputFolder) const {
   std::vector<std::string> arguments{executablePath(), path};
   if (!outputFolder.empty()) arguments.push_back((outputFolder / "out.css").string());
-  // No line comments: places come from the map, and without them a large sheet compiles and
-  // reaches the page sooner.
-  if (style_) std::ranges::move(sasscStyleArguments(*style_), std::back_inserter(arguments));
+  if (style_) {
+    std::ranges::move(sasscStyleArguments(*style_), std::back_inserter(arguments));
+  } else {
+    arguments.push_back("--line-numbers");
+  }
   // The map's `sources` are the files the compile read; the page never gets the map. sassc
   // cannot write a map for names that are not UTF-8; such a compile still gives its CSS, and
   // its own file is followed.

@@ -55,7 +55,7 @@ std::optional<std::string> writeResult(const ParsingResult& result, const CssExp
 }
 
 // The preview's own result is the CSS asked for: Dart Sass's expanded style, from the
-// compiler in use now, with a map when one is asked. sassc's preview is nested.
+// compiler in use now, with a map when one is asked. sassc's preview is nested, with line comments.
 bool isAsAsked(const ParsingResult& current, const CssExportChoice& choice, const Compiler& compiler) {
   return current.isSuccess() && choice.style == OutputStyle::kExpanded && compiler.id == kDartSassId &&
          !compiler.name.empty() && current.compilerName() == compiler.name &&
