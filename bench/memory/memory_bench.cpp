@@ -65,10 +65,7 @@ Memory measure(bench::ScreenWatch& screen, const test::TempDir& dir, int windows
 
 int main(int argc, char** argv) {
   const int windows = argc > 1 ? std::max(2, atoi(argv[1])) : 10;
-  setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 0);
-  setenv("GDK_BACKEND", "x11", 1);
-  setenv("GTK_A11Y", "none", 0);
-  setenv("NO_AT_BRIDGE", "1", 0);
+  bench::setWindowBenchEnvironment();
   bench::ScreenWatch screen;
   if (!screen.connected()) {
     std::cerr << "memory_bench: no X display; run it under xvfb-run -a\n";

@@ -157,10 +157,7 @@ int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "--bare") == 0) return runBare(argv[2], argv[3], std::strcmp(argv[4], "off") != 0);
   const int saves = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
   // What WebKit needs as root in a container; nothing that chooses how to draw.
-  setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 0);
-  setenv("GDK_BACKEND", "x11", 1);
-  setenv("GTK_A11Y", "none", 0);
-  setenv("NO_AT_BRIDGE", "1", 0);
+  bench::setWindowBenchEnvironment();
   bench::ScreenWatch screen;
   if (!screen.connected()) {
     std::cerr << "preview_bench: no X display; run it under xvfb-run -a\n";

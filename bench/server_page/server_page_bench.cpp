@@ -69,10 +69,7 @@ void writeProject(const fs::path& project, const std::string& example, const std
 
 int main(int argc, char** argv) {
   const int saves = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
-  setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 0);
-  setenv("GDK_BACKEND", "x11", 1);
-  setenv("GTK_A11Y", "none", 0);
-  setenv("NO_AT_BRIDGE", "1", 0);
+  bench::setWindowBenchEnvironment();
   bench::ScreenWatch screen;
   if (!screen.connected()) {
     std::cerr << "server_page_bench: no X display; run it under xvfb-run -a\n";

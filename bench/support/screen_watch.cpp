@@ -149,4 +149,11 @@ std::optional<std::chrono::steady_clock::time_point> ScreenWatch::until(const st
   return std::nullopt;
 }
 
+void setWindowBenchEnvironment() {
+  setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 0);
+  setenv("GDK_BACKEND", "x11", 1);
+  setenv("GTK_A11Y", "none", 0);
+  setenv("NO_AT_BRIDGE", "1", 0);
+}
+
 }  // namespace fennelview::bench

@@ -42,4 +42,8 @@ class ScreenWatch {
   std::unique_ptr<State> state_;
 };
 
+// What a bench that opens windows sets before GTK starts: X11 under Xvfb, WebKit's sandbox off
+// (as root in a container), no accessibility bus.
+void setWindowBenchEnvironment();
+
 }  // namespace fennelview::bench

@@ -16,6 +16,7 @@
 #include "site/site_pages.hpp"
 #include "window/preview_web_context.hpp"
 #include "window/site_scheme.hpp"
+#include "window/page_call.hpp"
 #include "window/window_resources.hpp"
 
 namespace fennelview {
@@ -301,25 +302,12 @@ void PreviewPage::committed() {
 void PreviewPage::reloadKeepingScroll() {
   if (!site_) return;
   PreviewWebContext::shared().expectAnswer(webView());
-  webkit_web_view_evaluate_javascript(
-      webView(), "window.scrollX + ',' + window.scrollY", -1, kWorld, nullptr, calls_.get(),
-      +[](GObject* view, GAsyncResult* result, gpointer data) {
-        GError* rawError = nullptr;
-        GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &rawError));
-        GErrorPtr error(rawError);
-        if (cancelled(error.get())) return;
-        auto* self = static_cast<PreviewPage*>(data);
-        if (!self->site_) return;
-        if (value && jsc_value_is_string(value.get())) {
-          GCharPtr text(jsc_value_to_string(value.get()));
-          const std::string scroll = text.get();
-          // Two numbers and a comma, nothing a page could slip in.
-          if (scroll.find_first_not_of("0123456789.,-e") == std::string::npos) self->scrollToRestore_ = scroll;
-        }
-        self->loading_ = true;
-        webkit_web_view_reload(self->webView());
-      },
-      this);
+  evaluateInPage(webView(), kScrollPositionScript, calls_.get(), [this](JSCValue* value) {
+    if (!site_) return;
+    scrollToRestore_ = scrollPosition(value);
+    loading_ = true;
+    webkit_web_view_reload(webView());
+  });
 }
 
 void PreviewPage::reloadSoon() {

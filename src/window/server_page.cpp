@@ -10,6 +10,7 @@
 #include "document/file_watcher.hpp"
 #include "site/served_source_map.hpp"
 #include "site/server_pages.hpp"
+#include "window/page_call.hpp"
 #include "window/window_resources.hpp"
 
 namespace fennelview {
@@ -126,23 +127,10 @@ void ServerPage::reload() {
   const std::string shown = uri && allows(uri) ? uri : address_;
   // The server was away, or answered with an error: the address it failed on, or the page again.
   if (!problemText_.empty()) return load(failedURI_.empty() ? shown : failedURI_);
-  webkit_web_view_evaluate_javascript(
-      view_, "window.scrollX + ',' + window.scrollY", -1, kWorld, nullptr, calls_.get(),
-      +[](GObject* view, GAsyncResult* result, gpointer data) {
-        GError* rawError = nullptr;
-        GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &rawError));
-        GErrorPtr error(rawError);
-        if (error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
-        auto* self = static_cast<ServerPage*>(data);
-        if (value && jsc_value_is_string(value.get())) {
-          GCharPtr text(jsc_value_to_string(value.get()));
-          const std::string scroll = text.get();
-          // Two numbers and a comma, nothing a page could slip in.
-          if (scroll.find_first_not_of("0123456789.,-e") == std::string::npos) self->scrollToRestore_ = scroll;
-        }
-        self->load(webkit_web_view_get_uri(self->view_));
-      },
-      this);
+  evaluateInPage(view_, kScrollPositionScript, calls_.get(), [this](JSCValue* value) {
+    scrollToRestore_ = scrollPosition(value);
+    load(webkit_web_view_get_uri(view_));
+  });
 }
 
 void ServerPage::retry() { reload(); }
@@ -182,34 +170,21 @@ bool ServerPage::responded(WebKitURIResponse* response) {
 
 void ServerPage::finished() {
   loadLimit_.reset();
-  webkit_web_view_evaluate_javascript(
-      view_, "(s => s && s.dataset.fennelviewAdded === undefined ? new URL(s.dataset.fennelviewBase).pathname : '')"
-             "(document.querySelector('style[data-fennelview-base]'))",
-      -1, kWorld, nullptr, calls_.get(),
-      +[](GObject* view, GAsyncResult* result, gpointer data) {
-        GError* rawError = nullptr;
-        GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &rawError));
-        GErrorPtr error(rawError);
-        if (error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
-        GCharPtr path(value && jsc_value_is_string(value.get()) ? jsc_value_to_string(value.get()) : nullptr);
-        if (path && *path) static_cast<ServerPage*>(data)->linkedPath_ = path.get();
-      },
-      this);
+  evaluateInPage(view_,
+                 "(s => s && s.dataset.fennelviewAdded === undefined ? new URL(s.dataset.fennelviewBase).pathname : '')"
+                 "(document.querySelector('style[data-fennelview-base]'))",
+                 calls_.get(), [this](JSCValue* value) {
+                   GCharPtr path(value && jsc_value_is_string(value) ? jsc_value_to_string(value) : nullptr);
+                   if (path && *path) linkedPath_ = path.get();
+                 });
   if (note_) {
-    webkit_web_view_evaluate_javascript(
-        view_, "document.querySelector('style[data-fennelview-added]') !== null", -1, kWorld, nullptr, calls_.get(),
-        +[](GObject* view, GAsyncResult* result, gpointer data) {
-          GError* rawError = nullptr;
-          GObjectPtr<JSCValue> value(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &rawError));
-          GErrorPtr error(rawError);
-          if (error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
-          auto* self = static_cast<ServerPage*>(data);
-          if (!value || !jsc_value_to_boolean(value.get()) || !self->note_) return;
-          /* Translators: %1$s is the name of a CSS file, such as "main.css". */
-          std::exchange(self->note_, {})(formatted(_("This page does not link %1$s; the compiled CSS is added after its own style sheets."),
-                                                   (self->stem_ + ".css").c_str()));
-        },
-        this);
+    evaluateInPage(view_, "document.querySelector('style[data-fennelview-added]') !== null", calls_.get(),
+                   [this](JSCValue* value) {
+                     if (!value || !jsc_value_to_boolean(value) || !note_) return;
+                     /* Translators: %1$s is the name of a CSS file, such as "main.css". */
+                     std::exchange(note_, {})(formatted(_("This page does not link %1$s; the compiled CSS is added after its own style sheets."),
+                                                        (stem_ + ".css").c_str()));
+                   });
   }
   if (const auto scroll = std::exchange(scrollToRestore_, std::nullopt)) {
     const std::string script = "window.scrollTo(" + *scroll + ")";
