@@ -59,8 +59,17 @@ PageStyleSheets::PageStyleSheets(const PageSheetList& page, const Source& source
       add(sheet.text, {0, false, at ? pageFile->file : std::filesystem::path(), static_cast<int>(line)});
       continue;
     }
+    if (sheet.compiled) {
+      if (!compiled) add(compiledCss, {0, true, {}, 1});
+      read += compiled ? 0 : compiledCss.size();
+      compiled = true;
+      continue;
+    }
     const auto answer = answerFor(sheet.url);
-    if (std::holds_alternative<SiteText>(answer) && !compiled) {
+    if (sheet.readInPage && std::holds_alternative<SiteRefusal>(answer)) {
+      read += sheet.text.size();
+      add(sheet.text, {0, false, {}, 1, sheet.url});
+    } else if (std::holds_alternative<SiteText>(answer) && !compiled) {
       fromSite = compiled = true;
       read += compiledCss.size();
       add(compiledCss, {0, true, {}, 1});
@@ -73,7 +82,7 @@ PageStyleSheets::PageStyleSheets(const PageSheetList& page, const Source& source
     }
   }
   // The sample page holds the compiled CSS in a <style> of its own.
-  if (!fromSite && !pageFile) add(compiledCss, {0, true, {}, 1});
+  if (!fromSite && !pageFile && !compiled) add(compiledCss, {0, true, {}, 1});
 }
 
 void PageStyleSheets::add(std::string_view css, Origin origin) {
@@ -89,6 +98,10 @@ std::optional<RulePlace> PageStyleSheets::placeOf(std::size_t rule, const Source
   if (origin == origins_.rend() || rule >= sheet_.rules.size()) return std::nullopt;
   const auto& styleRule = sheet_.rules[rule];
   if (origin->compiled) return map ? placeOfRule(styleRule, *map) : std::nullopt;
+  if (!origin->url.empty()) {
+    const int line = styleRule.line;
+    return RulePlace{origin->url, line, origin->url + ":" + std::to_string(line)};
+  }
   if (origin->file.empty()) return std::nullopt;
   GCharPtr name(g_filename_display_basename(origin->file.c_str()));
   const int line = styleRule.line + origin->firstLine - 1;

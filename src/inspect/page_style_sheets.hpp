@@ -20,7 +20,9 @@ namespace fennelview {
 struct PageSheetList {
   struct Sheet {
     std::string url;   // empty for a <style>
-    std::string text;  // a <style>'s text
+    std::string text;  // a <style>'s text, or a linked sheet's as the page read it
+    bool readInPage = false;  // `text` is the linked sheet's
+    bool compiled = false;    // the compiled CSS, put in place by the page
     bool operator==(const Sheet&) const = default;
   };
   std::string pageUrl;
@@ -29,8 +31,8 @@ struct PageSheetList {
 
 // The rules of a page's style sheets, read from their text as written (the page's own list of
 // rules leaves out what it cannot parse), and where each rule comes from: the compiled CSS
-// (through its map), a file of the site at its own line, or a <style> the page's file does not
-// hold (no place). Reads at most 64 MB, however many sheets the page has.
+// (through its map), a file of the site at its own line, a server's sheet at its URL and line,
+// or a <style> the page's file does not hold (no place). Reads at most 64 MB, however many sheets the page has.
 class PageStyleSheets {
  public:
   using Source = std::function<SiteAnswer(const std::string& url)>;
@@ -46,9 +48,10 @@ class PageStyleSheets {
  private:
   struct Origin {
     std::size_t firstRule;
-    bool compiled;               // else a file, or nowhere when `file` is empty
+    bool compiled;               // else a file, a URL, or nowhere when both are empty
     std::filesystem::path file;
     int firstLine;
+    std::string url = {};        // a server's sheet, placed by its URL
   };
   void add(std::string_view css, Origin origin);
 

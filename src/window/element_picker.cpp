@@ -128,7 +128,7 @@ void ElementPicker::listStyleSheets(std::function<void(std::optional<PageSheetLi
       const auto text = [&](std::size_t at) {
         return sheet.is_array() && sheet.size() > at && sheet[at].is_string() ? sheet[at].get<std::string>() : std::string();
       };
-      list.sheets.push_back({text(0), text(1)});
+      list.sheets.push_back({text(0), text(1), text(2) == "read", text(2) == "compiled"});
     }
     done(std::move(list));
   });

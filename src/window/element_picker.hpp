@@ -55,7 +55,7 @@ class ElementPicker {
   // others hold. None when the page could not answer.
   void judgeConditions(const std::vector<Condition>& conditions, std::function<void(MatchResult)> done);
   // The page's style sheets in document order: the URL of a linked one, the text of one in a
-  // <style> element; and the page's own URL.
+  // <style> element (on a server's page, with the text of its own linked ones); and the page's own URL.
   void listStyleSheets(std::function<void(std::optional<PageSheetList>)> done);
 
  private:

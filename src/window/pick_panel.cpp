@@ -306,6 +306,8 @@ void PickPanel::setStatus(const std::string& text) {
 void PickPanel::open(std::size_t row) {
   if (row >= rows_.size() || !rows_[row].place || !settings_) return;
   const auto& place = *rows_[row].place;
+  // A server's sheet is placed by its URL: no file to open.
+  if (!g_path_is_absolute(place.file.c_str())) return;
   // The error link's way to the editor: editors that take a line get it.
   ErrorLink link;
   link.setSettings(*settings_);

@@ -3,8 +3,9 @@
 # A development server as tests need one: renders ROOT/templates/base.html on every request
 # ({% static 'x' %} -> /static/x, {{ marker }} -> "signed-in" for a visitor who sends back the
 # session cookie set on the first visit), links a stale /static/css/main.css and serves a click
-# counter script. Usage: page_server.py ROOT [PORT [tls]]; prints the port it listens on. With
-# "tls" it speaks HTTPS with a certificate of its own, made in ROOT, that no one trusts.
+# counter script and a sheet of its own. Usage: page_server.py ROOT [PORT [tls]]; prints the port
+# it listens on. With "tls" it speaks HTTPS with a certificate of its own, made in ROOT, that no
+# one trusts.
 import http.server
 import os
 import re
@@ -14,6 +15,7 @@ import sys
 
 root = sys.argv[1]
 STALE = b"body { color: rgb(255, 0, 0); }"
+SITE = b"p {\n  margin: 0;\n}\n#marker { font-weight: bold; }\n"
 COUNTER = b"document.addEventListener('click', () => { window.count = (window.count || 0) + 1;" \
           b" document.body.dataset.count = window.count; }); document.body.dataset.script = 'ran';"
 
@@ -33,6 +35,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         path = self.path.split("?")[0]
         if path == "/static/css/main.css":
             return self.send(200, "text/css", STALE)
+        if path == "/static/css/site.css":
+            return self.send(200, "text/css", SITE)
         if path == "/static/js/counter.js":
             return self.send(200, "text/javascript", COUNTER)
         if path != "/":

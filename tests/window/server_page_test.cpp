@@ -21,7 +21,7 @@ using ServerPageTest = GuiTest;
 const std::string kTemplate =
     "<!doctype html><head><script>window.seen = new Set(); (function frame() { if (document.body)"
     " seen.add(getComputedStyle(document.body).color); requestAnimationFrame(frame); })();</script>"
-    "<link rel=stylesheet href=\"{% static 'css/main.css' %}\">"
+    "<link rel=stylesheet href=\"{% static 'css/site.css' %}\"><link rel=stylesheet href=\"{% static 'css/main.css' %}\">"
     // As Vite's client adds the document's CSS, and later updates the element it made.
     "<script>const vite = document.createElement('style'); vite.setAttribute('data-vite-dev-id', '/p/scss/main.scss');"
     " vite.textContent = 'body { color: rgb(255, 0, 0) }'; document.head.append(vite);"
@@ -30,7 +30,7 @@ const std::string kTemplate =
     "<script src=\"{% static 'js/counter.js' %}\"></script><div style='height: 5000px'></div>";
 
 void writeProject(const fs::path& root) {
-  writeFiles(root, {{".git/HEAD", ""}, {"scss/main.scss", "@import 'colors';\nbody { color: $text; }\n"},
+  writeFiles(root, {{".git/HEAD", ""}, {"scss/main.scss", "@import 'colors';\nbody { color: $text; }\n#marker { padding: 0; }\n"},
                     {"scss/_colors.scss", "$text: rgb(0, 128, 0);\n"}, {"templates/base.html", kTemplate},
                     {"app/views.py", "# views\n"}, {"app/static/css/main.css", "body { color: rgb(255, 0, 0) }"}});
 }
@@ -50,6 +50,14 @@ TEST_F(ServerPageTest, AServersPageShowsTheCompiledCssLiveAndComesBackWhenTheSer
                             " marker.textContent, document.body.dataset.count].join('|')";
   EXPECT_EQ(waitForPage(view.webView(), state, "rgb(0, 128, 0)|ran||"), "rgb(0, 128, 0)|ran||");
   EXPECT_EQ(projectSettings(defaults, root).serverAddresses, std::vector<std::string>{address});
+  // A picked element lists the server's own sheet at its URL and line, the compiled CSS at its Sass line.
+  view.pickPanel().enter();
+  ASSERT_TRUE(runUntil([&] { return view.pickPanel().picking(); }));
+  evaluate(view.webView(), "marker.click()");
+  ASSERT_TRUE(runUntil([&] { return view.pickPanel().rowTexts().size() == 3; }, std::chrono::seconds(20)));
+  EXPECT_EQ(view.pickPanel().rowTexts(), (std::vector<std::string>{"#marker  main.scss:3\npadding: 0;",
+                                                                    "#marker  " + address + "static/css/site.css:4\nfont-weight: bold;",
+                                                                    "p  " + address + "static/css/site.css:1\nmargin: 0;"}));
 
   // A partial saved by rename swaps the CSS in place: the script's count stays.
   evaluate(view.webView(), "document.body.click(); document.body.click()");
