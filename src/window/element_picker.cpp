@@ -67,6 +67,10 @@ void ElementPicker::enter() {
   run("fennelviewPicker.start();");
 }
 
+void ElementPicker::markPath(const std::vector<int>& path) {
+  run(("fennelviewPicker.markPath(" + nlohmann::json(path).dump() + ");").c_str());
+}
+
 void ElementPicker::leave() {
   if (!picking_) return;
   picking_ = false;
@@ -94,11 +98,14 @@ void ElementPicker::onScriptMessage(WebKitUserContentManager*, JSCValue* value, 
     picker->picking_ = false;
     if (picker->left_) picker->left_();
   } else if (kind == "picked") {
-    PickedElement element{text("tag"), text("id"), {}};
+    PickedElement element{text("tag"), text("id"), {}, {}};
     if (const auto classes = message.find("classes"); classes != message.end() && classes->is_array()) {
       for (const auto& name : *classes) {
         if (name.is_string()) element.classes.push_back(name.get<std::string>());
       }
+    }
+    if (const auto path = message.find("path"); path != message.end() && path->is_array()) {
+      for (const auto& at : *path) element.path.push_back(at.is_number_integer() ? at.get<int>() : -1);
     }
     picker->picking_ = false;
     if (picker->picked_) picker->picked_(element);

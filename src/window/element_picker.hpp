@@ -19,6 +19,8 @@ struct PickedElement {
   std::string tag;
   std::string id;
   std::vector<std::string> classes;
+  // Child indices from <html>: the same element in another page of the same markup.
+  std::vector<int> path;
   bool operator==(const PickedElement&) const = default;
 };
 
@@ -40,6 +42,8 @@ class ElementPicker {
   void enter();
   void leave();
   bool picking() const { return picking_; }
+  // Outlines the element at `path` and makes it the picked one; an empty path removes the outline.
+  void markPath(const std::vector<int>& path);
   WebKitWebView* view() const { return view_; }
 
   // Called when the user picked an element (pick mode is then over).

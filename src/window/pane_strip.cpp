@@ -124,7 +124,17 @@ std::string PaneStrip::label(std::size_t pane) const {
   if (pane >= panes_.size()) return {};
   const auto& shown = panes_[pane];
   /* Translators: a side by side pane's label: its width in CSS pixels and the scale it is shown at. */
-  auto text = formatted(_("%1$d px · %2$ld %%"), shown.width, std::lround(scale_ * 100));
+  return formatted(_("%1$d px · %2$ld %%"), shown.width, std::lround(scale_ * 100)) + states(shown);
+}
+
+std::string PaneStrip::name(std::size_t pane) const {
+  if (pane >= panes_.size()) return {};
+  /* Translators: a side by side pane's width in CSS pixels. */
+  return formatted(_("%d px"), panes_[pane].width) + states(panes_[pane]);
+}
+
+std::string PaneStrip::states(const Pane& shown) {
+  std::string text;
   if (shown.media.colorScheme) text += shown.media.colorScheme == ColorScheme::dark ? _(" · dark") : _(" · light");
   if (shown.media.print) text += _(" · print");
   if (shown.media.reducedMotion) text += _(" · reduced motion");

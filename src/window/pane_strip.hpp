@@ -69,6 +69,8 @@ class PaneStrip {
   std::vector<WebKitWebView*> webViews() const;
   // The text of a pane's label, such as "375 px · 52 %".
   std::string label(std::size_t pane) const;
+  // A pane's name in a sentence: its width and states, such as "1280 px · dark".
+  std::string name(std::size_t pane) const;
 
  private:
   struct PaneView {
@@ -91,6 +93,7 @@ class PaneStrip {
   void reloaded(WebKitWebView* view);
   void applyScale();
   void updateLabel(std::size_t pane);
+  static std::string states(const Pane& shown);
   GtkWidget* editorFor(std::size_t pane);
   void changePane(std::size_t pane, const std::function<void(std::vector<Pane>&)>& change);
   void save();

@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "common/formatted.hpp"
 #include "common/glib_ptr.hpp"
 #include "inspect/cascade.hpp"
 #include "present/error_link.hpp"
@@ -156,19 +157,32 @@ PickPanel& pickPanel(FennelviewPickPanel* widget) { return *widget->panel; }
 
 PickPanel::PickPanel(FennelviewPickPanel* widget, WebKitWebView* view)
     : widget_(widget), revealer_(widget->revealer), title_(widget->title), status_(widget->status), list_(widget->list),
-      picker_(view) {
-  picker_.setPickedHandler([this](const PickedElement& element) {
-    element_ = element;
-    gtk_label_set_text(title_, clipped(elementText(element), kShownValue).c_str());
-    gtk_widget_set_visible(GTK_WIDGET(widget_), TRUE);
-    gtk_revealer_set_reveal_child(revealer_, TRUE);
-    focusFirst_ = true;
-    refresh();
+      picker_(view), differs_(GTK_LABEL(label("", {"caption"}))) {
+  gtk_widget_insert_after(GTK_WIDGET(differs_), gtk_widget_get_parent(GTK_WIDGET(status_)), GTK_WIDGET(status_));
+  gtk_widget_set_visible(GTK_WIDGET(differs_), FALSE);
+  watch(picker_);
+}
+
+void PickPanel::watch(ElementPicker& picker) {
+  picker.setPickedHandler([this, &picker](const PickedElement& element) { picked(picker, element); });
+  picker.setLeftHandler([this] {
+    leave();
     if (pickingChanged_) pickingChanged_(false);
   });
-  picker_.setLeftHandler([this] {
-    if (pickingChanged_) pickingChanged_(false);
-  });
+}
+
+void PickPanel::picked(ElementPicker& picker, const PickedElement& element) {
+  picked_ = &picker;
+  leave();
+  picker_.markPath(element.path);
+  for (auto& other : others_) other.first->markPath(element.path);
+  element_ = element;
+  gtk_label_set_text(title_, clipped(elementText(element), kShownValue).c_str());
+  gtk_widget_set_visible(GTK_WIDGET(widget_), TRUE);
+  gtk_revealer_set_reveal_child(revealer_, TRUE);
+  focusFirst_ = true;
+  refresh();
+  if (pickingChanged_) pickingChanged_(false);
 }
 
 std::optional<std::size_t> PickPanel::focusedRow() const {
@@ -180,11 +194,26 @@ std::optional<std::size_t> PickPanel::focusedRow() const {
 }
 
 void PickPanel::enter() {
+  picked_ = &picker_;
+  others_.clear();
+  firstName_.clear();
+  for (const auto& [view, name] : panes_ ? panes_() : PaneList{}) {
+    if (view == picker_.view()) {
+      firstName_ = name;
+      continue;
+    }
+    others_.emplace_back(std::make_unique<ElementPicker>(view), name);
+    watch(*others_.back().first);
+    others_.back().first->enter();
+  }
   picker_.enter();
   if (pickingChanged_) pickingChanged_(true);
 }
 
-void PickPanel::leave() { picker_.leave(); }
+void PickPanel::leave() {
+  picker_.leave();
+  for (auto& other : others_) other.first->leave();
+}
 
 void PickPanel::show(std::shared_ptr<const RenderPresenter> model) {
   if (!model || model->isFailure()) return;
@@ -197,19 +226,21 @@ void PickPanel::hide() {
   element_.reset();
   rows_.clear();
   focusFirst_ = false;
+  picker_.markPath({});
+  for (auto& other : others_) other.first->markPath({});
   gtk_revealer_set_reveal_child(revealer_, FALSE);
   gtk_widget_set_visible(GTK_WIDGET(widget_), FALSE);
 }
 
 void PickPanel::dismiss() {
   hide();
-  gtk_widget_grab_focus(GTK_WIDGET(picker_.view()));
+  gtk_widget_grab_focus(GTK_WIDGET(picked_->view()));
 }
 
 void PickPanel::refresh() {
   if (!element_ || !model_) return;
   const auto generation = ++generation_;
-  picker_.listStyleSheets([this, generation](std::optional<PageSheetList> page) {
+  picked_->listStyleSheets([this, generation](std::optional<PageSheetList> page) {
     if (generation != generation_) return;
     sheets_ = PageStyleSheets(page.value_or(PageSheetList{}), source_, model_->css());
     match(generation);
@@ -217,27 +248,62 @@ void PickPanel::refresh() {
 }
 
 void PickPanel::match(unsigned generation) {
-  auto selectors = candidateSelectors(sheets_.sheet());
-  picker_.matchSelectors(selectors, [this, generation, selectors](ElementPicker::MatchResult matches) {
-    if (generation != generation_) return;
-    if (!matches) {
+  rulesIn(*picked_, generation, [this, generation](std::optional<std::vector<PickedRule>> rows) {
+    if (!rows) {
       fill({});
       setStatus(_("The element is no longer on the page. Pick it again."));
       return;
     }
+    fill(std::move(*rows));
+    compare(generation);
+  });
+}
+
+void PickPanel::rulesIn(ElementPicker& picker, unsigned generation,
+                        std::function<void(std::optional<std::vector<PickedRule>>)> done) {
+  auto selectors = candidateSelectors(sheets_.sheet());
+  picker.matchSelectors(selectors, [this, &picker, generation, selectors, done](ElementPicker::MatchResult matches) {
+    if (generation != generation_) return;
+    if (!matches) return done(std::nullopt);
     std::unordered_set<std::string> matching;
     for (std::size_t i = 0; i < selectors.size() && i < matches->size(); ++i) {
       if ((*matches)[i]) matching.insert(selectors[i]);
     }
     auto conditions = conditionsOf(sheets_.sheet());
-    picker_.judgeConditions(conditions, [this, generation, matching = std::move(matching),
-                                         conditions](ElementPicker::MatchResult holding) {
+    picker.judgeConditions(conditions, [this, generation, matching = std::move(matching), conditions,
+                                        done](ElementPicker::MatchResult holding) {
       if (generation != generation_) return;
       const auto* map = model_->sourceMap().get();
-      fill(pickedRules(sheets_.sheet(), matching, conditionTest(conditions, holding),
+      done(pickedRules(sheets_.sheet(), matching, conditionTest(conditions, holding),
                        [this, map](std::size_t rule) { return sheets_.placeOf(rule, map); }));
     });
   });
+}
+
+// Each other pane's rules for the same element (its widths and states may take others), named
+// where they differ from the rows shown.
+void PickPanel::compare(unsigned generation) {
+  std::vector<std::pair<ElementPicker*, std::string>> panes;
+  if (picked_ != &picker_ && !firstName_.empty()) panes.emplace_back(&picker_, firstName_);
+  for (auto& [picker, name] : others_) {
+    if (picker.get() != picked_) panes.emplace_back(picker.get(), name);
+  }
+  gtk_widget_set_visible(GTK_WIDGET(differs_), FALSE);
+  gtk_label_set_text(differs_, "");
+  auto differ = std::make_shared<std::vector<int>>(panes.size(), -1);
+  for (std::size_t i = 0; i < panes.size(); ++i) {
+    rulesIn(*panes[i].first, generation, [this, differ, i, names = panes](std::optional<std::vector<PickedRule>> rows) {
+      (*differ)[i] = !rows || *rows != rows_;
+      if (std::ranges::count(*differ, -1) != 0) return;
+      std::string list;
+      for (std::size_t pane = 0; pane < names.size(); ++pane) {
+        if ((*differ)[pane] == 1) list += (list.empty() ? "" : ", ") + names[pane].second;
+      }
+      /* Translators: %s lists side by side panes, such as "768 px, 1280 px". */
+      gtk_label_set_text(differs_, list.empty() ? "" : formatted(_("Other rules win in %s."), list.c_str()).c_str());
+      gtk_widget_set_visible(GTK_WIDGET(differs_), !list.empty());
+    });
+  }
 }
 
 void PickPanel::fill(std::vector<PickedRule> rows) {

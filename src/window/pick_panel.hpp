@@ -46,6 +46,13 @@ class PickPanel {
   // Called when pick mode starts or ends.
   void setPickingChanged(std::function<void(bool)> changed) { pickingChanged_ = std::move(changed); }
 
+  // The side by side panes, first (the panel's own page) to last, with their names: a pick in any
+  // of them outlines the element in all, and the panel names the panes where other rules win.
+  using PaneList = std::vector<std::pair<WebKitWebView*, std::string>>;
+  void setPanes(std::function<PaneList()> panes) { panes_ = std::move(panes); }
+  // The line naming those panes; empty when every pane agrees.
+  std::string differenceText() const { return gtk_label_get_text(differs_); }
+
   void enter();
   void leave();
   bool picking() const { return picker_.picking(); }
@@ -66,6 +73,11 @@ class PickPanel {
  private:
   void refresh();
   void match(unsigned generation);
+  void watch(ElementPicker& picker);
+  void picked(ElementPicker& picker, const PickedElement& element);
+  // The picked element's rules in the page of `picker`; none when the element is gone.
+  void rulesIn(ElementPicker& picker, unsigned generation, std::function<void(std::optional<std::vector<PickedRule>>)> done);
+  void compare(unsigned generation);
   void fill(std::vector<PickedRule> rows);
   void setStatus(const std::string& text);
 
@@ -75,6 +87,11 @@ class PickPanel {
   GtkLabel* status_;
   GtkListBox* list_;
   ElementPicker picker_;
+  GtkLabel* differs_;
+  std::function<PaneList()> panes_;
+  std::string firstName_;
+  std::vector<std::pair<std::unique_ptr<ElementPicker>, std::string>> others_;
+  ElementPicker* picked_ = &picker_;  // where the element was picked
   Settings* settings_ = nullptr;
   std::function<void(const std::string&)> notice_;
   std::function<void(bool)> pickingChanged_;

@@ -192,6 +192,12 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
   panes_->keepIn(windowController.settings(), documentPath_);
   errorLink_.setSettings(windowController.settings());
   pickPanel_->setSettings(windowController.settings());
+  pickPanel_->setPanes([this] {
+    PickPanel::PaneList list;
+    const auto views = panes_->webViews();
+    for (std::size_t pane = 0; pane < views.size(); ++pane) list.emplace_back(views[pane], panes_->name(pane));
+    return list;
+  });
   pickPanel_->setStyleSheetSource([page = std::weak_ptr<PreviewPage>(page_)](const std::string& url) {
     const auto shown = page.lock();
     return shown ? shown->answerFor(url) : SiteAnswer(SiteRefusal{});

@@ -94,6 +94,17 @@ TEST_F(PaneStripTest, PanesShowEachWidthAndSchemeAtOnceAndASaveSwapsEveryPaneInP
   EXPECT_EQ(evaluate(panes[0], "window.scrollY"), phoneScroll);
   EXPECT_EQ(evaluate(panes[2], "window.scrollY"), desktopScroll);
 
+  // A pick in the phone pane outlines the same element in the desktop pane; the narrow rule wins only in the phone pane.
+  view.pickPanel().enter();
+  ASSERT_TRUE(runUntil([&] { return evaluate(panes[0], "document.body.click(), !!document.querySelector('[data-fennelview-mark]')") == "true"; }));
+  const std::string outlinesBody = "(() => { const m = document.querySelector('[data-fennelview-mark]')?.getBoundingClientRect(); "
+                                   "const b = document.body.getBoundingClientRect(); return !!m && Math.abs(m.top - b.top) < 1 && Math.abs(m.width - b.width) < 1; })()";
+  EXPECT_EQ(waitForPage(panes[2], outlinesBody, "true"), "true");
+  ASSERT_TRUE(runUntil([&] { return !view.pickPanel().differenceText().empty(); }, std::chrono::seconds(20)));
+  EXPECT_EQ(view.pickPanel().differenceText(), "Other rules win in 768 px, 1280 px.");
+  EXPECT_TRUE(view.pickPanel().rowTexts().front().starts_with("body  panes.scss:2")) << view.pickPanel().rowTexts().front();
+  view.pickPanel().dismiss();
+
   // Light | dark at one width: the dark pane alone takes the dark rules, and says so to scripts.
   writeFileByRename(file, sheet("rgb(128, 128, 128)"));
   GVariant* preset = g_variant_ref_sink(g_variant_new_string("light-dark"));

@@ -21,7 +21,7 @@ globalThis.fennelviewPicker ??= (() => {
     Object.assign(label.style, {left: Math.max(0, r.left) + 'px', top: (r.top >= 20 ? r.top - 20 : r.bottom + 2) + 'px'});
   };
   const hide = () => { box?.remove(); label?.remove(); outlined = null; };
-  const ours = (el) => el === box || el === label;
+  const ours = (el) => el === box || el === label || el === mark;
   const elementOf = (e) => {
     const node = e.composedPath()[0];
     return node instanceof Element ? node : (node?.parentElement ?? null);
@@ -37,7 +37,30 @@ globalThis.fennelviewPicker ??= (() => {
   const pick = (el) => {
     globalThis.fennelviewPicked = el;
     stop();
-    post({kind: 'picked', tag: el.localName, id: el.id, classes: Array.from(el.classList)});
+    post({kind: 'picked', tag: el.localName, id: el.id, classes: Array.from(el.classList), path: pathOf(el)});
+  };
+  // Where an element sits, as child indices from <html>: the same element in another pane of the same page.
+  const pathOf = (el) => {
+    const path = [];
+    for (; el && el !== document.documentElement; el = el.parentElement) {
+      path.unshift(Array.from(el.parentElement?.children ?? []).filter((c) => !ours(c)).indexOf(el));
+    }
+    return path;
+  };
+  // The picked element stays outlined, in page coordinates so that it scrolls with the page.
+  let mark = null;
+  const markPath = (path) => {
+    mark?.remove();
+    let el = document.documentElement;
+    for (const at of path) el = Array.from(el?.children ?? []).filter((c) => !ours(c))[at];
+    globalThis.fennelviewPicked = el ?? null;
+    if (!el || !path.length) return;
+    mark ??= document.createElement('div');
+    mark.dataset.fennelviewMark = '';
+    const r = el.getBoundingClientRect();
+    mark.style.cssText = 'all:initial;position:absolute;pointer-events:none;z-index:2147483646;box-sizing:border-box;' +
+      'outline:2px solid #3584e4;' + `left:${r.left + scrollX}px;top:${r.top + scrollY}px;width:${r.width}px;height:${r.height}px`;
+    document.documentElement.append(mark);
   };
   // From the keyboard: Tab outlines the focused element; the arrow keys walk the tree from the
   // outlined one (Up or Left: its parent, Down: its first child, Right: its next sibling, round
@@ -83,5 +106,5 @@ globalThis.fennelviewPicker ??= (() => {
     for (const [type, listener] of listeners) removeEventListener(type, listener, options);
     hide();
   };
-  return {start, stop};
+  return {start, stop, markPath};
 })();
