@@ -2,13 +2,11 @@
 #include "share/live_page.hpp"
 
 #include <gio/gio.h>
-#include <sys/random.h>
 
-#include <cerrno>
-#include <fstream>
 #include <memory>
 
 #include "common/glib_ptr.hpp"
+#include "common/random_bytes.hpp"
 
 namespace fennelview {
 
@@ -80,25 +78,11 @@ bool isLoopbackHost(std::string_view host, unsigned port) {
 }
 
 std::string newToken() {
-  unsigned char bytes[24] = {};
-  std::size_t got = 0;
-  while (got < sizeof bytes) {
-    const auto read = getrandom(bytes + got, sizeof bytes - got, 0);
-    if (read > 0) {
-      got += static_cast<std::size_t>(read);
-    } else if (errno != EINTR) {
-      break;
-    }
-  }
-  if (got < sizeof bytes) {
-    std::ifstream device("/dev/urandom", std::ios::binary);
-    if (!device.read(reinterpret_cast<char*>(bytes), sizeof bytes)) {
-      for (auto& byte : bytes) byte = static_cast<unsigned char>(g_random_int_range(0, 256));
-    }
-  }
+  const auto bytes = randomBytes(24);
   static constexpr char digits[] = "0123456789abcdef";
   std::string token;
-  for (const auto byte : bytes) {
+  for (const auto raw : bytes) {
+    const auto byte = static_cast<unsigned char>(raw);
     token += digits[byte >> 4];
     token += digits[byte & 15];
   }

@@ -3,14 +3,12 @@
 
 #include <gio/gunixinputstream.h>
 #include <libsoup/soup.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 
-#include <cerrno>
-#include <fstream>
 #include <variant>
 
 #include "common/glib_ptr.hpp"
+#include "common/random_bytes.hpp"
 
 namespace fennelview {
 
@@ -82,26 +80,7 @@ void sendFile(std::unique_ptr<PendingFile> pending, SiteFile file) {
 
 // A secret of this run: a site's host is made with it, so no page can work out another's.
 const std::string& hostKey() {
-  static const std::string key = [] {
-    std::string bytes(32, '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-      const auto read = getrandom(bytes.data() + got, bytes.size() - got, 0);
-      if (read > 0) {
-        got += static_cast<std::size_t>(read);
-      } else if (errno != EINTR) {
-        break;
-      }
-    }
-    // A kernel without getrandom still has its random device; GLib's generator is the last resort.
-    if (got < bytes.size()) {
-      std::ifstream device("/dev/urandom", std::ios::binary);
-      if (!device.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-        for (auto& byte : bytes) byte = static_cast<char>(g_random_int_range(0, 256));
-      }
-    }
-    return bytes;
-  }();
+  static const std::string key = randomBytes(32);
   return key;
 }
 
