@@ -33,4 +33,9 @@ std::optional<std::string> scrollPosition(JSCValue* value) {
   return scroll;
 }
 
+void restoreScroll(WebKitWebView* view, const std::string& position) {
+  const std::string script = "window.scrollTo(" + position + ")";
+  webkit_web_view_evaluate_javascript(view, script.c_str(), -1, "fennelview", nullptr, nullptr, nullptr, nullptr);
+}
+
 }  // namespace fennelview

@@ -18,5 +18,7 @@ void evaluateInPage(WebKitWebView* view, const std::string& script, GCancellable
 // numbers, nothing a page could slip into a later window.scrollTo().
 extern const char* const kScrollPositionScript;
 std::optional<std::string> scrollPosition(JSCValue* value);
+// Scrolls the page back to a position scrollPosition() read.
+void restoreScroll(WebKitWebView* view, const std::string& position);
 
 }  // namespace fennelview

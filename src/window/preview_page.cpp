@@ -282,10 +282,7 @@ void PreviewPage::loadFinished() {
     notice_(formatted(_("This page does not link %1$s; the compiled CSS is added after its own style sheets."),
                       (sassStem(site_->document()) + ".css").c_str()));
   }
-  if (const auto scroll = std::exchange(scrollToRestore_, std::nullopt)) {
-    const std::string script = "window.scrollTo(" + *scroll + ")";
-    webkit_web_view_evaluate_javascript(webView(), script.c_str(), -1, kWorld, nullptr, nullptr, nullptr, nullptr);
-  }
+  if (const auto scroll = std::exchange(scrollToRestore_, std::nullopt)) restoreScroll(webView(), *scroll);
 }
 
 void PreviewPage::committed() {

@@ -186,10 +186,7 @@ void ServerPage::finished() {
                                                         (stem_ + ".css").c_str()));
                    });
   }
-  if (const auto scroll = std::exchange(scrollToRestore_, std::nullopt)) {
-    const std::string script = "window.scrollTo(" + *scroll + ")";
-    webkit_web_view_evaluate_javascript(view_, script.c_str(), -1, kWorld, nullptr, nullptr, nullptr, nullptr);
-  }
+  if (const auto scroll = std::exchange(scrollToRestore_, std::nullopt)) restoreScroll(view_, *scroll);
 }
 
 gboolean ServerPage::loadFailed(WebKitWebView*, WebKitLoadEvent, const char* uri, GError* error, ServerPage* self) {
