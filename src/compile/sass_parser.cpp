@@ -137,7 +137,8 @@ std::vector<std::string> SassParser::arguments(const std::string& path,
   if (!outputFolder.empty()) arguments.push_back((outputFolder / "out.css").string());
   if (style_) {
     std::ranges::move(sasscStyleArguments(*style_), std::back_inserter(arguments));
-  } else {
+  } else if (sourceMap_) {
+    // The comments are read beside the map (the CSS view); a page alone would only parse them.
     arguments.push_back("--line-numbers");
   }
   // The map's `sources` are the files the compile read; the page never gets the map. sassc

@@ -44,8 +44,8 @@ class SassParser {
   const Compiler& compiler() const { return compiler_; }
 
   // Starts the compiler on `path` in the file's folder and returns at once: LibSass as
-  // `sassc <path> --line-numbers` (or the style asked) with the load paths, writing
-  // the CSS and, when a map is asked or the file may import, a source map into a private
+  // `sassc <path> --line-numbers` (the line comments only with a map; or the style asked) with
+  // the load paths, writing the CSS and, when a map is asked or the file may import, a source map into a private
   // temporary folder that is removed once they are read; Dart Sass as `sass --embedded` asked
   // for expanded (or the style asked) CSS, the load paths as importers and deprecation warnings
   // of files found through them left out, with a map only when asked (setSourceMap). The
@@ -56,8 +56,8 @@ class SassParser {
   void setLoadPaths(std::vector<std::string> loadPaths) { loadPaths_ = std::move(loadPaths); }
 
   // How the CSS of the compiles started from now on is laid out. None (the default) is the
-  // preview's: sassc's nested style with line comments, Dart Sass's expanded. A style asked
-  // for is CSS to ship: that style, without line comments.
+  // preview's: sassc's nested style (with line comments when a map is asked), Dart Sass's
+  // expanded. A style asked for is CSS to ship: that style, without line comments.
   void setOutputStyle(std::optional<OutputStyle> style) { style_ = style; }
 
   // Whether the compiles started from now on give a source map (with the sources' text for

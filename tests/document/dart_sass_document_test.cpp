@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -87,7 +88,14 @@ TEST_F(DartSassDocumentTest, ASourceMapOnlyWhileAReaderWantsOneWithTheSameCssAnd
       const auto another = doc->wantSourceMap();  // has it already asked for
       ASSERT_TRUE(runUntil([&] { return !doc->compiling().value() && map(); }));
       EXPECT_EQ(doc->parser().startedCount(), started + 1);
-      EXPECT_EQ(doc->parsingResult().value().output().output, css);
+      // sassc's line comments come with the map: only a reader of the map reads them.
+      const auto withMap = doc->parsingResult().value().output().output;
+      if (compiler == "libsass") {
+        EXPECT_EQ(css.find("/* line"), std::string::npos);
+        EXPECT_THAT(withMap, testing::HasSubstr("/* line 1, _part.scss */\n.p {"));
+      } else {
+        EXPECT_EQ(withMap, css);
+      }
       EXPECT_EQ(doc->followedFiles(), files);
     }
     // The map shown stays; the next compile goes without.
