@@ -98,12 +98,15 @@ bool reloadsServerPage(const std::filesystem::path& file) {
   return extension != ".scss" && extension != ".sass" && extension != ".map";
 }
 
-std::vector<std::string> serverPageWatchList(const std::filesystem::path& projectRoot) {
-  std::vector<std::string> files;
-  visitProjectFiles(projectRoot, [&](const std::filesystem::path& file) {
-    if (reloadsServerPage(file)) files.push_back(file.string());
-  });
-  return files;
+ServerPageWatchList serverPageWatchList(const std::filesystem::path& projectRoot) {
+  ServerPageWatchList list;
+  visitProjectFiles(
+      projectRoot,
+      [&](const std::filesystem::path& file) {
+        if (reloadsServerPage(file)) list.files.push_back(file.string());
+      },
+      [&](const std::filesystem::path& folder) { list.folders.push_back(folder); });
+  return list;
 }
 
 std::optional<std::filesystem::path> projectFileServedAt(const std::filesystem::path& projectRoot, std::string_view urlPath) {

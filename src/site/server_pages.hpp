@@ -32,8 +32,13 @@ bool isServerTemplate(std::string_view text);
 // A save of this project file reloads a server's page: any file but the Sass sources, whose saves
 // swap the CSS in place, and source maps.
 bool reloadsServerPage(const std::filesystem::path& file);
-// The files of the project whose saves reload a server's page, bounded as every project walk.
-std::vector<std::string> serverPageWatchList(const std::filesystem::path& projectRoot);
+// The files of the project whose saves reload a server's page, bounded as every project walk, and
+// the folders they were found in (those where new files are looked for).
+struct ServerPageWatchList {
+  std::vector<std::string> files;
+  std::vector<std::filesystem::path> folders;
+};
+ServerPageWatchList serverPageWatchList(const std::filesystem::path& projectRoot);
 
 // The project file a server most likely serves at `urlPath` ("/static/css/main.css"): the one
 // whose path ends with the most of the URL's segments, at least its name; the shallowest first.

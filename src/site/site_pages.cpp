@@ -77,12 +77,18 @@ std::string sassStem(const fs::path& document) {
   return document.stem().string();
 }
 
-void visitProjectFiles(const fs::path& root, const std::function<void(const fs::path&)>& visit) {
+bool isSkippedInProject(const std::string& name, bool isFolder) {
+  return name.starts_with('.') || (isFolder && (name == "node_modules" || name == "vendor"));
+}
+
+void visitProjectFiles(const fs::path& root, const std::function<void(const fs::path&)>& visit,
+                       const std::function<void(const fs::path&)>& visitFolder) {
   std::deque<fs::path> folders{root};
   std::size_t visited = 0;
   while (!folders.empty()) {
     const fs::path folder = std::move(folders.front());
     folders.pop_front();
+    if (visitFolder) visitFolder(folder);
     std::vector<fs::directory_entry> entries;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -92,9 +98,10 @@ void visitProjectFiles(const fs::path& root, const std::function<void(const fs::
     std::sort(entries.begin(), entries.end());
     for (const auto& entry : entries) {
       const std::string name = entry.path().filename().string();
-      if (name.starts_with('.')) continue;
-      if (entry.is_symlink(ec) ? false : entry.is_directory(ec)) {
-        if (name != "node_modules" && name != "vendor") folders.push_back(entry.path());
+      const bool isFolder = entry.is_symlink(ec) ? false : entry.is_directory(ec);
+      if (isSkippedInProject(name, isFolder)) continue;
+      if (isFolder) {
+        folders.push_back(entry.path());
       } else if (entry.is_regular_file(ec)) {
         visit(entry.path());
       }

@@ -25,8 +25,12 @@ bool isLocalHref(std::string_view href);
 
 // Visits the files under `root` breadth-first, by name within a folder, skipping node_modules,
 // vendor and dot-folders and not following linked folders; stops after maximumProjectEntries.
+// `visitFolder`, when given, is told of each folder entered, `root` first.
 void visitProjectFiles(const std::filesystem::path& root,
-                       const std::function<void(const std::filesystem::path&)>& visit);
+                       const std::function<void(const std::filesystem::path&)>& visit,
+                       const std::function<void(const std::filesystem::path&)>& visitFolder = {});
+// A name that a walk of the project passes over: dot-files and dot-folders, node_modules, vendor.
+bool isSkippedInProject(const std::string& name, bool isFolder);
 
 // The first maximumPageBytes of a file; empty when it cannot be read.
 std::string readPageHead(const std::filesystem::path& file);

@@ -10,6 +10,7 @@
 #include "document/file_watcher.hpp"
 #include "site/served_source_map.hpp"
 #include "site/server_pages.hpp"
+#include "site/site_pages.hpp"
 #include "window/page_call.hpp"
 #include "window/window_resources.hpp"
 
@@ -30,6 +31,8 @@ constexpr guint64 kPageLimit = 20 * 1024 * 1024;
 constexpr std::size_t kMapSourceBytes = 4u << 20;
 // The files whose saves are followed; past them the project's other files reload nothing.
 constexpr std::size_t kFollowedFiles = 1000;
+// The folders where files made later are looked for.
+constexpr std::size_t kWatchedFolders = 256;
 
 std::string json(const nlohmann::json& value) { return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); }
 
@@ -55,17 +58,70 @@ ServerPage::ServerPage(WebKitWebView* view, std::string address, std::string ste
   g_signal_connect(view_, "load-failed", G_CALLBACK(loadFailed), this);
   g_signal_connect(view_, "load-failed-with-tls-errors", G_CALLBACK(tlsFailed), this);
   if (projectRoot) {
-    followed_ = serverPageWatchList(*projectRoot);
+    auto list = serverPageWatchList(*projectRoot);
+    followed_ = std::move(list.files);
     if (followed_.size() > kFollowedFiles) followed_.resize(kFollowedFiles);
     for (const auto& file : followed_) sharedFileWatcher().appendPath(file);
     followedSet_.insert(followed_.begin(), followed_.end());
     changes_ = fileChangeSignal().observeNext([this](const std::string& file) { changed(file); });
+    for (const auto& folder : list.folders) watchFolder(folder);
   }
+}
+
+void ServerPage::watchFolder(const std::filesystem::path& folder) {
+  if (folders_.size() >= kWatchedFolders || !watchedFolders_.insert(folder.string()).second) return;
+  GObjectPtr<GFile> file(g_file_new_for_path(folder.c_str()));
+  GObjectPtr<GFileMonitor> monitor(g_file_monitor_directory(file.get(), G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr));
+  if (!monitor) return;
+  g_signal_connect(monitor.get(), "changed", G_CALLBACK(folderChanged), this);
+  folders_.push_back(std::move(monitor));
+}
+
+void ServerPage::folderChanged(GFileMonitor*, GFile* file, GFile* other, GFileMonitorEvent event, ServerPage* self) {
+  const bool gone = event == G_FILE_MONITOR_EVENT_DELETED || event == G_FILE_MONITOR_EVENT_MOVED_OUT ||
+                    event == G_FILE_MONITOR_EVENT_RENAMED;
+  if (gone) {
+    // Editors' temporary files come and go: those followed since the page opened are let go.
+    GCharPtr path(g_file_get_path(file));
+    if (path && self->madeLater_.erase(path.get())) {
+      std::erase(self->followed_, std::string(path.get()));
+      self->followedSet_.erase(path.get());
+      sharedFileWatcher().removePath(path.get());
+    }
+  }
+  GFile* added = event == G_FILE_MONITOR_EVENT_CREATED || event == G_FILE_MONITOR_EVENT_MOVED_IN ? file
+                 : event == G_FILE_MONITOR_EVENT_RENAMED                                          ? other
+                                                                                                  : nullptr;
+  GCharPtr path(added ? g_file_get_path(added) : nullptr);
+  if (!path) return;
+  const std::filesystem::path name(path.get());
+  std::error_code ec;
+  const bool isFolder = std::filesystem::is_directory(std::filesystem::symlink_status(name, ec));
+  if (isSkippedInProject(name.filename().string(), isFolder)) return;
+  if (!isFolder) return self->madeLater(name);
+  // Its files may be there before its own watch is.
+  visitProjectFiles(
+      name, [self](const std::filesystem::path& inside) { self->madeLater(inside); },
+      [self](const std::filesystem::path& folder) { self->watchFolder(folder); });
+}
+
+void ServerPage::madeLater(const std::filesystem::path& file) {
+  // Followed from now on; it may be in use already.
+  if (!reloadsServerPage(file) || followedSet_.contains(file.string()) || followed_.size() >= kFollowedFiles) return;
+  followed_.push_back(file.string());
+  followedSet_.insert(file.string());
+  madeLater_.insert(file.string());
+  sharedFileWatcher().appendPath(file.string());
+  changed(file.string());
 }
 
 ServerPage::~ServerPage() {
   g_cancellable_cancel(calls_.get());
   g_signal_handlers_disconnect_by_data(view_, this);
+  for (const auto& monitor : folders_) {
+    g_signal_handlers_disconnect_by_data(monitor.get(), this);
+    g_file_monitor_cancel(monitor.get());
+  }
   changes_.dispose();
   for (const auto& file : followed_) sharedFileWatcher().removePath(file);
   if (script_) webkit_user_content_manager_remove_script(webkit_web_view_get_user_content_manager(view_), script_.get());

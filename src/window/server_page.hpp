@@ -22,8 +22,8 @@ class SourceMap;
 // A page a server makes, shown in a preview's view at the server's own origin: cookies, forms,
 // redirects and its scripts work as in a browser. A script of ours, in place before the page's
 // content, puts the compiled CSS from memory where the page links the document's CSS; saves of
-// the document swap it in place, saves of other project files reload the page at its scroll
-// position once they settle. A server that does not answer, an error status, a certificate
+// the document swap it in place, saves of other project files (files made since included)
+// reload the page at its scroll position once they settle. A server that does not answer, an error status, a certificate
 // error or a page past its limits is told through onProblem, never by WebKit's error page; a
 // server away is asked again until it answers.
 class ServerPage {
@@ -62,6 +62,9 @@ class ServerPage {
   void installScript();
   void say(const std::string& text, bool canTrust = false);
   void changed(const std::string& file);
+  void watchFolder(const std::filesystem::path& folder);
+  void madeLater(const std::filesystem::path& file);
+  static void folderChanged(GFileMonitor* monitor, GFile* file, GFile* other, GFileMonitorEvent event, ServerPage* self);
 
   WebKitWebView* view_;  // the preview's, which outlives this
   std::string address_;
@@ -84,6 +87,9 @@ class ServerPage {
   std::optional<std::string> scrollToRestore_;
   std::vector<std::string> followed_;
   std::set<std::string> followedSet_;
+  std::set<std::string> madeLater_;
+  std::vector<GObjectPtr<GFileMonitor>> folders_;
+  std::set<std::string> watchedFolders_;
   Disposable changes_;
   MainLoopSource settle_;
   MainLoopSource retry_;

@@ -70,6 +70,12 @@ TEST_F(ServerPageTest, AServersPageShowsTheCompiledCssLiveAndComesBackWhenTheSer
   const std::string reloaded = "[!!document.getElementById('added'), marker.textContent, window.scrollY,"
                                " getComputedStyle(document.body).color].join('|')";
   EXPECT_EQ(waitForPage(view.webView(), reloaded, "true|signed-in|400|rgb(0, 0, 255)"), "true|signed-in|400|rgb(0, 0, 255)");
+  // A template made since the page opened is followed: making it and saving it each reload.
+  for (const char* text : {"new", "changed"}) {
+    evaluate(view.webView(), "window.before = true");
+    writeFileByRename(root / "templates/made/later.html", text);
+    EXPECT_EQ(waitForPage(view.webView(), "String(window.before)", "undefined"), "undefined") << text;
+  }
   // No frame ever had the server's stale colour.
   EXPECT_EQ(evaluate(view.webView(), "String([...seen].includes('rgb(255, 0, 0)'))"), "false");
 
