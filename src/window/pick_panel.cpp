@@ -372,12 +372,20 @@ void PickPanel::setStatus(const std::string& text) {
 void PickPanel::open(std::size_t row) {
   if (row >= rows_.size() || !rows_[row].place || !settings_) return;
   const auto& place = *rows_[row].place;
-  // A server's sheet is placed by its URL: no file to open.
-  if (!g_path_is_absolute(place.file.c_str())) return;
+  // A server's sheet is placed by its URL: the project file it most likely is opens, if any.
+  std::string file = place.file;
+  if (!g_path_is_absolute(file.c_str())) {
+    const auto served = fileAt_ ? fileAt_(file) : std::nullopt;
+    if (!served) {
+      if (notice_) notice_(_("No file of the project is served at this rule's address."));
+      return;
+    }
+    file = served->string();
+  }
   // The error link's way to the editor: editors that take a line get it.
   ErrorLink link;
   link.setSettings(*settings_);
-  link.setPlace(SourcePlace{place.file, place.line, std::nullopt});
+  link.setPlace(SourcePlace{file, place.line, std::nullopt});
   if (!link.open() && notice_) notice_(_("The rule's place could not be opened: choose an editor in Preferences."));
 }
 

@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -43,6 +44,10 @@ class PickPanel {
   // What the page's site answers for a style sheet's URL: the compiled CSS, a file of the site
   // (its rules are listed with its own file and line), or nothing (not listed).
   void setStyleSheetSource(std::function<SiteAnswer(const std::string& url)> source) { source_ = std::move(source); }
+  // The project file behind a server's style sheet URL, which a row placed by that URL opens.
+  void setFileServedAt(std::function<std::optional<std::filesystem::path>(const std::string& url)> fileAt) {
+    fileAt_ = std::move(fileAt);
+  }
   // Called when pick mode starts or ends.
   void setPickingChanged(std::function<void(bool)> changed) { pickingChanged_ = std::move(changed); }
 
@@ -97,6 +102,7 @@ class PickPanel {
   std::function<void(bool)> pickingChanged_;
   std::shared_ptr<const RenderPresenter> model_;
   std::function<SiteAnswer(const std::string&)> source_;
+  std::function<std::optional<std::filesystem::path>(const std::string&)> fileAt_;
   PageStyleSheets sheets_;
   std::optional<PickedElement> element_;
   std::vector<PickedRule> rows_;

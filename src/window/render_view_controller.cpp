@@ -202,6 +202,11 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
     const auto shown = page.lock();
     return shown ? shown->answerFor(url) : SiteAnswer(SiteRefusal{});
   });
+  pickPanel_->setFileServedAt([this](const std::string& url) -> std::optional<std::filesystem::path> {
+    const auto* server = page_->server();
+    if (!server || !projectRoot_ || !url.starts_with(serverOrigin(server->address()) + "/")) return std::nullopt;
+    return projectFileServedAt(*projectRoot_, url.substr(serverOrigin(server->address()).size()));
+  });
   pickPanel_->setNotice([weak = windowController.weak_from_this()](const std::string& text) {
     if (auto window = weak.lock()) window->showToast(text);
   });

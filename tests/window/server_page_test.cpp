@@ -32,7 +32,8 @@ const std::string kTemplate =
 void writeProject(const fs::path& root) {
   writeFiles(root, {{".git/HEAD", ""}, {"scss/main.scss", "@import 'colors';\nbody { color: $text; }\n#marker { padding: 0; }\n"},
                     {"scss/_colors.scss", "$text: rgb(0, 128, 0);\n"}, {"templates/base.html", kTemplate},
-                    {"app/views.py", "# views\n"}, {"app/static/css/main.css", "body { color: rgb(255, 0, 0) }"}});
+                    {"app/views.py", "# views\n"}, {"app/static/css/main.css", "body { color: rgb(255, 0, 0) }"},
+                    {"app/static/css/site.css", "p {\n  margin: 0;\n}\n#marker { font-weight: bold; }\n"}});
 }
 
 std::string addressOf(const PageServer& server) { return "http://127.0.0.1:" + std::to_string(server.port()) + "/"; }
@@ -58,6 +59,12 @@ TEST_F(ServerPageTest, AServersPageShowsTheCompiledCssLiveAndComesBackWhenTheSer
   EXPECT_EQ(view.pickPanel().rowTexts(), (std::vector<std::string>{"#marker  main.scss:3\npadding: 0;",
                                                                     "#marker  " + address + "static/css/site.css:4\nfont-weight: bold;",
                                                                     "p  " + address + "static/css/site.css:1\nmargin: 0;"}));
+  // A row placed by a URL opens the project file served there.
+  settings.setDefaultEditorPath(guiDesktop().applicationURL("gedit"));
+  guiDesktop().forgetCalls();
+  view.pickPanel().open(1);
+  ASSERT_TRUE(guiDesktop().waitForCalls("gedit", 1));
+  EXPECT_EQ(guiDesktop().calls("gedit").front(), (std::vector<std::string>{"+4", (root / "app/static/css/site.css").string()}));
 
   // A partial saved by rename swaps the CSS in place: the script's count stays.
   evaluate(view.webView(), "document.body.click(); document.body.click()");
