@@ -207,4 +207,30 @@ std::optional<std::string> moduleRuleIn(std::string_view css) {
   return std::nullopt;
 }
 
+std::vector<int> linesPastLineComments(std::string_view css, std::string_view commented) {
+  const auto isLineComment = [](std::string_view line) {
+    const auto start = line.find_first_not_of(' ');
+    return start != std::string_view::npos && line.substr(start).starts_with("/* line ") && line.ends_with(" */");
+  };
+  std::vector<int> lines;
+  std::size_t at = 0, from = 0;
+  int line = 0;
+  while (at <= css.size()) {
+    const auto end = std::min(css.find('\n', at), css.size());
+    const auto wanted = css.substr(at, end - at);
+    // The next line of `commented` that is no line comment must be this one.
+    for (;; ++line) {
+      if (from > commented.size()) return {};
+      const auto next = std::min(commented.find('\n', from), commented.size());
+      const auto have = commented.substr(from, next - from);
+      from = next + 1;
+      if (have == wanted) break;
+      if (!isLineComment(have)) return {};
+    }
+    lines.push_back(line++);
+    at = end + 1;
+  }
+  return from > commented.size() ? lines : std::vector<int>{};
+}
+
 }  // namespace fennelview

@@ -36,4 +36,9 @@ CompilerOutput decodeSasscOutput(SasscRun run, const std::filesystem::path& work
 // copies the module system's rules into its output instead of loading the modules.
 std::optional<std::string> moduleRuleIn(std::string_view css);
 
+// Where each line of `css` went in `commented`, when `commented` is the same CSS with sassc's
+// line comments ("/* line 7, _a.scss */", each on a line of its own) added: the 0-based line of
+// `commented` for each line of `css`. Empty when the two differ otherwise.
+std::vector<int> linesPastLineComments(std::string_view css, std::string_view commented);
+
 }  // namespace fennelview

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "compile/sassc_output.hpp"
 #include "window/window_resources.hpp"
 
 namespace {
@@ -135,11 +136,13 @@ CssView::~CssView() {
 void CssView::setCSS(std::shared_ptr<const std::string> css, std::shared_ptr<const SourceMap> map) {
   // A compile again only for its map keeps the text and the cursor where they are.
   const bool sameText = css_ && css && !stale_ && *css_ == *css;
+  // With LibSass that compile adds line comments: the cursor and the top stay on their lines.
+  const auto moved = css_ && css && !stale_ && !sameText && shown_ ? linesPastLineComments(*css_, *css) : std::vector<int>{};
   css_ = std::move(css);
   map_ = std::move(map);
   if (sameText) return showPlace();
   stale_ = true;
-  if (shown_) fill();
+  if (shown_) fill(moved);
 }
 
 void CssView::setShown(bool shown) {
@@ -160,16 +163,26 @@ std::string CssView::text() const {
   return text.get();
 }
 
-void CssView::fill() {
+void CssView::fill(const std::vector<int>& moved) {
   stale_ = false;
   // The view keeps its own place: the line at its top stays there under the new text.
   GdkRectangle visible;
   gtk_text_view_get_visible_rect(textView_, &visible);
   GtkTextIter top;
   gtk_text_view_get_line_at_y(textView_, &top, visible.y, nullptr);
-  const int line = gtk_text_iter_get_line(&top);
+  const auto movedLine = [&moved](int line) {
+    return line >= 0 && static_cast<std::size_t>(line) < moved.size() ? moved[static_cast<std::size_t>(line)] : line;
+  };
+  const int line = movedLine(gtk_text_iter_get_line(&top));
   auto* buffer = GTK_TEXT_BUFFER(buffer_);
+  GtkTextIter cursor;
+  gtk_text_buffer_get_iter_at_mark(buffer, &cursor, gtk_text_buffer_get_insert(buffer));
+  const int cursorLine = movedLine(gtk_text_iter_get_line(&cursor)), cursorOffset = gtk_text_iter_get_line_offset(&cursor);
   gtk_text_buffer_set_text(buffer, css_->data(), static_cast<int>(css_->size()));
+  if (!moved.empty()) {
+    gtk_text_buffer_get_iter_at_line_offset(buffer, &cursor, cursorLine, cursorOffset);
+    gtk_text_buffer_place_cursor(buffer, &cursor);
+  }
   gtk_text_buffer_get_iter_at_line(buffer, &top, line);
   GtkTextMark* mark = gtk_text_buffer_get_mark(buffer, "fennelview-top");
   if (!mark) mark = gtk_text_buffer_create_mark(buffer, "fennelview-top", &top, TRUE);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/glib_ptr.hpp"
 #include "inspect/rule_place.hpp"
@@ -50,7 +51,8 @@ class CssView {
   bool openPlace() const;
 
  private:
-  void fill();
+  // `moved`: where each line of the text shown went in the new one, when known.
+  void fill(const std::vector<int>& moved = {});
   void showPlace();
   void findNext();
   GtkSourceSearchContext* search();

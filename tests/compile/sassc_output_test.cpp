@@ -103,5 +103,16 @@ TEST(SasscOutput, FindsTheModuleRulesLibSassCopiesThrough) {
   EXPECT_TRUE(decodeSasscOutput({"@use \"x\";\n", {}, "", {}}, "/w", {}).result.isFailure());
 }
 
+TEST(SasscOutput, TellsWhereEachLineWentWhenOnlyLineCommentsWereAdded) {
+  const std::string css = "h1 {\n  a: b; }\n  .c {\n    d: e; }\n";
+  EXPECT_EQ(linesPastLineComments(css, "/* line 1, _p.scss */\nh1 {\n  a: b; }\n  /* line 4, x.scss */\n  .c {\n    d: e; }\n"),
+            (std::vector<int>{1, 2, 4, 5, 6}));
+  EXPECT_EQ(linesPastLineComments(css, css), (std::vector<int>{0, 1, 2, 3, 4}));
+  for (const std::string& other : std::vector<std::string>{"/* line 1, _p.scss */\nh1 {\n  a: c; }\n  .c {\n    d: e; }\n", "h1 {\n  a: b; }\n",
+                                  css + "/* line 9, y.scss */\n.z {}\n", "/* lines */\n" + css}) {
+    EXPECT_TRUE(linesPastLineComments(css, other).empty()) << other;
+  }
+}
+
 }  // namespace
 }  // namespace fennelview
