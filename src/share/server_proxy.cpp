@@ -403,7 +403,12 @@ void ServerProxy::answerPage(Exchange& exchange) {
     return soup_server_message_unpause(browser);
   }
   copyAnswer(exchange);
-  soup_message_headers_set_content_length(soup_server_message_get_response_headers(browser), static_cast<goffset>(page.size()));
+  auto* headers = soup_server_message_get_response_headers(browser);
+  // A copy kept and revalidated would carry an old live script: the browser would reload forever.
+  soup_message_headers_remove(headers, "ETag");
+  soup_message_headers_remove(headers, "Last-Modified");
+  soup_message_headers_replace(headers, "Cache-Control", "no-store");
+  soup_message_headers_set_content_length(headers, static_cast<goffset>(page.size()));
   auto* body = soup_server_message_get_response_body(browser);
   appendText(body, std::move(page));
   soup_message_body_complete(body);
