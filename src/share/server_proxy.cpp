@@ -60,21 +60,6 @@ std::string withoutCookie(std::string_view header, std::string_view name) {
   return kept;
 }
 
-// The browser is at our http: address: a cookie bound to the server's domain, or sent over
-// https only, would never come back. SameSite=None needs Secure, so it goes too.
-std::string servedCookie(std::string_view cookie) {
-  std::string kept;
-  forEachPart(cookie, [&](std::string_view part) {
-    const auto equals = part.find('=');
-    const auto name = trimmed(part.substr(0, equals));
-    const auto value = equals == std::string_view::npos ? std::string_view() : trimmed(part.substr(equals + 1));
-    if (!kept.empty() && (isOneOf(name, {"Domain", "Secure"}) || (sameNoCase(name, "SameSite") && sameNoCase(value, "None")))) return;
-    kept += kept.empty() ? "" : "; ";
-    kept += part;
-  });
-  return kept;
-}
-
 std::string withoutToken(std::string_view query) {
   std::string kept;
   std::size_t start = 0;
@@ -88,27 +73,6 @@ std::string withoutToken(std::string_view query) {
     start = end + 1;
   }
   return kept;
-}
-
-// The server's absolute URLs in a page made relative, in one pass: "http://127.0.0.1:8000/x"
-// becomes "/x", but "http://127.0.0.1:80001" is another server.
-std::string relativeToOrigin(std::string_view html, std::string_view origin) {
-  std::string page;
-  page.reserve(html.size());
-  std::size_t copied = 0;
-  for (auto at = html.find(origin); at != std::string_view::npos; at = html.find(origin, copied)) {
-    const auto after = at + origin.size();
-    const char next = after < html.size() ? html[after] : '\0';
-    page.append(html.substr(copied, at - copied));
-    if (g_ascii_isalnum(next) || next == '.' || next == '-' || next == '_' || next == ':' || next == '@') {
-      page.append(origin);
-    } else if (next != '/') {
-      page += '/';
-    }
-    copied = after;
-  }
-  page.append(html.substr(copied));
-  return page;
 }
 
 // A development server on this machine has a certificate of its own that no one signed.
@@ -130,6 +94,38 @@ void appendText(SoupMessageBody* body, std::string text) {
 }
 
 }  // namespace
+
+std::string servedCookie(std::string_view cookie) {
+  std::string kept;
+  forEachPart(cookie, [&](std::string_view part) {
+    const auto equals = part.find('=');
+    const auto name = trimmed(part.substr(0, equals));
+    const auto value = equals == std::string_view::npos ? std::string_view() : trimmed(part.substr(equals + 1));
+    if (!kept.empty() && (isOneOf(name, {"Domain", "Secure"}) || (sameNoCase(name, "SameSite") && sameNoCase(value, "None")))) return;
+    kept += kept.empty() ? "" : "; ";
+    kept += part;
+  });
+  return kept;
+}
+
+std::string relativeToOrigin(std::string_view html, std::string_view origin) {
+  std::string page;
+  page.reserve(html.size());
+  std::size_t copied = 0;
+  for (auto at = html.find(origin); at != std::string_view::npos; at = html.find(origin, copied)) {
+    const auto after = at + origin.size();
+    const char next = after < html.size() ? html[after] : '\0';
+    page.append(html.substr(copied, at - copied));
+    if (g_ascii_isalnum(next) || next == '.' || next == '-' || next == '_' || next == ':' || next == '@') {
+      page.append(origin);
+    } else if (next != '/') {
+      page += '/';
+    }
+    copied = after;
+  }
+  page.append(html.substr(copied));
+  return page;
+}
 
 std::string relativeTo(std::string_view url, std::string_view origin) {
   if (!startsNoCase(url, origin)) return std::string(url);

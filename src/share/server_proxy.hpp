@@ -15,6 +15,12 @@ namespace fennelview {
 
 // "http://127.0.0.1:8000/a?b" as a path of ours, "/a?b", when `url` is at `origin`; else as it is.
 std::string relativeTo(std::string_view url, std::string_view origin);
+// A server's page with its absolute URLs made relative, in one pass: "http://127.0.0.1:8000/x"
+// becomes "/x", but "http://127.0.0.1:80001" is another server's.
+std::string relativeToOrigin(std::string_view html, std::string_view origin);
+// A server's Set-Cookie as the browser at our http: address can keep it: a cookie bound to the
+// server's domain, or sent over https only, would never come back; SameSite=None needs Secure.
+std::string servedCookie(std::string_view cookie);
 
 // Passes a browser's requests on to a local development server and its answers back, as if the
 // browser had asked the server itself: methods, forms, headers and the server's cookies go
