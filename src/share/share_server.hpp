@@ -95,7 +95,8 @@ class ShareServer {
   static constexpr std::size_t maximumUnreadBytes = 256 * 1024;
   // Answers held in memory at once (pages, the CSS), for every connection together.
   static constexpr std::size_t maximumHeldBytes = 64 * 1024 * 1024;
-  // A request body larger, or of no declared length, is refused before it is read.
+  // A request body larger than this, or of no declared length, is refused as its headers come;
+  // none of it is kept.
   static constexpr std::size_t maximumRequestBytes = 16 * 1024 * 1024;
   // The paths of a server's pages answered with the compiled CSS that browsers are told of.
   static constexpr std::size_t maximumCssPaths = 16;
