@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "share/share_server.hpp"
 
+#include <glib/gi18n.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,8 +9,13 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "common/formatted.hpp"
 #include "document/file_watcher.hpp"
+#include "share/held_bytes.hpp"
 #include "share/live_page.hpp"
+#include "site/server_pages.hpp"
+#include "site/site_pages.hpp"
+#include "site/site_paths.hpp"
 
 extern "C" void fennelview_share_register_resource(void);
 
@@ -18,6 +24,8 @@ namespace fennelview {
 namespace {
 
 constexpr const char* livePrefix = "/.fennelview/";
+// Where a server's page that links no sheet of the document gets the compiled CSS from.
+constexpr const char* documentCssPath = "/.fennelview/document.css";
 // Pages larger than this go as they are, without the live script.
 constexpr std::size_t maximumLivePageBytes = 4 * 1024 * 1024;
 constexpr std::size_t streamPieceBytes = 64 * 1024;
@@ -44,6 +52,10 @@ void setNoStore(SoupServerMessage* message) {
   // Each load shows the files as they are now; and no other site may frame or sniff them.
   soup_message_headers_replace(headers, "Cache-Control", "no-store");
   soup_message_headers_replace(headers, "X-Content-Type-Options", "nosniff");
+}
+
+bool sameText(const std::shared_ptr<const std::string>& a, const std::shared_ptr<const std::string>& b) {
+  return a == b || (a && b && *a == *b);
 }
 
 std::string utf8(std::string text, std::size_t limit) {
@@ -95,6 +107,9 @@ bool ShareServer::start(std::string& error) {
   if (server_) return true;
   server_ = GObjectPtr<SoupServer>(soup_server_new("server-header", "Fennelview ", nullptr));
   soup_server_add_handler(server_.get(), nullptr, handle, this, nullptr);
+  soup_server_add_early_handler(server_.get(), nullptr, +[](SoupServer*, SoupServerMessage* message, const char*, GHashTable*, gpointer self) {
+    static_cast<ShareServer*>(self)->admitBody(message);
+  }, this, nullptr);
   // libsoup refuses what it cannot take (a path that climbs with "..", say) as a bad request; to a
   // browser it is a refusal like any other.
   g_signal_connect(server_.get(), "request-started", G_CALLBACK(+[](SoupServer*, SoupServerMessage* message, gpointer) {
@@ -130,6 +145,13 @@ bool ShareServer::start(std::string& error) {
         GObjectPtr<GSocketAddress> local(g_socket_get_local_address(socket.get(), &rawError));
         if (local) effective = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(local.get()));
       }
+      // Browsers may resolve "localhost" to ::1 first; a machine without IPv6 goes without.
+      GObjectPtr<GSocketAddress> address6(g_inet_socket_address_new_from_string("::1", effective));
+      GObjectPtr<GSocket> socket6(effective ? g_socket_new(G_SOCKET_FAMILY_IPV6, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr)
+                                            : nullptr);
+      if (socket6 && g_socket_bind(socket6.get(), address6.get(), TRUE, nullptr) && g_socket_listen(socket6.get(), nullptr)) {
+        g_socket_listener_add_socket(G_SOCKET_LISTENER(service.get()), socket6.get(), nullptr, nullptr);
+      }
     }
     GErrorPtr failure(rawError);
     if (!effective) {
@@ -138,6 +160,9 @@ bool ShareServer::start(std::string& error) {
     }
     port_ = effective;
     service_ = std::move(service);
+    proxy_ = std::make_unique<ServerProxy>(
+        ServerProxy::Pages{[this](std::string html) { return servedServerPage(std::move(html)); }, [this] { return serverAwayPage(); }},
+        tokenCookie(port_), heldBytes_, maximumHeldBytes);
     g_signal_connect(service_.get(), "incoming", G_CALLBACK(incoming), this);
     g_socket_service_start(service_.get());
     return true;
@@ -190,6 +215,7 @@ void ShareServer::stop() {
     g_object_weak_unref(G_OBJECT(connection), connectionGone, this);
   }
   for (auto* connection : connections) g_socket_close(g_socket_connection_get_socket(connection), nullptr);
+  proxy_.reset();
   if (server_) {
     soup_server_remove_handler(server_.get(), nullptr);
     soup_server_disconnect(server_.get());
@@ -209,7 +235,8 @@ void ShareServer::refuse(SoupServerMessage* message, guint status) {
 
 void ShareServer::respond(SoupServerMessage* message, const std::string& path) {
   const std::string method = soup_server_message_get_method(message);
-  if (method != "GET" && method != "HEAD") return refuse(message, SOUP_STATUS_METHOD_NOT_ALLOWED);
+  const bool passedOn = view_.server && (method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE" || method == "OPTIONS");
+  if (method != "GET" && method != "HEAD" && !passedOn) return refuse(message, SOUP_STATUS_METHOD_NOT_ALLOWED);
   auto* request = soup_server_message_get_request_headers(message);
   if (!options_.otherDevices) {
     const char* host = soup_message_headers_get_one(request, "Host");
@@ -223,9 +250,10 @@ void ShareServer::respond(SoupServerMessage* message, const std::string& path) {
     soup_message_headers_replace(soup_server_message_get_response_headers(message), "Set-Cookie", cookie.c_str());
   }
   if (path.starts_with(livePrefix)) return respondLive(message, path.substr(std::string(livePrefix).size()));
+  if (view_.server) return respondServer(message, path);
   if (!view_.site) {
     if (path != "/") return refuse(message);
-    return respondText(message, withLiveScript(view_.sampleHtml, pageVersion_, sampleCssVersion_), "text/html");
+    return respondText(message, withLiveScript(view_.sampleHtml, pageVersion_, cssVersion_), "text/html");
   }
   if (path == "/") {
     const auto page = view_.site->urlPathOf(view_.page);
@@ -246,8 +274,88 @@ void ShareServer::respond(SoupServerMessage* message, const std::string& path) {
 void ShareServer::respondLive(SoupServerMessage* message, const std::string& name) {
   if (name == "live.js") return respondText(message, liveScript(), "text/javascript; charset=utf-8");
   if (name == "events") return listen(message);
-  if (name == "style.css" && !view_.site) return respondText(message, view_.sampleStyle, "text/css; charset=utf-8");
+  if (name == "style.css" && !view_.site && !view_.server) return respondText(message, view_.sampleStyle, "text/css; charset=utf-8");
+  if (name == "document.css" && view_.server) return respondShared(message, view_.server->css, "text/css; charset=utf-8");
   refuse(message);
+}
+
+void ShareServer::admitBody(SoupServerMessage* message) {
+  auto* request = soup_server_message_get_request_headers(message);
+  const auto encoding = soup_message_headers_get_encoding(request);
+  if (encoding == SOUP_ENCODING_NONE) return;
+  const goffset length = encoding == SOUP_ENCODING_CONTENT_LENGTH ? soup_message_headers_get_content_length(request) : -1;
+  if (length == 0) return;
+  guint refusal = SOUP_STATUS_REQUEST_ENTITY_TOO_LARGE;
+  if (length > 0 && static_cast<std::size_t>(length) <= maximumRequestBytes) {
+    // A body is held whole until it is passed on: it counts with the answers held.
+    if (holdUntilFinished(message, heldBytes_, static_cast<std::size_t>(length), maximumHeldBytes)) return;
+    refusal = SOUP_STATUS_SERVICE_UNAVAILABLE;
+  }
+  // Whatever of the body still comes is dropped as it comes, and the connection ends after.
+  soup_message_body_set_accumulate(soup_server_message_get_request_body(message), FALSE);
+  soup_message_headers_replace(soup_server_message_get_response_headers(message), "Connection", "close");
+  refuse(message, refusal);
+}
+
+void ShareServer::respondServer(SoupServerMessage* message, const std::string& path) {
+  auto* request = soup_server_message_get_request_headers(message);
+  // Another site's page may not use the server through us, with the browser's cookies.
+  const char* origin = soup_message_headers_get_one(request, "Origin");
+  const char* host = soup_message_headers_get_one(request, "Host");
+  if (origin && (!host || origin != "http://" + std::string(host))) return refuse(message);
+  const std::string_view method = soup_server_message_get_method(message);
+  const bool reads = method == "GET" || method == "HEAD";
+  if (reads && path == "/") {
+    const auto shown = relativeTo(view_.server->address, upstream_);
+    if (shown != "/") {
+      soup_server_message_set_redirect(message, SOUP_STATUS_FOUND, shown.c_str());
+      return setNoStore(message);
+    }
+  }
+  if (reads && !view_.server->stem.empty() && stylesheetStem(path) == view_.server->stem) {
+    // The links the browsers swap in place on each save.
+    const auto decoded = normalizedUrlPath(path);
+    if (decoded && serverCssPaths_.size() < maximumCssPaths &&
+        std::find(serverCssPaths_.begin(), serverCssPaths_.end(), *decoded) == serverCssPaths_.end()) {
+      serverCssPaths_.push_back(*decoded);
+    }
+    return respondShared(message, view_.server->css, "text/css; charset=utf-8");
+  }
+  proxy_->forward(message, upstream_, path);
+}
+
+void ShareServer::respondShared(SoupServerMessage* message, std::shared_ptr<const std::string> text, const char* contentType) {
+  // Held by the message as long as it is written, not copied.
+  auto* held = new std::shared_ptr<const std::string>(text ? std::move(text) : std::make_shared<const std::string>());
+  GBytes* bytes = g_bytes_new_with_free_func((*held)->data(), (*held)->size(), +[](gpointer data) {
+    delete static_cast<std::shared_ptr<const std::string>*>(data);
+  }, held);
+  soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
+  auto* headers = soup_server_message_get_response_headers(message);
+  soup_message_headers_replace(headers, "Content-Type", contentType);
+  soup_message_headers_set_content_length(headers, static_cast<goffset>(g_bytes_get_size(bytes)));
+  auto* body = soup_server_message_get_response_body(message);
+  soup_message_body_append_bytes(body, bytes);
+  g_bytes_unref(bytes);
+  soup_message_body_complete(body);
+  setNoStore(message);
+}
+
+std::string ShareServer::servedServerPage(std::string html) const {
+  // A page that links no sheet of the document gets the CSS after its own sheets.
+  if (view_.server && !linksDocumentCss(html, {}, view_.server->stem)) {
+    html += "\n<link rel=\"stylesheet\" href=\"" + std::string(documentCssPath) + "?v=" + std::to_string(cssVersion_) + "\">";
+  }
+  return withLiveScript(html, pageVersion_, cssVersion_);
+}
+
+std::string ShareServer::serverAwayPage() const {
+  /* Translators: %1$s is a server, such as "localhost:8000". */
+  const auto text = formatted(_("The server at %1$s does not answer."), serverName(view_.server ? view_.server->address : "").c_str());
+  GCharPtr escaped(g_markup_escape_text(text.c_str(), -1));
+  const std::string page = std::string("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<title>") + escaped.get() + "</title>\n<p>" +
+                           escaped.get() + "</p>";
+  return withLiveScript(page, pageVersion_, cssVersion_);
 }
 
 void ShareServer::respondText(SoupServerMessage* message, std::string body, const std::string& contentType) {
@@ -354,11 +462,16 @@ void ShareServer::listen(SoupServerMessage* message) {
 std::string ShareServer::stateJson() const {
   nlohmann::json state;
   state["page"] = pageVersion_;
-  if (view_.site) {
+  if (view_.server) {
+    auto paths = serverCssPaths_;
+    paths.push_back(documentCssPath);
+    state["css"] = cssVersion_;
+    state["paths"] = paths;
+  } else if (view_.site) {
     state["css"] = view_.site->cssVersion();
     state["paths"] = view_.site->cssPaths();
   } else {
-    state["css"] = sampleCssVersion_;
+    state["css"] = cssVersion_;
     state["sample"] = true;
   }
   state["error"] = utf8(view_.error, maximumErrorBytes);
@@ -382,9 +495,17 @@ void ShareServer::broadcast() {
 }
 
 void ShareServer::show(SharedView view) {
+  const auto& server = view.server;
+  const bool otherServer = server.has_value() != view_.server.has_value() ||
+                           (server && (server->address != view_.server->address || server->loads != view_.server->loads));
   const bool otherPage = view.site != view_.site || view.page != view_.page ||
-                         (!view.site && (view.sampleTemplate != view_.sampleTemplate));
-  if (!view.site && view.sampleStyle != view_.sampleStyle) ++sampleCssVersion_;
+                         (!view.site && (view.sampleTemplate != view_.sampleTemplate)) || otherServer;
+  if (!view.site && !server && view.sampleStyle != view_.sampleStyle) ++cssVersion_;
+  if (server && (!view_.server || !sameText(server->css, view_.server->css))) ++cssVersion_;
+  if (server && (!view_.server || server->address != view_.server->address)) {
+    upstream_ = serverOrigin(server->address);
+    serverCssPaths_.clear();
+  }
   if (otherPage) {
     unfollowAll();
     ++pageVersion_;

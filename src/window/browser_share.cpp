@@ -90,6 +90,8 @@ void BrowserShare::push() {
   if (page.site()) {
     view.site = page.site();
     view.page = page.sitePage();
+  } else if (const auto* server = page.server()) {
+    view.server = SharedServerPage{server->address(), server->stem(), server->compiledCss(), server->loads()};
   } else {
     view.sampleHtml = model->fullPageString();
     view.sampleStyle = model->styleText();

@@ -108,7 +108,7 @@ void PreviewPage::show(std::shared_ptr<const RenderPresenter> model, std::string
   PreviewWebContext::shared().expectAnswer(webView());
   if (server_) {
     // The page keeps the last CSS that compiled; an error shows beside the page, not in it.
-    if (!model_->isFailure()) server_->setCss(model_->css(), model_->sourceMap());
+    if (!model_->isFailure()) server_->setCss(model_->sharedCSS(), model_->sourceMap());
     return;
   }
   if (site_) return showOnSite();
@@ -173,7 +173,7 @@ void PreviewPage::showServer(const std::string& address, const std::string& stem
   loadedURI_.clear();
   server_.reset();
   server_ = std::make_unique<ServerPage>(webView(), address, stem, projectRoot, std::move(problem), notice_);
-  if (model_ && !model_->isFailure()) server_->setCss(model_->css(), model_->sourceMap());
+  if (model_ && !model_->isFailure()) server_->setCss(model_->sharedCSS(), model_->sourceMap());
 }
 
 void PreviewPage::setMedia(const MediaState& media) {

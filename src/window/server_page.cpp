@@ -138,8 +138,9 @@ void ServerPage::installScript() {
   webkit_user_content_manager_add_script(manager, script_.get());
 }
 
-void ServerPage::setCss(const std::string& css, const std::shared_ptr<const SourceMap>& map) {
-  css_ = css;
+void ServerPage::setCss(std::shared_ptr<const std::string> css, const std::shared_ptr<const SourceMap>& map) {
+  compiled_ = css ? std::move(css) : std::make_shared<const std::string>();
+  css_ = *compiled_;
   // In the page's <style> the map can only come along in a data: URL.
   const auto urlOf = [this](const std::filesystem::path& source) {
     const auto inside = projectRoot_ ? source.lexically_normal().lexically_relative(*projectRoot_) : std::filesystem::path();
@@ -166,6 +167,7 @@ void ServerPage::setCss(const std::string& css, const std::shared_ptr<const Sour
 }
 
 void ServerPage::load(const std::string& uri) {
+  ++loads_;
   retry_.reset();
   loadLimit_ = MainLoopSource::after(kLoadLimit, [this] {
     if (!webkit_web_view_is_loading(view_)) return;

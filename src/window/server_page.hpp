@@ -37,9 +37,15 @@ class ServerPage {
   ServerPage& operator=(const ServerPage&) = delete;
 
   const std::string& address() const { return address_; }
+  const std::string& stem() const { return stem_; }
   // The compiled CSS: the first one loads the page, later ones go in place. With a map (while
   // the Web Inspector is open) the CSS carries it along, sources and their text included.
-  void setCss(const std::string& css, const std::shared_ptr<const SourceMap>& map);
+  void setCss(std::shared_ptr<const std::string> css, const std::shared_ptr<const SourceMap>& map);
+  // The last CSS given, as the compiler wrote it.
+  const std::shared_ptr<const std::string>& compiledCss() const { return compiled_; }
+  // How many loads of the page began: one more each time a saved project file reloads it or a
+  // server that was away is asked again. Browsers shown the page reload with it.
+  unsigned loads() const { return loads_; }
   // The page again, where it was scrolled to.
   void reload();
   void retry();
@@ -72,6 +78,8 @@ class ServerPage {
   std::string stem_;
   std::optional<std::filesystem::path> projectRoot_;
   std::string css_;
+  std::shared_ptr<const std::string> compiled_ = std::make_shared<const std::string>();
+  unsigned loads_ = 0;
   Problem problem_;
   std::function<void(const std::string&)> note_;
   bool loaded_ = false;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "page_server.hpp"
 #include "test_support.hpp"
 
 namespace fennelview {
@@ -24,7 +25,7 @@ class ShareServerTest : public ::testing::Test {
   void serve(ShareServer& server) {
     std::string error;
     ASSERT_TRUE(server.start(error)) << error;
-    server.show({site, dir / "site/index.html", {}, {}, {}, {}, {}});
+    server.show({site, dir / "site/index.html", {}, {}, {}, {}, {}, {}});
   }
   std::string at(const ShareServer& server, const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(server.port()) + path;
@@ -108,6 +109,15 @@ struct Events {
   std::string text;
   char buffer[4096];
   bool reading = false;
+  GObjectPtr<SoupMessage> message;
+
+  void open(SoupSession* session, const std::string& url) {
+    message = GObjectPtr<SoupMessage>(soup_message_new("GET", url.c_str()));
+    soup_session_send_async(session, message.get(), G_PRIORITY_DEFAULT, nullptr, +[](GObject* source, GAsyncResult* result, gpointer data) {
+      static_cast<Events*>(data)->stream = GObjectPtr<GInputStream>(soup_session_send_finish(SOUP_SESSION(source), result, nullptr));
+      static_cast<Events*>(data)->readOn();
+    }, this);
+  }
 
   void readOn() {
     reading = true;
@@ -127,17 +137,13 @@ TEST_F(ShareServerTest, EachSaveAndEachChangeOfALoadedFileReachesTheOpenPages) {
   ShareServer server({});
   serve(server);
   httpGet(session.get(), at(server, "/index.html"));
-  GObjectPtr<SoupMessage> message(soup_message_new("GET", at(server, "/.fennelview/events").c_str()));
   Events events;
-  soup_session_send_async(session.get(), message.get(), G_PRIORITY_DEFAULT, nullptr, +[](GObject* source, GAsyncResult* result, gpointer data) {
-    static_cast<Events*>(data)->stream = GObjectPtr<GInputStream>(soup_session_send_finish(SOUP_SESSION(source), result, nullptr));
-    static_cast<Events*>(data)->readOn();
-  }, &events);
+  events.open(session.get(), at(server, "/.fennelview/events"));
   ASSERT_TRUE(runUntil([&] { return events.text.find("\n\n", events.text.find("data:")) != std::string::npos; }));
   EXPECT_NE(events.text.find(R"("css":1,"error":"","page":2,"paths":["/css/main.css"])"), std::string::npos) << events.text;
   // A save: its CSS goes in place; a failed one brings its error.
   site->setCompiledCss("p { color: blue }");
-  server.show({site, dir / "site/index.html", {}, {}, {}, "Undefined variable.", "main.scss:3:7"});
+  server.show({site, dir / "site/index.html", {}, {}, {}, "Undefined variable.", "main.scss:3:7", {}});
   ASSERT_TRUE(runUntil([&] { return events.text.find("\"place\":\"main.scss:3:7\"") != std::string::npos; })) << events.text;
   EXPECT_NE(events.text.find(R"({"css":2,"error":"Undefined variable.","page":2)"), std::string::npos) << events.text;
   // The page's own file saved: the page loads again.
@@ -147,6 +153,73 @@ TEST_F(ShareServerTest, EachSaveAndEachChangeOfALoadedFileReachesTheOpenPages) {
   server.stop();
   EXPECT_TRUE(runUntil([&] { return !events.reading; }));
   EXPECT_EQ(server.connectionCount(), 0u);
+}
+
+// A form as a browser posts it, no redirect followed: the status, Location and X-Seen-Origin.
+std::vector<std::string> post(SoupSession* session, const std::string& url, const std::string& origin) {
+  GObjectPtr<SoupMessage> message(soup_message_new("POST", url.c_str()));
+  soup_message_set_flags(message.get(), SOUP_MESSAGE_NO_REDIRECT);
+  soup_message_headers_replace(soup_message_get_request_headers(message.get()), "Origin", origin.c_str());
+  GBytes* form = g_bytes_new_static("name=fennel", 11);
+  soup_message_set_request_body_from_bytes(message.get(), "application/x-www-form-urlencoded", form);
+  g_bytes_unref(form);
+  bool done = false;
+  soup_session_send_and_read_async(session, message.get(), G_PRIORITY_DEFAULT, nullptr, +[](GObject* source, GAsyncResult* result, gpointer data) {
+    if (GBytes* body = soup_session_send_and_read_finish(SOUP_SESSION(source), result, nullptr)) g_bytes_unref(body);
+    *static_cast<bool*>(data) = true;
+  }, &done);
+  runUntil([&] { return done; });
+  auto* headers = soup_message_get_response_headers(message.get());
+  const char* location = soup_message_headers_get_one(headers, "Location");
+  const char* seen = soup_message_headers_get_one(headers, "X-Seen-Origin");
+  return {std::to_string(soup_message_get_status(message.get())), location ? location : "", seen ? seen : ""};
+}
+
+TEST_F(ShareServerTest, AServersPageIsPassedOnLiveWithItsCookiesFormsAndRedirectsAndTheCssFromMemory) {
+  auto upstream = std::make_unique<PageServer>(dir.path());
+  const std::string origin = "http://127.0.0.1:" + std::to_string(upstream->port());
+  writeFile(dir / "templates/base.html", "<link rel=stylesheet href=\"" + origin + "{% static 'css/main.css' %}\"><p>{{ marker }}</p>");
+  ShareServer server({});
+  std::string error;
+  ASSERT_TRUE(server.start(error)) << error;
+  const auto shown = [&](std::string css, unsigned loads) {
+    SharedView view;
+    view.server = SharedServerPage{origin + "/", "main", std::make_shared<const std::string>(std::move(css)), loads};
+    return view;
+  };
+  server.show(shown("p { color: green }", 1));
+  soup_session_add_feature_by_type(session.get(), SOUP_TYPE_COOKIE_JAR);
+  const auto first = httpGet(session.get(), at(server, "/"));
+  EXPECT_EQ(first.status, 200u);
+  EXPECT_EQ(first.header, "session=visitor; Path=/");
+  EXPECT_NE(first.body.find("<link rel=stylesheet href=\"/static/css/main.css\">"), std::string::npos) << first.body;
+  EXPECT_NE(first.body.find("/.fennelview/live.js?page=2"), std::string::npos) << first.body;
+  EXPECT_NE(httpGet(session.get(), at(server, "/")).body.find("<p>signed-in</p>"), std::string::npos);
+  EXPECT_EQ(httpGet(session.get(), at(server, "/static/css/main.css")).body, "p { color: green }");  // never the stale file
+  EXPECT_NE(httpGet(session.get(), at(server, "/static/css/site.css")).body.find("#marker"), std::string::npos);
+  // A form goes to the server as from its own page, its redirect comes back to us.
+  const std::string own = "http://127.0.0.1:" + std::to_string(server.port());
+  EXPECT_EQ(post(session.get(), at(server, "/form"), own), (std::vector<std::string>{"303", "/posted?name=fennel", origin}));
+  EXPECT_EQ(post(session.get(), at(server, "/form"), "http://evil.example")[0], "404");
+  // A save's CSS and a reload reach the open pages.
+  Events events;
+  events.open(session.get(), at(server, "/.fennelview/events"));
+  server.show(shown("p { color: blue }", 2));
+  ASSERT_TRUE(runUntil([&] { return events.text.find("\"page\":3") != std::string::npos; })) << events.text;
+  EXPECT_NE(events.text.find(R"({"css":3,"error":"","page":3,"paths":["/static/css/main.css","/.fennelview/document.css"])"),
+            std::string::npos) << events.text;
+  // On ::1 too, where the machine has it.
+  GObjectPtr<GSocket> probe(g_socket_new(G_SOCKET_FAMILY_IPV6, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr));
+  GObjectPtr<GSocketAddress> any6(g_inet_socket_address_new_from_string("::1", 0));
+  if (probe && g_socket_bind(probe.get(), any6.get(), TRUE, nullptr)) {
+    EXPECT_EQ(httpGet(session.get(), "http://[::1]:" + std::to_string(server.port()) + "/static/css/main.css").body, "p { color: blue }");
+  }
+  // The server gone: a page that says so and comes back with the window's.
+  upstream.reset();
+  const auto away = httpGet(session.get(), at(server, "/"));
+  EXPECT_EQ(away.status, 502u);
+  EXPECT_NE(away.body.find("The server at 127.0.0.1:"), std::string::npos) << away.body;
+  EXPECT_NE(away.body.find("/.fennelview/live.js?page=3"), std::string::npos) << away.body;
 }
 
 }  // namespace

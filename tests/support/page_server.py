@@ -3,9 +3,10 @@
 # A development server as tests need one: renders ROOT/templates/base.html on every request
 # ({% static 'x' %} -> /static/x, {{ marker }} -> "signed-in" for a visitor who sends back the
 # session cookie set on the first visit), links a stale /static/css/main.css and serves a click
-# counter script and a sheet of its own. Usage: page_server.py ROOT [PORT [tls]]; prints the port
-# it listens on. With "tls" it speaks HTTPS with a certificate of its own, made in ROOT, that no
-# one trusts.
+# counter script and a sheet of its own. A form posted anywhere is sent on to /posted?BODY at its
+# own origin, with the Origin it came with in X-Seen-Origin. Usage: page_server.py ROOT [PORT
+# [tls]]; prints the port it listens on. With "tls" it speaks HTTPS with a certificate of its
+# own, made in ROOT, that no one trusts.
 import http.server
 import os
 import re
@@ -50,6 +51,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         page = re.sub(r"\{% static '([^']*)' %\}", r"/static/\1", page)
         page = page.replace("{{ marker }}", "signed-in" if signed else "")
         self.send(200, "text/html; charset=utf-8", page.encode(), None if signed else "session=visitor; Path=/")
+
+    def do_POST(self):
+        body = self.rfile.read(int(self.headers.get("Content-Length") or 0)).decode()
+        self.send_response(303)
+        self.send_header("Location", "http://127.0.0.1:%d/posted?%s" % (self.server.server_address[1], body))
+        self.send_header("X-Seen-Origin", self.headers.get("Origin") or "")
+        self.send_header("Content-Length", "0")
+        self.end_headers()
 
     def log_message(self, *args):
         pass

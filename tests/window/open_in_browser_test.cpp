@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "gui_test_support.hpp"
+#include "page_server.hpp"
 #include "test_support.hpp"
 #include "window/browser_share.hpp"
 #include "window/document_window.hpp"
@@ -121,6 +122,26 @@ TEST_F(OpenInBrowserTest, ShortcutHandsTheBrowserAnAddressWhereSavesShowLiveConf
   EXPECT_NE(withToken.body.find("id=count"), std::string::npos);
   GObjectPtr<SoupSession> stranger(soup_session_new());
   EXPECT_EQ(httpGet(stranger.get(), guarded.substr(0, guarded.find('?'))).status, 404u);
+}
+
+TEST_F(OpenInBrowserTest, AServersPageShowsThroughTheAppWithTheCompiledCssLiveAndReloadsWithTheWindow) {
+  if (!g_find_program_in_path("chromium")) GTEST_SKIP() << "Chromium is not installed: scripts/install-deps installs it";
+  const fs::path root = dir / "shop";
+  const std::string page = "<link rel=stylesheet href=\"{% static 'css/main.css' %}\"><button id=count onclick='this.textContent++'>0</button>";
+  writeFiles(root, {{".git/HEAD", ""}, {"scss/main.scss", "@import 'colors';\nbody { color: $text; }\n"},
+                    {"scss/_colors.scss", "$text: rgb(0, 128, 0);\n"}, {"templates/base.html", page}});
+  PageServer server(root);
+  auto window = open(root / "scss/main.scss", fs::path("http://127.0.0.1:" + std::to_string(server.port()) + "/"));
+  window->browserShare().open();
+  Chromium chromium(window->browserShare().address());
+  const std::string colourAndCount = "getComputedStyle(document.body).color + ' ' + count.textContent";
+  EXPECT_EQ(chromium.waitFor(colourAndCount, "rgb(0, 128, 0) 0"), "rgb(0, 128, 0) 0");
+  chromium.evaluate("count.click(), count.click()");
+  writeFileByRename(root / "scss/_colors.scss", "$text: rgb(0, 0, 255);\n");
+  EXPECT_EQ(chromium.waitFor(colourAndCount, "rgb(0, 0, 255) 2"), "rgb(0, 0, 255) 2");
+  // A template saved reloads the window's page, and the browser's with it.
+  writeFileByRename(root / "templates/base.html", page + "<p id=added>");
+  EXPECT_EQ(chromium.waitFor("!!document.getElementById('added') + ' ' + count.textContent", "true 0"), "true 0");
 }
 
 }  // namespace
