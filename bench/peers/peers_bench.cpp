@@ -335,7 +335,8 @@ int main(int argc, char** argv) {
   subjects.push_back({"a bare sassc run", [&](int step) -> std::optional<double> {
                         test::writeFile(bare, rules + brand(step));
                         const auto start = Clock::now();
-                        const char* args[] = {sassc.c_str(), bare.c_str(), (dir / "bare.css").c_str(), nullptr};
+                        const fs::path output = dir / "bare.css";
+                        const char* args[] = {sassc.c_str(), bare.c_str(), output.c_str(), nullptr};
                         gint status = 0;
                         if (!g_spawn_sync(nullptr, const_cast<gchar**>(args), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
                                           nullptr, nullptr, &status, nullptr) ||
