@@ -8,6 +8,7 @@
   const start = new URL(me.src);
   let page = start.searchParams.get('page');
   let css = start.searchParams.get('css');
+  const posted = start.searchParams.has('posted');
   const scrollKey = 'fennelview-scroll';
 
   const kept = sessionStorage.getItem(scrollKey);
@@ -68,7 +69,7 @@
   function apply(state) {
     if (String(state.page) !== page) {
       sessionStorage.setItem(scrollKey, window.scrollX + ',' + window.scrollY);
-      location.reload();
+      if (posted) location.replace(location.href.split('#')[0]); else location.reload();
       return;
     }
     if (String(state.css) !== css) {

@@ -10,10 +10,10 @@
 
 namespace fennelview {
 
-std::string withLiveScript(std::string_view html, unsigned pageVersion, unsigned cssVersion) {
+std::string withLiveScript(std::string_view html, unsigned pageVersion, unsigned cssVersion, bool posted) {
   std::string page(html);
   page += "\n<script src=\"/.fennelview/live.js?page=" + std::to_string(pageVersion) +
-          "&amp;css=" + std::to_string(cssVersion) + "\"></script>\n";
+          "&amp;css=" + std::to_string(cssVersion) + (posted ? "&amp;posted=1" : "") + "\"></script>\n";
   return page;
 }
 

@@ -9,8 +9,10 @@ namespace fennelview {
 // The pieces of a page served to a browser that are plain text: each is linear in its input.
 
 // The script tag that keeps a served page live, appended to the page's HTML: after the end of
-// the document a parser still puts it in the body, whatever the page's markup.
-std::string withLiveScript(std::string_view html, unsigned pageVersion, unsigned cssVersion);
+// the document a parser still puts it in the body, whatever the page's markup. A page that
+// answered a form (`posted`) is loaded again, not reloaded: the browser would ask to send the
+// form once more.
+std::string withLiveScript(std::string_view html, unsigned pageVersion, unsigned cssVersion, bool posted = false);
 
 // One Server-Sent Events message carrying `data` (a line break in it starts another data line).
 std::string serverSentEvent(std::string_view data);

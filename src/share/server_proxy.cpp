@@ -390,7 +390,8 @@ void ServerProxy::startStream(const ExchangeRef& exchange) {
 
 void ServerProxy::answerPage(Exchange& exchange) {
   auto* browser = exchange.browser.get();
-  std::string page = pages_.served(relativeToOrigin(exchange.page, exchange.origin));
+  const std::string_view method = soup_server_message_get_method(browser);
+  std::string page = pages_.served(relativeToOrigin(exchange.page, exchange.origin), method != "GET" && method != "HEAD");
   exchange.page = {};
   *heldBytes_ -= std::exchange(exchange.held, 0);
   if (!holdUntilFinished(browser, heldBytes_, page.size(), heldLimit_)) {

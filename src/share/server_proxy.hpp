@@ -31,8 +31,8 @@ std::string servedCookie(std::string_view cookie);
 class ServerProxy {
  public:
   struct Pages {
-    // A page of the server's as the browser gets it.
-    std::function<std::string(std::string html)> served;
+    // A page of the server's as the browser gets it; `posted` when it answered a form.
+    std::function<std::string(std::string html, bool posted)> served;
     // The page that says the server does not answer.
     std::function<std::string()> away;
   };

@@ -161,7 +161,8 @@ bool ShareServer::start(std::string& error) {
     port_ = effective;
     service_ = std::move(service);
     proxy_ = std::make_unique<ServerProxy>(
-        ServerProxy::Pages{[this](std::string html) { return servedServerPage(std::move(html)); }, [this] { return serverAwayPage(); }},
+        ServerProxy::Pages{[this](std::string html, bool posted) { return servedServerPage(std::move(html), posted); },
+                           [this] { return serverAwayPage(); }},
         tokenCookie(port_), heldBytes_, maximumHeldBytes);
     g_signal_connect(service_.get(), "incoming", G_CALLBACK(incoming), this);
     g_socket_service_start(service_.get());
@@ -341,12 +342,12 @@ void ShareServer::respondShared(SoupServerMessage* message, std::shared_ptr<cons
   setNoStore(message);
 }
 
-std::string ShareServer::servedServerPage(std::string html) const {
+std::string ShareServer::servedServerPage(std::string html, bool posted) const {
   // A page that links no sheet of the document gets the CSS after its own sheets.
   if (view_.server && !linksDocumentCss(html, {}, view_.server->stem)) {
     html += "\n<link rel=\"stylesheet\" href=\"" + std::string(documentCssPath) + "?v=" + std::to_string(cssVersion_) + "\">";
   }
-  return withLiveScript(html, pageVersion_, cssVersion_);
+  return withLiveScript(html, pageVersion_, cssVersion_, posted);
 }
 
 std::string ShareServer::serverAwayPage() const {

@@ -111,7 +111,7 @@ class ShareServer {
   void admitBody(SoupServerMessage* message);
   void respondServer(SoupServerMessage* message, const std::string& path);
   void respondShared(SoupServerMessage* message, std::shared_ptr<const std::string> text, const char* contentType);
-  std::string servedServerPage(std::string html) const;
+  std::string servedServerPage(std::string html, bool posted) const;
   std::string serverAwayPage() const;
   void respondLive(SoupServerMessage* message, const std::string& path);
   void respondText(SoupServerMessage* message, std::string body, const std::string& contentType);

@@ -54,6 +54,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get("Content-Length") or 0)).decode()
+        if self.path != "/form":
+            return self.do_GET()  # a form shown again, as with errors in it
         self.send_response(303)
         self.send_header("Location", "http://127.0.0.1:%d/posted?%s" % (self.server.server_address[1], body))
         self.send_header("X-Seen-Origin", self.headers.get("Origin") or "")
