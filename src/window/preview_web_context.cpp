@@ -198,7 +198,12 @@ void PreviewWebContext::expectAnswer(WebKitWebView* view) {
       },
       std::make_unique<Asked>(Asked{this, question_}).release());
   askedView_ = view;
-  answerTimer_ = MainLoopSource::after(limits_.unanswered, [this] {
+  // Counted in turns of our own loop, so time it spent busy (showing a huge result, say) is not
+  // held against the process: the answer may be waiting behind it.
+  constexpr int turns = 10;
+  answerTimer_ = MainLoopSource::every(std::max(limits_.unanswered / turns, std::chrono::milliseconds(1)),
+                                       [this, waited = 0]() mutable {
+    if (++waited < turns) return true;
     // The answer that may still come finds its question cancelled.
     g_cancellable_cancel(question_.get());
     question_ = {};
@@ -209,6 +214,7 @@ void PreviewWebContext::expectAnswer(WebKitWebView* view) {
     } else if (!pages_.empty()) {
       endProcessOf(pages_.begin()->first);
     }
+    return false;
   });
 }
 
