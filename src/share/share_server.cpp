@@ -361,21 +361,9 @@ std::string ShareServer::serverAwayPage() const {
 
 void ShareServer::respondText(SoupServerMessage* message, std::string body, const std::string& contentType) {
   // What slow readers hold in memory altogether is bounded: past it, come back later.
-  if (*heldBytes_ + body.size() > maximumHeldBytes) return refuse(message, SOUP_STATUS_SERVICE_UNAVAILABLE);
-  struct Held {
-    std::shared_ptr<std::size_t> total;  // outlives this server while the message lasts
-    std::size_t size;
-  };
-  *heldBytes_ += body.size();
-  g_signal_connect_data(message, "finished", G_CALLBACK(+[](SoupServerMessage*, Held* held) {
-                          *held->total -= std::exchange(held->size, 0);
-                        }),
-                        new Held{heldBytes_, body.size()}, +[](gpointer data, GClosure*) {
-                          auto* held = static_cast<Held*>(data);
-                          *held->total -= held->size;
-                          delete held;
-                        },
-                        GConnectFlags(0));
+  if (!holdUntilFinished(message, heldBytes_, body.size(), maximumHeldBytes)) {
+    return refuse(message, SOUP_STATUS_SERVICE_UNAVAILABLE);
+  }
   soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
   soup_server_message_set_response(message, contentType.c_str(), SOUP_MEMORY_COPY, body.data(), body.size());
   setNoStore(message);

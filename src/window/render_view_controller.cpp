@@ -204,8 +204,9 @@ void RenderViewController::viewDidAppear(WindowController& windowController) {
   });
   pickPanel_->setFileServedAt([this](const std::string& url) -> std::optional<std::filesystem::path> {
     const auto* server = page_->server();
-    if (!server || !projectRoot_ || !url.starts_with(serverOrigin(server->address()) + "/")) return std::nullopt;
-    return projectFileServedAt(*projectRoot_, url.substr(serverOrigin(server->address()).size()));
+    const auto origin = server ? serverOrigin(server->address()) : std::string();
+    if (origin.empty() || !projectRoot_ || !url.starts_with(origin + "/")) return std::nullopt;
+    return projectFileServedAt(*projectRoot_, url.substr(origin.size()));
   });
   pickPanel_->setNotice([weak = windowController.weak_from_this()](const std::string& text) {
     if (auto window = weak.lock()) window->showToast(text);
