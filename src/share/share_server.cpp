@@ -54,6 +54,20 @@ void setNoStore(SoupServerMessage* message) {
   soup_message_headers_replace(headers, "X-Content-Type-Options", "nosniff");
 }
 
+// Listens on a loopback address at `port` (0: a free one the system chooses), bound by hand so
+// that port can be read back; 0 when it could not.
+guint16 listenOnLoopback(GSocketListener* listener, const char* host, guint16 port, GError** error) {
+  GObjectPtr<GSocketAddress> address(g_inet_socket_address_new_from_string(host, port));
+  GObjectPtr<GSocket> socket(
+      g_socket_new(g_socket_address_get_family(address.get()), G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, error));
+  if (!socket || !g_socket_bind(socket.get(), address.get(), TRUE, error) || !g_socket_listen(socket.get(), error) ||
+      !g_socket_listener_add_socket(listener, socket.get(), nullptr, error)) {
+    return 0;
+  }
+  GObjectPtr<GSocketAddress> local(g_socket_get_local_address(socket.get(), error));
+  return local ? g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(local.get())) : 0;
+}
+
 bool sameText(const std::shared_ptr<const std::string>& a, const std::shared_ptr<const std::string>& b) {
   return a == b || (a && b && *a == *b);
 }
@@ -137,21 +151,9 @@ bool ShareServer::start(std::string& error) {
         effective = g_socket_listener_add_any_inet_port(G_SOCKET_LISTENER(service.get()), nullptr, &rawError);
       }
     } else {
-      // Loopback only, bound by hand so the port the system chose can be read back.
-      GObjectPtr<GSocketAddress> address(g_inet_socket_address_new_from_string("127.0.0.1", port));
-      GObjectPtr<GSocket> socket(g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, &rawError));
-      if (socket && g_socket_bind(socket.get(), address.get(), TRUE, &rawError) && g_socket_listen(socket.get(), &rawError) &&
-          g_socket_listener_add_socket(G_SOCKET_LISTENER(service.get()), socket.get(), nullptr, &rawError)) {
-        GObjectPtr<GSocketAddress> local(g_socket_get_local_address(socket.get(), &rawError));
-        if (local) effective = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(local.get()));
-      }
+      effective = listenOnLoopback(G_SOCKET_LISTENER(service.get()), "127.0.0.1", static_cast<guint16>(port), &rawError);
       // Browsers may resolve "localhost" to ::1 first; a machine without IPv6 goes without.
-      GObjectPtr<GSocketAddress> address6(g_inet_socket_address_new_from_string("::1", effective));
-      GObjectPtr<GSocket> socket6(effective ? g_socket_new(G_SOCKET_FAMILY_IPV6, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr)
-                                            : nullptr);
-      if (socket6 && g_socket_bind(socket6.get(), address6.get(), TRUE, nullptr) && g_socket_listen(socket6.get(), nullptr)) {
-        g_socket_listener_add_socket(G_SOCKET_LISTENER(service.get()), socket6.get(), nullptr, nullptr);
-      }
+      if (effective) listenOnLoopback(G_SOCKET_LISTENER(service.get()), "::1", effective, nullptr);
     }
     GErrorPtr failure(rawError);
     if (!effective) {
