@@ -173,7 +173,9 @@ void CssView::fill(const std::vector<int>& moved) {
   const auto movedLine = [&moved](int line) {
     return line >= 0 && static_cast<std::size_t>(line) < moved.size() ? moved[static_cast<std::size_t>(line)] : line;
   };
-  const int line = movedLine(gtk_text_iter_get_line(&top));
+  // The top takes along the comments added above its line.
+  const int topLine = gtk_text_iter_get_line(&top);
+  const int line = moved.empty() ? topLine : topLine > 0 ? movedLine(topLine - 1) + 1 : 0;
   auto* buffer = GTK_TEXT_BUFFER(buffer_);
   GtkTextIter cursor;
   gtk_text_buffer_get_iter_at_mark(buffer, &cursor, gtk_text_buffer_get_insert(buffer));
